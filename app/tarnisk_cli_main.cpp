@@ -1,0 +1,7 @@
+// tarnisk-cli: the batch front end.
+
+#include <iostream>
+
+#include "app/cli.h"
+
+int main(int argc, char** argv) { return tarnisk::RunCli(argc, argv, std::cout, std::cerr); }

@@ -1,0 +1,28 @@
+#pragma once
+// The one owner of the process-wide state: the layout, the technology, the
+// shared status code and the platform services. Created once in main (or
+// fresh in each test) and passed by reference to every operation.
+
+#include <cstdint>
+
+#include "core/layout.h"
+#include "core/technology.h"
+#include "ui/platform.h"
+
+namespace tarnisk {
+
+struct AppState {
+  explicit AppState(Platform& platform);
+
+  Platform& platform;
+  Layout layout;
+  Technology technology;
+  // Settings that a rule-file load adjusts for other windows.
+  MosViewerRanges viewerRanges;
+  double defaultVddTextLevel = 5.0;  // V, offered for new Vdd texts
+
+  // Status of the last table or file operation; 0 = success.
+  int32_t LastError = 0;
+};
+
+}  // namespace tarnisk

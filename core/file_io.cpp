@@ -1,0 +1,89 @@
+#include "core/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+namespace tarnisk {
+
+int ReadWholeFile(const std::string& path, std::string& contents) {
+  contents.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    return error;
+  }
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      ::close(fd);
+      return error;
+    }
+    if (contents.size() + static_cast<size_t>(n) > kMaxInputFileSize) {
+      ::close(fd);
+      contents.clear();
+      return EFBIG;
+    }
+    contents.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return 0;
+}
+
+namespace {
+
+int WriteAll(int fd, const std::string& contents) {
+  size_t done = 0;
+  while (done < contents.size()) {
+    const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// Creates an exclusive temporary file in the directory of `path`.
+int CreateTemporary(const std::string& path, std::string& tempPath) {
+  const std::filesystem::path target(path);
+  const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = "." + target.filename().string() + ".tmp" +
+                             std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    tempPath = (dir / name).string();
+    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int WriteFileAtomically(const std::string& path, const std::string& contents) {
+  std::string tempPath;
+  const int fd = CreateTemporary(path, tempPath);
+  if (fd < 0) return errno;
+  int error = WriteAll(fd, contents);
+  struct stat old {};
+  if (error == 0 && ::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && std::rename(tempPath.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) ::unlink(tempPath.c_str());
+  return error;
+}
+
+}  // namespace tarnisk

@@ -1,0 +1,22 @@
+#pragma once
+// Whole-file reading and crash-safe writing shared by every file format.
+
+#include <string>
+
+namespace tarnisk {
+
+// Files larger than this are refused: no layout or rule file comes near it,
+// and reading one whole must not exhaust memory.
+inline constexpr size_t kMaxInputFileSize = 256u << 20;
+
+// Reads the whole file into `contents`. Returns 0 or the errno-style I/O
+// result (EFBIG for files above kMaxInputFileSize).
+int ReadWholeFile(const std::string& path, std::string& contents);
+
+// Writes `contents` to a new temporary file beside `path`, flushes it to disk
+// and renames it over `path` only when every byte was written and the file
+// closed cleanly. On any failure the previous file is left untouched, the
+// temporary file is removed, and the errno-style result is returned (0 = ok).
+int WriteFileAtomically(const std::string& path, const std::string& contents);
+
+}  // namespace tarnisk

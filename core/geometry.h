@@ -1,0 +1,36 @@
+#pragma once
+// Rectangles and points in lambda, the layout grid unit (y axis up).
+
+#include <cstdint>
+
+namespace tarnisk {
+
+struct Rect {
+  int32_t xmin = 0, ymin = 0, xmax = 0, ymax = 0;
+  friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+struct Point {
+  int32_t x = 0, y = 0;
+  friend bool operator==(const Point&, const Point&) = default;
+};
+
+// Starting value of every bounding-box accumulation.
+inline constexpr Rect kSentinelRect{32000, 32000, -32000, -32000};
+
+// Coordinates beyond this magnitude are refused when read from files, so that
+// widths, extents and text frames computed from them cannot overflow 32 bits.
+inline constexpr int64_t kCoordinateLimit = 1'000'000'000;
+
+inline bool PointInRect(Point p, const Rect& r) {
+  return p.x >= r.xmin && p.x <= r.xmax && p.y >= r.ymin && p.y <= r.ymax;
+}
+
+inline void GrowRect(Rect& r, const Rect& by) {
+  if (by.xmin < r.xmin) r.xmin = by.xmin;
+  if (by.ymin < r.ymin) r.ymin = by.ymin;
+  if (by.xmax > r.xmax) r.xmax = by.xmax;
+  if (by.ymax > r.ymax) r.ymax = by.ymax;
+}
+
+}  // namespace tarnisk

@@ -1,0 +1,320 @@
+#include "core/msk_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <ctime>
+#include <optional>
+
+#include "core/app_state.h"
+#include "core/file_io.h"
+#include "core/number_format.h"
+#include "core/text_cursor.h"
+
+namespace tarnisk {
+
+namespace {
+
+constexpr int kProgressEvery = 256;
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
+// ---------------------------------------------------------------- reader
+
+// Integer of the record lines: blanks, an optional "+", an optional "-",
+// digits; the character after the digits (the field separator) is consumed
+// unless the line has ended. Saturates far beyond the coordinate limit.
+int64_t ReadRecordInteger(TextCursor& c) {
+  while (!c.AtEoln() && c.Peek() == ' ') c.Get();
+  if (c.Peek() == '+') c.Get();
+  bool negative = false;
+  if (c.Peek() == '-') {
+    c.Get();
+    negative = true;
+  }
+  int64_t value = 0;
+  while (c.Peek() >= '0' && c.Peek() <= '9') {
+    value = std::min<int64_t>(value * 10 + (c.Get() - '0'), 4 * kCoordinateLimit);
+  }
+  if (!c.AtEoln()) c.Get();
+  return negative ? -value : value;
+}
+
+// The text after the first "#" of the line (at most 128 characters); the
+// cursor moves to the next line.
+std::string ReadHashText(TextCursor& c) {
+  while (!c.AtEoln())
+    if (c.Get() == '#') break;
+  std::string text = c.RestOfLine(kMaxTextLength);
+  c.SkipLine();
+  return text;
+}
+
+bool InRange(int64_t v) { return v >= -kCoordinateLimit && v <= kCoordinateLimit; }
+
+bool HasEdgeTimes(char letter) {
+  return std::string_view("CDPUcdpu").find(letter) != std::string_view::npos;
+}
+
+void SetPropertyFromLetter(LayoutText& t, char letter) {
+  t.visible = 0;
+  switch (letter) {
+    case '1': t.property = kPropertyVdd; break;
+    case '0': t.property = kPropertyVss; break;
+    case 'v': t.property = kPropertyNone, t.visible = 1; break;
+    case 'P': t.property = kPropertyPulse; break;
+    case 'p': t.property = kPropertyPulse, t.visible = 1; break;
+    case 'C': t.property = kPropertyClock; break;
+    case 'c': t.property = kPropertyClock, t.visible = 1; break;
+    default: t.property = kPropertyNone; break;
+  }
+}
+
+class MskReader {
+ public:
+  MskReader(AppState& s, std::string_view text, const std::string& name, ReadMode mode)
+      : s_(s), c_(text), name_(name), mode_(mode) {}
+
+  // Returns false when a malformed number ended the read.
+  bool Run(int64_t dx, int64_t dy) {
+    dx_ = dx, dy_ = dy;
+    bool end = false;
+    while (!c_.AtEof() && !end && s_.LastError == 0) {
+      const char c1 = c_.Get(), c2 = c_.Get();
+      c_.Get();
+      if (c1 == 'B' && c2 == 'B') ReadExtentLine();
+      else if (c1 == 'F' && c2 == 'F') c_.SkipLine(), end = true;
+      else if (c1 == 'R' && c2 == 'E') ReadBoxLine();
+      else if (c1 == 'R' && c2 == 'S') ReadResistanceLine();
+      else if (c1 == 'T' && c2 == 'I') {
+        if (!ReadTextLine()) return false;
+      } else c_.SkipLine();
+    }
+    return true;
+  }
+
+ private:
+  void ReadExtentLine() {
+    const int64_t a = ReadRecordInteger(c_), b = ReadRecordInteger(c_);
+    c_.SkipLine();
+    if (mode_ != ReadMode::Open) dx_ -= a, dy_ -= b;
+  }
+
+  void ReadBoxLine() {
+    c_.Get();
+    const int64_t x = ReadRecordInteger(c_), y = ReadRecordInteger(c_);
+    const int64_t w = ReadRecordInteger(c_), h = ReadRecordInteger(c_);
+    const char l1 = c_.Get(), l2 = c_.Get();
+    c_.SkipLine();
+    const int layer = LayerFromCode(l1, l2, s_.layout.layers);
+    if (layer != 0) {
+      const int64_t x1 = dx_ + x, y1 = dy_ + y, x2 = x1 + w, y2 = y1 + h;
+      if (InRange(x1) && InRange(y1) && InRange(x2) && InRange(y2))
+        AddBox(s_, int32_t(x1), int32_t(y1), int32_t(x2), int32_t(y2), layer);
+      boxRead_ = true;
+    }
+    if (++boxLines_ % kProgressEvery == 0)
+      ShowStatus(s_.platform, std::to_string(boxLines_) + " boxes");
+  }
+
+  void ReadResistanceLine() {
+    c_.Get();
+    const int64_t x = dx_ + ReadRecordInteger(c_), y = dy_ + ReadRecordInteger(c_);
+    const std::string text = ReadHashText(c_);
+    if (mode_ != ReadMode::InsertAtPasteOrigin && InRange(x) && InRange(y))
+      AddResistanceMark(s_, int32_t(x), int32_t(y), text);
+  }
+
+  bool ReadTextLine() {
+    c_.Get(), c_.Get(), c_.Get();
+    const int64_t x = dx_ + ReadRecordInteger(c_), y = dy_ + ReadRecordInteger(c_);
+    const std::string text = ReadHashText(c_);
+    if (!boxRead_ || mode_ == ReadMode::InsertAtPasteOrigin) return true;
+    auto& texts = s_.layout.texts;
+    const int before = texts.Count();
+    if (InRange(x) && InRange(y)) AddLayoutText(s_, int32_t(x), int32_t(y), text);
+    return ReadPropertyLine(texts.Count() > before ? &texts[texts.Count()] : nullptr);
+  }
+
+  // The "$" line after a text; applies to `target` when the text was added.
+  bool ReadPropertyLine(LayoutText* target) {
+    if (c_.Get() != '$') {
+      c_.SkipLine();
+      return true;
+    }
+    const char letter = c_.Get();
+    const std::optional<int32_t> high = ReadStandardInteger(c_);
+    if (!high) return Malformed();
+    const std::optional<int32_t> low = ReadStandardInteger(c_);
+    if (!low) return Malformed();
+    std::array<double, 4> times{};
+    if (HasEdgeTimes(letter)) {
+      for (double& t : times) {
+        const std::optional<double> ns = ReadStandardReal(c_);
+        if (!ns) return Malformed();
+        t = *ns * 1e-9;
+      }
+    }
+    c_.SkipLine();
+    if (target) {
+      SetPropertyFromLetter(*target, letter);
+      target->highLevel = *high;
+      target->lowLevel = *low;
+      if (HasEdgeTimes(letter)) target->edgeTimes = times;
+    }
+    return true;
+  }
+
+  bool Malformed() {
+    s_.LastError = kErrorInvalidNumericInput;
+    errorLine_ = c_.Line();
+    ShowStatus(s_.platform, "Invalid numeric input in " + Quoted(name_) + " at line " +
+                                std::to_string(c_.Line()));
+    return false;
+  }
+
+  AppState& s_;
+  TextCursor c_;
+  const std::string& name_;
+  ReadMode mode_;
+  int64_t dx_ = 0, dy_ = 0;
+  bool boxRead_ = false;
+  int boxLines_ = 0;
+  int errorLine_ = 0;
+
+ public:
+  int ErrorLine() const { return errorLine_; }
+};
+
+// ---------------------------------------------------------------- writer
+
+void AppendInt(std::string& out, int64_t v) {
+  char buffer[24];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
+  out.append(buffer, r.ptr);
+}
+
+// Texts are single lines in the file; a stray line end would split them.
+void AppendLine(std::string& out, const std::string& text) {
+  for (char ch : text) out += (ch == '\r' || ch == '\n') ? ' ' : ch;
+}
+
+char PropertyLetter(const LayoutText& t) {
+  switch (t.property) {
+    case kPropertyVdd: return '1';
+    case kPropertyVss: return '0';
+    case kPropertyPulse: return t.visible ? 'p' : 'P';
+    case kPropertyClock: return t.visible ? 'c' : 'C';
+    default: return t.visible ? 'v' : '-';
+  }
+}
+
+std::string VersionStamp(std::time_t now) {
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buffer[64];
+  std::strftime(buffer, sizeof buffer, "%d/%m/%Y %H:%M:%S", &local);
+  return buffer;
+}
+
+std::string LayoutFileText(AppState& s, const std::string& name) {
+  const Layout& l = s.layout;
+  std::string out;
+  out.reserve(64 + size_t(l.boxes.Count()) * 28 + size_t(l.texts.Count()) * 200);
+  out += "VERSION " + VersionStamp(s.platform.Now()) + "\r\n";
+  out += "FIG #";
+  AppendLine(out, name);
+  const Rect& e = l.wide.extent;
+  out += "\r\nBB(";
+  AppendInt(out, e.xmin), out += ',', AppendInt(out, e.ymin), out += ',';
+  AppendInt(out, e.xmax), out += ',', AppendInt(out, e.ymax), out += ")\r\n";
+  for (int i = 1; i <= l.boxes.Count(); ++i) {
+    const Box& b = l.boxes[i];
+    if (b.state == kErased) continue;
+    out += "REC(";
+    AppendInt(out, b.x1), out += ',', AppendInt(out, b.y1), out += ',';
+    AppendInt(out, int64_t{b.x2} - b.x1), out += ',', AppendInt(out, int64_t{b.y2} - b.y1);
+    out += ',', out += l.layers[b.layer].code, out += ")\r\n";
+    if (i % kProgressEvery == 0) ShowStatus(s.platform, std::to_string(i) + " boxes");
+  }
+  for (int i = 1; i <= l.resistances.Count(); ++i) {
+    const ResistanceMark& m = l.resistances[i];
+    if (m.state == 0) continue;
+    out += "RST ", AppendInt(out, m.x), out += ' ', AppendInt(out, m.y), out += " #";
+    AppendLine(out, m.text), out += "\r\n";
+  }
+  for (int i = 1; i <= l.texts.Count(); ++i) {
+    const LayoutText& t = l.texts[i];
+    if (t.state == 0) continue;
+    out += "TITLE ", AppendInt(out, t.x), out += ' ', AppendInt(out, t.y), out += "  #";
+    AppendLine(out, t.text), out += "\r\n$";
+    const char letter = PropertyLetter(t);
+    out += letter, out += ' ', AppendInt(out, t.highLevel), out += ' ';
+    AppendInt(out, t.lowLevel), out += ' ';
+    if (HasEdgeTimes(letter))
+      for (double time : t.edgeTimes) out += FormatFixed(time * 1e9, 6, 2) + " ";
+    out += "\r\n";
+  }
+  out += "FFIG ";
+  AppendLine(out, name);
+  out += "\r\n";
+  return out;
+}
+
+}  // namespace
+
+int ReadLayoutText(AppState& s, std::string_view text, const std::string& name,
+                   ReadMode mode) {
+  Layout& l = s.layout;
+  l.wide.savedBoxCount = l.boxes.Count();
+  l.wide.savedTextCount = l.texts.Count();
+  int64_t dx = 0, dy = 0;
+  if (mode != ReadMode::Open) {
+    ComputeExtent(l);
+    const Rect& e = l.wide.extent;
+    if (mode == ReadMode::InsertBeside) {
+      dx = int64_t{e.xmax} + (int64_t{e.xmax} - e.xmin) / 6;
+      dy = e.ymin;
+    } else {
+      dx = l.wide.pasteOrigin.x;
+      dy = l.wide.pasteOrigin.y;
+    }
+  }
+  l.wide.extracted = 0;
+  s.LastError = 0;
+  MskReader reader(s, text, name, mode);
+  if (!reader.Run(dx, dy)) return reader.ErrorLine();
+  ShowStatus(s.platform, std::to_string(l.boxes.Count()) + " boxes");
+  return 0;
+}
+
+int ReadLayoutFile(AppState& s, const std::string& path, ReadMode mode) {
+  std::string contents;
+  const int ioResult = ReadWholeFile(path, contents);
+  ShowStatus(s.platform, "Open " + path + "...");
+  if (ioResult != 0) {
+    s.LastError = ioResult;
+    ShowStatus(s.platform, std::to_string(s.layout.boxes.Count()) + " boxes");
+    return 0;
+  }
+  return ReadLayoutText(s, contents, path, mode);
+}
+
+bool WriteLayoutFile(AppState& s, const std::string& path) {
+  ShowStatus(s.platform, "Save file...");
+  Purge(s.layout);
+  s.layout.wide.currentFileName = path;
+  ComputeExtent(s.layout);
+  const std::string text = LayoutFileText(s, path);
+  s.LastError = WriteFileAtomically(path, text);
+  if (s.LastError != 0) {
+    ShowStatus(s.platform, "Error writing " + Quoted(path));
+    return false;
+  }
+  s.layout.wide.modified = 0;
+  SetLayoutTitle(s, path);
+  ShowStatus(s.platform,
+             "Saved " + std::to_string(s.layout.boxes.Count()) + " boxes in " + Quoted(path));
+  return true;
+}
+
+}  // namespace tarnisk

@@ -1,0 +1,16 @@
+#pragma once
+// Numbers in messages and files: right-aligned in at least `width`
+// characters, blank-padded on the left, with exactly `decimals` digits after
+// the decimal point (a "." whatever the desktop locale).
+
+#include <cstdint>
+#include <string>
+
+namespace tarnisk {
+
+std::string FormatFixed(double value, int width, int decimals);
+
+// Round half to even, clamped to the 32-bit range.
+int32_t RoundToInt32(double value);
+
+}  // namespace tarnisk

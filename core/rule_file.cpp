@@ -1,0 +1,256 @@
+#include "core/rule_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <set>
+
+#include "core/app_state.h"
+#include "core/file_io.h"
+#include "core/number_format.h"
+#include "core/text_cursor.h"
+
+namespace tarnisk {
+
+namespace {
+
+constexpr size_t kMaxTokenLength = 128;
+
+struct LayerKey {
+  const char* key;
+  int layer;
+  double LayerInfo::*field;
+};
+
+constexpr LayerKey kLayerKeys[] = {
+    {"REPO", kPoly, &LayerInfo::sheetResistance},   {"REDN", kDiffn, &LayerInfo::sheetResistance},
+    {"REDP", kDiffp, &LayerInfo::sheetResistance},  {"REME", kMetal, &LayerInfo::sheetResistance},
+    {"REM2", kMetal2, &LayerInfo::sheetResistance}, {"REM3", kMetal3, &LayerInfo::sheetResistance},
+    {"REM4", kMetal4, &LayerInfo::sheetResistance}, {"REM5", kMetal5, &LayerInfo::sheetResistance},
+    {"THPO", kPoly, &LayerInfo::thickness},         {"THME", kMetal, &LayerInfo::thickness},
+    {"THM2", kMetal2, &LayerInfo::thickness},       {"THM3", kMetal3, &LayerInfo::thickness},
+    {"THM4", kMetal4, &LayerInfo::thickness},       {"THM5", kMetal5, &LayerInfo::thickness},
+    {"THPA", kPassiv, &LayerInfo::thickness},       {"THNI", kNitride, &LayerInfo::thickness},
+    {"HEPO", kPoly, &LayerInfo::height},            {"HEME", kMetal, &LayerInfo::height},
+    {"HEM2", kMetal2, &LayerInfo::height},          {"HEM3", kMetal3, &LayerInfo::height},
+    {"HEM4", kMetal4, &LayerInfo::height},          {"HEM5", kMetal5, &LayerInfo::height},
+    {"HEPA", kPassiv, &LayerInfo::height},          {"HENI", kNitride, &LayerInfo::height},
+};
+
+struct GeneralKey {
+  const char* key;
+  double Technology::*field;
+};
+
+constexpr GeneralKey kGeneralKeys[] = {
+    {"LAMB", &Technology::LAMB}, {"VDD", &Technology::VDD},   {"TEMP", &Technology::TEMP},
+    {"DELT", &Technology::DELT}, {"MAXD", &Technology::MAXD},
+};
+
+// A token matches a key when it starts with the key, compared without case.
+bool Matches(const std::string& token, std::string_view key) {
+  if (token.size() < key.size()) return false;
+  for (size_t i = 0; i < key.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(token[i])) !=
+        std::toupper(static_cast<unsigned char>(key[i])))
+      return false;
+  return true;
+}
+
+// Characters up to the first blank, "=" or line end (at most 128 kept); the
+// cursor stops on that delimiter.
+std::string ReadToken(TextCursor& c) {
+  std::string token;
+  while (!c.AtEoln() && c.Peek() != ' ' && c.Peek() != '=') {
+    const char ch = c.Get();
+    if (token.size() < kMaxTokenLength) token += ch;
+  }
+  return token;
+}
+
+// Steps over the delimiter that ended a token, staying within the line.
+void SkipDelimiter(TextCursor& c) {
+  if (!c.AtEoln()) c.Get();
+}
+
+class RuleLoader {
+ public:
+  explicit RuleLoader(AppState& s) : s_(s), t_(s.technology) {}
+
+  // Returns false when a malformed number stopped the load.
+  bool Run(std::string_view text) {
+    TextCursor c(text);
+    c.SkipLine();
+    while (!c.AtEof()) {
+      const std::string token = ReadToken(c);
+      if (token.empty() || Matches(token, "*") || Matches(token, "{")) c.SkipLine();
+      else if (Matches(token, "NAME")) ReadName(c);
+      else if (Matches(token, "NMOS")) nmosSection_ = true, c.SkipLine();
+      else if (Matches(token, "PMOS")) nmosSection_ = false, c.SkipLine();
+      else if (Matches(token, "CIF")) {
+        if (!ReadCifLine(c)) return false;
+      } else if (!ReadValueLine(c, token)) return false;
+    }
+    return true;
+  }
+
+  // Converts the capacitances that the file named from aF/um^2 and aF/um to
+  // farads per square lambda and per lambda.
+  void ConvertCapacitances() {
+    const double lambda = t_.LAMB;
+    const double area = lambda * lambda * 1e-18, line = lambda * 1e-18;
+    for (const CapacitanceKey& k : CapacitanceKeys()) {
+      if (!namedCapacitances_.count(k.key)) continue;
+      double factor = line;
+      switch (k.kind) {
+        case CapacitanceKind::Area: factor = area; break;
+        case CapacitanceKind::AreaJunction: factor = 0.75 * area; break;
+        case CapacitanceKind::Line: factor = line; break;
+        case CapacitanceKind::LineJunction: factor = 0.75 * line; break;
+      }
+      t_.*k.field *= factor;
+    }
+  }
+
+ private:
+  void ReadName(TextCursor& c) {
+    SkipDelimiter(c);
+    t_.Name = c.RestOfLine(kMaxTokenLength);
+    c.SkipLine();
+    ShowStatus(s_.platform, "Read \"" + t_.Name + "\" rule file");
+    ShowStatus3(s_.platform, t_.Name);
+  }
+
+  bool ReadCifLine(TextCursor& c) {
+    ShowStatus(s_.platform, "Read CIF & GDS2 infos...");
+    SkipDelimiter(c);
+    const std::string layerName = ReadToken(c);
+    SkipDelimiter(c);
+    const std::string cifName = ReadToken(c);
+    const std::optional<int32_t> gds2 = ReadStandardInteger(c);
+    if (!gds2) return Malformed(c);
+    const std::optional<double> overetch = ReadStandardReal(c);
+    if (!overetch) return Malformed(c);
+    c.SkipLine();
+    if (layerName == "text") {
+      t_.CifTextLayer = cifName;
+      return true;
+    }
+    const int layer = LayerFromName(layerName, s_.layout.layers);
+    if (layer == 0) {
+      ShowStatus(s_.platform, "Warning : layer \"" + layerName + "\" not identified...");
+      return true;
+    }
+    LayerInfo& info = s_.layout.layers[layer];
+    info.cifName = cifName;
+    info.gds2 = static_cast<uint8_t>(*gds2 & 0xFF);
+    info.overetch = *overetch;
+    return true;
+  }
+
+  bool ReadValueLine(TextCursor& c, const std::string& token) {
+    while (!c.AtEoln() && c.Peek() != '=') c.Get();
+    if (c.AtEoln()) {
+      c.SkipLine();
+      return true;
+    }
+    c.Get();
+    const std::optional<double> value = ReadStandardReal(c, 64);
+    if (!value) return Malformed(c);
+    c.SkipLine();
+    Assign(token, *value);
+    return true;
+  }
+
+  void Assign(const std::string& token, double value) {
+    for (const GeneralKey& k : kGeneralKeys)
+      if (Matches(token, k.key)) t_.*k.field = value;
+    // Only two to five metal levels exist; anything else would make later
+    // layer loops run past metal5.
+    if (Matches(token, "META")) t_.META = std::clamp(RoundToInt32(value), 2, 5);
+    for (const RuleKey& k : RuleKeys())
+      if (Matches(token, k.key)) t_.*k.field = RoundToInt32(value);
+    for (const CapacitanceKey& k : CapacitanceKeys())
+      if (Matches(token, k.key)) t_.*k.field = value, namedCapacitances_.insert(k.key);
+    for (const LayerKey& k : kLayerKeys)
+      if (Matches(token, k.key)) s_.layout.layers[k.layer].*k.field = value;
+    MosParameters& mos = nmosSection_ ? t_.nmos : t_.pmos;
+    for (const MosKey& k : MosKeys())
+      if (k.key && Matches(token, k.key)) mos.*k.field = value;
+    if (Matches(token, "L3PH")) UpdateSqrtPhi(mos);
+    if (Matches(token, "L3TO")) t_.TOX = value;
+  }
+
+
+ public:
+  int ErrorLine() const { return errorLine_; }
+
+ private:
+  bool Malformed(const TextCursor& c) {
+    errorLine_ = c.Line();
+    s_.platform.ShowMessage("Error", "Invalid numeric input", MessageButtons::Ok);
+    return false;
+  }
+
+  AppState& s_;
+  Technology& t_;
+  bool nmosSection_ = true;
+  int errorLine_ = 0;
+  std::set<std::string> namedCapacitances_;
+};
+
+int32_t ClampedSum(int64_t value) { return RoundToInt32(static_cast<double>(value)); }
+
+void ComputeDerivedValues(AppState& s, double vddBefore) {
+  Technology& t = s.technology;
+  t.ContactCellWidth = ClampedSum(int64_t{t.R401} + 2 * int64_t{t.R405});
+  t.VerilogCellWidth = t.ContactCellWidth;
+  t.VerilogTrackPitch = ClampedSum(2 * int64_t{t.ContactCellWidth} + 4);
+  t.VerilogPolyWidth = t.R302;
+  t.VerilogGateSize = t.R303;
+
+  const std::pair<int, int32_t> minWidths[] = {
+      {kNwell, t.R101},  {kDiffp, t.R201},  {kDiffn, t.R201},  {kContact, t.R401},
+      {kPoly, t.R301},   {kMetal, t.R501},  {kVia, t.R601},    {kMetal2, t.R701},
+      {kVia2, t.R801},   {kMetal3, t.R901}, {kVia3, t.RA01},   {kMetal4, t.RB01},
+      {kVia4, t.RC01},   {kMetal5, t.RD01},
+  };
+  for (const auto& [layer, width] : minWidths) s.layout.layers[layer].minWidth = width;
+
+  MosViewerRanges& v = s.viewerRanges;
+  if (t.VDD != vddBefore) v.vdMax = v.vgMax = t.VDD;
+  if (t.VDD >= 4) v.vgStep = 1.0, v.secondStep = 0.5, v.vbMax = -2.0;
+  else if (t.VDD >= 2) v.vgStep = 0.5, v.secondStep = 0.5, v.vbMax = -2.0;
+  else v.vgStep = 0.25, v.secondStep = 0.25, v.vbMax = -1.0;
+}
+
+}  // namespace
+
+RuleLoadResult LoadRuleText(AppState& s, std::string_view text, bool opened) {
+  Technology& t = s.technology;
+  const double vddBefore = t.VDD;
+  t.LAMB = 0.5;
+  t.META = 2;
+  t.TOX = 0;
+  t.Name = "standard 1.0";
+  if (opened) {
+    RuleLoader loader(s);
+    const bool complete = loader.Run(text);
+    // Capacitances read before a malformed line are converted too, so that
+    // every capacitance held stays in farads.
+    loader.ConvertCapacitances();
+    if (!complete) return {RuleLoadStatus::Malformed, loader.ErrorLine()};
+    s.defaultVddTextLevel = t.VDD;
+  }
+  ComputeDerivedValues(s, vddBefore);
+  ShowStatus3(s.platform, t.Name);
+  return {opened ? RuleLoadStatus::Loaded : RuleLoadStatus::NotOpened, 0};
+}
+
+RuleLoadResult ReadRuleFile(AppState& s, const std::string& path) {
+  std::string contents;
+  const bool opened = ReadWholeFile(path, contents) == 0;
+  return LoadRuleText(s, contents, opened);
+}
+
+}  // namespace tarnisk
