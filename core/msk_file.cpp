@@ -216,7 +216,9 @@ std::string VersionStamp(std::time_t now) {
   return buffer;
 }
 
-std::string LayoutFileText(AppState& s, const std::string& name) {
+}  // namespace
+
+std::string FormatLayoutFile(AppState& s, const std::string& name) {
   const Layout& l = s.layout;
   std::string out;
   out.reserve(64 + size_t(l.boxes.Count()) * 28 + size_t(l.texts.Count()) * 200);
@@ -260,8 +262,6 @@ std::string LayoutFileText(AppState& s, const std::string& name) {
   return out;
 }
 
-}  // namespace
-
 int ReadLayoutText(AppState& s, std::string_view text, const std::string& name,
                    ReadMode mode) {
   Layout& l = s.layout;
@@ -304,7 +304,7 @@ bool WriteLayoutFile(AppState& s, const std::string& path) {
   Purge(s.layout);
   s.layout.wide.currentFileName = path;
   ComputeExtent(s.layout);
-  const std::string text = LayoutFileText(s, path);
+  const std::string text = FormatLayoutFile(s, path);
   s.LastError = WriteFileAtomically(path, text);
   if (s.LastError != 0) {
     ShowStatus(s.platform, "Error writing " + Quoted(path));

@@ -28,6 +28,10 @@ int ReadLayoutFile(AppState& s, const std::string& path, ReadMode mode);
 int ReadLayoutText(AppState& s, std::string_view text, const std::string& name,
                    ReadMode mode);
 
+// The file text of the layout as it stands (the writer's lines, in order),
+// with `name` on its FIG and FFIG lines.
+std::string FormatLayoutFile(AppState& s, const std::string& name);
+
 // Writes the whole layout, replacing the file only once the new one is
 // complete. Returns false (and keeps the modified flag) when it failed.
 bool WriteLayoutFile(AppState& s, const std::string& path);

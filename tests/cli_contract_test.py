@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""Runs the built tarnisk-cli on the bundled files and checks the output
+contracts (JSON keys and types, exit statuses) that scripts rely on.
+Usage: cli_contract_test.py PATH/TO/tarnisk-cli SOURCE_DIR"""
+
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+CLI, SOURCE = sys.argv[1], sys.argv[2]
+DATA = os.path.join(SOURCE, "data")
+RULES = os.path.join(DATA, "es207.rul")
+failures = 0
+checks = 0
+
+
+def run(*args):
+    p = subprocess.run([CLI, *args], capture_output=True, text=True, timeout=120)
+    return p.returncode, p.stdout, p.stderr
+
+
+def check(condition, what):
+    global failures, checks
+    checks += 1
+    if not condition:
+        failures += 1
+        print("FAIL:", what)
+
+
+def info(path, *extra):
+    code, out, err = run("info", path, "--rules", RULES, "--json", "--quiet", *extra)
+    check(code == 0, f"info {path} exits 0 ({err.strip()})")
+    return json.loads(out) if code == 0 else {}
+
+
+for name in ("inverter.msk", "nand2.msk", "ring5.msk"):
+    data = info(os.path.join(DATA, "examples", name))
+    check(set(data) == {"boxes", "texts", "resistances", "extent", "layers", "technology"},
+          f"info keys of {name}: {sorted(data)}")
+    check(isinstance(data["boxes"], int) and data["boxes"] > 10, f"{name} has boxes")
+    check(len(data["extent"]) == 4 and all(isinstance(v, int) for v in data["extent"]),
+          f"{name} extent is four integers")
+    check(sum(data["layers"].values()) == data["boxes"], f"{name} layer counts add up")
+    check(set(data["technology"]) == {"name", "lambda", "vdd", "metals"}, f"{name} technology keys")
+
+for rules, metals in (("es207.rul", 2), ("cmos33-5m.rul", 5)):
+    code, out, err = run("tech", os.path.join(DATA, rules), "--json", "--quiet")
+    check(code == 0, f"tech {rules} exits 0")
+    tech = json.loads(out)
+    check(set(tech) == {"name", "lambda", "vdd", "temp", "delt", "metals", "rules",
+                        "capacitances", "layers", "nmos", "pmos", "error"}, f"tech keys {sorted(tech)}")
+    check(tech["metals"] == metals and tech["error"] is None, f"{rules}: metals and no error")
+    check(len(tech["layers"]) == 20, "20 layers")
+    check(set(tech["layers"][0]) == {"name", "code", "sheet_resistance", "thickness", "height",
+                                     "cif", "gds2", "overetch", "min_width"}, "layer keys")
+    check(all(isinstance(v, int) for v in tech["rules"].values()), "rules are integers")
+
+with tempfile.TemporaryDirectory() as tmp:
+    copy = os.path.join(tmp, "ring.msk")
+    code, _, _ = run("convert", os.path.join(DATA, "examples", "ring5.msk"), copy, "--quiet")
+    check(code == 0 and os.path.exists(copy), "convert writes the copy")
+    check(info(copy) == info(os.path.join(DATA, "examples", "ring5.msk")), "convert keeps the layout")
+
+    big = os.path.join(tmp, "big.msk")
+    subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "gen_inverter_array.py"),
+                    "--boxes", "80000", big], check=True, capture_output=True)
+    data = info(big)
+    check(0 < data.get("boxes", 0) <= 80000, f"generated layout loads ({data.get('boxes')} boxes)")
+
+    code, out, err = run("info", os.path.join(tmp, "missing.msk"), "--rules", RULES, "--json")
+    check(code == 2 and out == "" and err.count("\n") >= 1, "missing layout: exit 2, error on stderr")
+    code, _, err = run("info")
+    check(code == 2 and "usage" in err, "usage error exits 2")
+
+print(f"{checks - failures} passed, {failures} failed")
+sys.exit(1 if failures else 0)

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "app/cli.h"
+#include "tests/test_support.h"
+
+namespace tarnisk {
+namespace {
+
+struct CliResult {
+  int status;
+  std::string out, err;
+};
+
+CliResult RunTool(std::vector<std::string> args) {
+  args.insert(args.begin(), "tarnisk-cli");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  const int status = RunCli(int(argv.size()), argv.data(), out, err);
+  return {status, out.str(), err.str()};
+}
+
+const std::string kRules = testing::DataFile("es207.rul");
+
+TEST(Cli, InfoReportsCountsExtentLayersAndTechnology) {
+  const CliResult r =
+      RunTool({"info", testing::DataFile("examples/inverter.msk"), "--rules", kRules, "--json", "--quiet"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.err, "");
+  for (const char* key : {"\"boxes\":", "\"texts\":", "\"resistances\":0", "\"extent\":[",
+                          "\"layers\":{", "\"poly\":", "\"technology\":{\"name\":",
+                          "\"lambda\":", "\"vdd\":5", "\"metals\":2"})
+    EXPECT_NE(r.out.find(key), std::string::npos) << key << " in " << r.out;
+  EXPECT_EQ(r.out.find("\"gatep\""), std::string::npos) << "layers without boxes are left out";
+}
+
+TEST(Cli, StatusMessagesGoToStandardErrorUnlessQuiet) {
+  const CliResult r = RunTool({"info", testing::DataFile("examples/inverter.msk"), "--rules", kRules});
+  ASSERT_EQ(r.status, kExitOk);
+  EXPECT_NE(r.err.find(" boxes\n"), std::string::npos);
+  EXPECT_NE(r.out.find("boxes: "), std::string::npos);
+}
+
+TEST(Cli, BadUsageAndUnreadableInputsExitWith2) {
+  EXPECT_EQ(RunTool({}).status, kExitUsage);
+  EXPECT_EQ(RunTool({"frobnicate"}).status, kExitUsage);
+  EXPECT_EQ(RunTool({"info"}).status, kExitUsage);
+  EXPECT_EQ(RunTool({"info", "a.msk", "--bogus"}).status, kExitUsage);
+  const CliResult missing = RunTool({"info", "/nonexistent/a.msk", "--rules", kRules, "--quiet"});
+  EXPECT_EQ(missing.status, kExitUsage);
+  EXPECT_NE(missing.err.find("cannot open \"/nonexistent/a.msk\""), std::string::npos);
+  EXPECT_EQ(RunTool({"info", "x.msk", "--rules", "/nonexistent.rul"}).status, kExitUsage);
+}
+
+TEST(Cli, MalformedInputsNameTheLine) {
+  testing::TempDir dir;
+  const std::string layout = dir.File("bad.msk");
+  testing::WriteFile(layout, "REC(0,0,4,4,ME)\r\nTITLE 1 1  #a\r\n$1 x 0 \r\n");
+  const CliResult r = RunTool({"info", layout, "--rules", kRules, "--quiet"});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.err, "tarnisk-cli: Invalid numeric input in \"" + layout + "\" at line 3\n");
+
+  const std::string rules = dir.File("bad.rul");
+  testing::WriteFile(rules, "title\nNAME bad\nR101 = 3um\n");
+  const CliResult t = RunTool({"tech", rules, "--json", "--quiet"});
+  EXPECT_EQ(t.status, kExitUsage);
+  EXPECT_NE(t.out.find("\"error\":\"Invalid numeric input\""), std::string::npos) << t.out;
+  EXPECT_NE(t.err.find("at line 3"), std::string::npos);
+}
+
+TEST(Cli, TechListsTheConvertedRecord) {
+  const CliResult r = RunTool({"tech", kRules, "--json", "--quiet"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  for (const char* key : {"\"name\":", "\"lambda\":", "\"vdd\":", "\"temp\":", "\"delt\":",
+                          "\"metals\":2", "\"rules\":{\"R101\":", "\"RP06\":",
+                          "\"capacitances\":{\"CPOO\":", "\"layers\":[{\"name\":\"nwell\",\"code\":\"NW\"",
+                          "\"sheet_resistance\":", "\"thickness\":", "\"height\":", "\"cif\":",
+                          "\"gds2\":", "\"overetch\":", "\"min_width\":", "\"nmos\":{\"VTO\":",
+                          "\"pmos\":{\"VTO\":-", "\"error\":null"})
+    EXPECT_NE(r.out.find(key), std::string::npos) << key;
+}
+
+TEST(Cli, ConvertRewritesALayout) {
+  testing::TempDir dir;
+  const std::string target = dir.File("copy.msk");
+  const CliResult r =
+      RunTool({"convert", testing::DataFile("examples/nand2.msk"), target, "--rules", kRules, "--quiet"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const CliResult a = RunTool({"info", testing::DataFile("examples/nand2.msk"), "--rules", kRules, "--json", "--quiet"});
+  const CliResult b = RunTool({"info", target, "--rules", kRules, "--json", "--quiet"});
+  EXPECT_EQ(a.out, b.out);
+  EXPECT_EQ(RunTool({"convert", testing::DataFile("examples/nand2.msk"), dir.File("no/such/dir.msk"),
+                 "--rules", kRules, "--quiet"}).status,
+            kExitUsage);
+}
+
+}  // namespace
+}  // namespace tarnisk

@@ -1,0 +1,83 @@
+#include "tests/fuzz/fuzz_entries.h"
+
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+
+#include "core/app_state.h"
+#include "core/msk_file.h"
+#include "core/rule_file.h"
+#include "ui/headless_platform.h"
+
+namespace tarnisk {
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+// One state per process: building the tables for every input would make the
+// fuzzer spend its time allocating.
+struct FuzzState {
+  HeadlessPlatform platform;
+  std::unique_ptr<AppState> state = std::make_unique<AppState>(platform);
+
+  AppState& Fresh() {
+    ReleaseAll(*state);
+    ResetDatabase(*state);
+    state->layout.wide.extent = state->layout.wide.defaultWindow;
+    state->layout.wide.pasteOrigin = {};
+    return *state;
+  }
+};
+
+FuzzState& Shared() {
+  static FuzzState shared;
+  shared.platform.SetFixedTime(1);
+  return shared;
+}
+
+void CheckTablesSound(const Layout& l) {
+  for (int i = 1; i <= l.boxes.Count(); ++i) {
+    const Box& b = l.boxes[i];
+    Require(b.x1 < b.x2 && b.y1 < b.y2 && b.layer >= 1 && b.layer <= kLayerCount);
+  }
+  for (int i = 1; i <= l.texts.Count(); ++i)
+    Require(!l.texts[i].text.empty() && l.texts[i].text.size() <= kMaxTextLength);
+}
+
+}  // namespace
+
+void FuzzLayoutReader(const uint8_t* data, size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  FuzzState& shared = Shared();
+  AppState& s = shared.Fresh();
+  const ReadMode mode = size > 0 ? ReadMode(data[0] % 3) : ReadMode::Open;
+  ReadLayoutText(s, text, "fuzz.msk", mode);
+  CheckTablesSound(s.layout);
+  Purge(s.layout);
+  OrderBoxesByLayer(s);
+  ComputeExtent(s.layout);
+
+  // Whatever was read must come back unchanged through the writer; texts are
+  // only read after a box, so the check needs one.
+  if (mode != ReadMode::Open || s.layout.boxes.Count() == 0) return;
+  const std::string first = FormatLayoutFile(s, "fuzz.msk");
+  AppState& again = shared.Fresh();
+  ReadLayoutText(again, first, "fuzz.msk", ReadMode::Open);
+  Require(again.LastError == 0);
+  Require(FormatLayoutFile(again, "fuzz.msk") == first);
+}
+
+void FuzzRuleReader(const uint8_t* data, size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  FuzzState& shared = Shared();
+  AppState& s = shared.Fresh();
+  s.technology = Technology{};
+  LoadRuleText(s, text, true);
+  Require(s.technology.META >= 2 && s.technology.META <= 5);
+  Require(s.technology.Name.size() <= kMaxTextLength);
+}
+
+}  // namespace tarnisk

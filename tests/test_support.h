@@ -1,0 +1,38 @@
+#pragma once
+// A fresh process state on a headless platform for each test.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/app_state.h"
+#include "ui/headless_platform.h"
+
+namespace tarnisk::testing {
+
+struct Fresh {
+  HeadlessPlatform platform;
+  std::unique_ptr<AppState> owner = std::make_unique<AppState>(platform);
+  AppState& s = *owner;
+  Layout& layout = owner->layout;
+};
+
+// A scratch directory removed at the end of the test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+
+// Path of a file in the source tree's data folder.
+std::string DataFile(const std::string& relative);
+
+}  // namespace tarnisk::testing
