@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "core/app_state.h"
@@ -47,6 +48,13 @@ void CheckTablesSound(const Layout& l) {
     Require(!l.texts[i].text.empty() && l.texts[i].text.size() <= kMaxTextLength);
 }
 
+// The file text the writer would produce for the layout as it stands.
+std::string Written(AppState& s) {
+  Purge(s.layout);
+  ComputeExtent(s.layout);
+  return FormatLayoutFile(s, "fuzz.msk");
+}
+
 }  // namespace
 
 void FuzzLayoutReader(const uint8_t* data, size_t size) {
@@ -56,18 +64,16 @@ void FuzzLayoutReader(const uint8_t* data, size_t size) {
   const ReadMode mode = size > 0 ? ReadMode(data[0] % 3) : ReadMode::Open;
   ReadLayoutText(s, text, "fuzz.msk", mode);
   CheckTablesSound(s.layout);
-  Purge(s.layout);
   OrderBoxesByLayer(s);
-  ComputeExtent(s.layout);
 
   // Whatever was read must come back unchanged through the writer; texts are
   // only read after a box, so the check needs one.
   if (mode != ReadMode::Open || s.layout.boxes.Count() == 0) return;
-  const std::string first = FormatLayoutFile(s, "fuzz.msk");
+  const std::string first = Written(s);
   AppState& again = shared.Fresh();
   ReadLayoutText(again, first, "fuzz.msk", ReadMode::Open);
   Require(again.LastError == 0);
-  Require(FormatLayoutFile(again, "fuzz.msk") == first);
+  Require(Written(again) == first);
 }
 
 void FuzzRuleReader(const uint8_t* data, size_t size) {
