@@ -18,7 +18,7 @@ std::string Truncated(const std::string& text) {
 Rect LabelFrame(int32_t x, int32_t y) { return {x, y, x + 40, y + 10}; }
 
 // Fills each dead slot from the live records at the end of the table; the
-// order of the live records is not kept. Returns the new count.
+// order of the live records is not kept.
 template <class Table, class IsDead>
 void PurgeTable(Table& table, IsDead isDead) {
   const int n = table.Count();
@@ -52,6 +52,14 @@ void ResetNodes(NodeTable& table) {
   table.count = 1;
 }
 
+// Sets LastError to fullCode and returns false when the table is full;
+// otherwise clears LastError.
+template <class Table>
+bool RoomFor(AppState& s, const Table& table, int32_t fullCode) {
+  s.LastError = table.Full() ? fullCode : 0;
+  return !table.Full();
+}
+
 }  // namespace
 
 AppState::AppState(Platform& p) : platform(p) {
@@ -66,11 +74,7 @@ AppState::AppState(Platform& p) : platform(p) {
 
 void AddBox(AppState& s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int layer) {
   Layout& l = s.layout;
-  if (l.boxes.Full()) {
-    s.LastError = kErrorBoxTableFull;
-    return;
-  }
-  s.LastError = 0;
+  if (!RoomFor(s, l.boxes, kErrorBoxTableFull)) return;
   if (x1 >= x2 || y1 >= y2 || layer < 1 || layer > kLayerCount) return;
   Box box;
   box.state = kNormal;
@@ -82,12 +86,7 @@ void AddBox(AppState& s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int lay
 
 void AddLayoutText(AppState& s, int32_t x, int32_t y, const std::string& text) {
   auto& texts = s.layout.texts;
-  if (texts.Full()) {
-    s.LastError = kErrorTextTableFull;
-    return;
-  }
-  s.LastError = 0;
-  if (text.empty()) return;
+  if (!RoomFor(s, texts, kErrorTextTableFull) || text.empty()) return;
   for (int i = 1; i <= texts.Count(); ++i)
     if (texts[i].state != 0 && texts[i].x == x && texts[i].y == y) return;
   LayoutText t;
@@ -110,12 +109,7 @@ void CopyTextProperties(Layout& layout, int from, int to) {
 
 void AddResistanceMark(AppState& s, int32_t x, int32_t y, const std::string& text) {
   auto& marks = s.layout.resistances;
-  if (marks.Full()) {
-    s.LastError = kErrorTextTableFull;
-    return;
-  }
-  s.LastError = 0;
-  if (text.empty()) return;
+  if (!RoomFor(s, marks, kErrorTextTableFull) || text.empty()) return;
   ResistanceMark m;
   m.text = Truncated(text);
   m.x = x, m.y = y;

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNISK_SANITIZE=ON >/dev/null
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNISK_SANITIZE=ON -DTARNISK_TESTS=ON -DTARNISK_BENCHMARKS=ON >/dev/null
 cmake --build build/asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
