@@ -18,7 +18,11 @@ namespace tarnisk {
 
 namespace {
 
-std::vector<CliCommand> AllCommands() { return LayoutCommands(); }
+std::vector<CliCommand> AllCommands() {
+  std::vector<CliCommand> all = LayoutCommands();
+  for (CliCommand& c : EditorCommands()) all.push_back(std::move(c));
+  return all;
+}
 
 void PrintUsage(std::ostream& err) {
   err << "usage: tarnisk-cli COMMAND [options]\n"
@@ -38,11 +42,13 @@ std::string ParseOptions(const CliCommand& command, int argc, const char* const*
                          CliOptions& options) {
   for (int i = 2; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg.size() < 3 || arg.substr(0, 2) != "--") {
+    const bool longOption = arg.size() >= 3 && arg.substr(0, 2) == "--";
+    const bool shortOption = arg.size() == 2 && arg[0] == '-' && arg[1] != '-';
+    if (!longOption && !shortOption) {
       options.positional.emplace_back(arg);
       continue;
     }
-    const std::string_view name = arg.substr(2);
+    const std::string_view name = arg.substr(longOption ? 2 : 1);
     if (name == "json") options.json = true;
     else if (name == "quiet") options.quiet = true;
     else if (name == "rules" || Contains(command.valueOptions, name)) {

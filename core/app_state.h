@@ -7,6 +7,8 @@
 
 #include "core/layout.h"
 #include "core/technology.h"
+#include "editor/edit_state.h"
+#include "editor/view.h"
 #include "ui/platform.h"
 
 namespace tarnisk {
@@ -17,6 +19,8 @@ struct AppState {
   Platform& platform;
   Layout layout;
   Technology technology;
+  ViewState view;
+  EditState edit;
   // Settings that a rule-file load adjusts for other windows.
   MosViewerRanges viewerRanges;
   double defaultVddTextLevel = 5.0;  // V, offered for new Vdd texts

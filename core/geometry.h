@@ -22,6 +22,13 @@ inline constexpr Rect kSentinelRect{32000, 32000, -32000, -32000};
 // widths, extents and text frames computed from them cannot overflow 32 bits.
 inline constexpr int64_t kCoordinateLimit = 1'000'000'000;
 
+// A coordinate computed in 64 bits, brought back within the limit.
+inline int32_t ClampCoordinate(int64_t v) {
+  return static_cast<int32_t>(v < -kCoordinateLimit ? -kCoordinateLimit
+                              : v > kCoordinateLimit ? kCoordinateLimit
+                                                     : v);
+}
+
 inline bool PointInRect(Point p, const Rect& r) {
   return p.x >= r.xmin && p.x <= r.xmax && p.y >= r.ymin && p.y <= r.ymax;
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/app_state.h"
+#include "editor/render.h"
 
 namespace tarnisk {
 
@@ -81,7 +82,9 @@ void AddBox(AppState& s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int lay
   box.x1 = x1, box.y1 = y1, box.x2 = x2, box.y2 = y2;
   box.layer = static_cast<uint8_t>(layer);
   l.boxes.Append(box);
-  if (l.wide.drawOnAdd) GrowRect(l.wide.extent, {x1, y1, x2, y2});
+  if (!l.wide.drawOnAdd) return;
+  GrowRect(l.wide.extent, {x1, y1, x2, y2});
+  DrawBox(s, l.boxes.Count());
 }
 
 void AddLayoutText(AppState& s, int32_t x, int32_t y, const std::string& text) {
@@ -94,6 +97,7 @@ void AddLayoutText(AppState& s, int32_t x, int32_t y, const std::string& text) {
   t.text = Truncated(text);
   t.state = 1;
   texts.Append(std::move(t));
+  DrawText(s, texts.Count());
 }
 
 void CopyTextProperties(Layout& layout, int from, int to) {
@@ -115,6 +119,7 @@ void AddResistanceMark(AppState& s, int32_t x, int32_t y, const std::string& tex
   m.x = x, m.y = y;
   m.state = 1;
   marks.Append(std::move(m));
+  DrawResistanceMark(s, marks.Count());
 }
 
 int AddNode(AppState& s, const std::string& name) {
@@ -209,6 +214,8 @@ void ResetDatabase(AppState& s) {
   l.boxes.Clear();
   l.wide.savedBoxCount = 0;
   l.layers = DefaultLayerTable();
+  // The layers follow the display mode (the program starts in colour).
+  for (int layer = 1; layer <= kLayerCount; ++layer) l.layers[layer].colourMode = s.view.colourMode;
   ClearNodes(l);
   l.wide.modified = 0;
   l.wide.extracted = 0;

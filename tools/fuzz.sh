@@ -10,9 +10,11 @@ tools/setup.sh
 CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARNISK_FUZZ=ON -DTARNISK_SANITIZE=ON -DTARNISK_TESTS=OFF -DTARNISK_BENCHMARKS=OFF >/dev/null
 cmake --build build/fuzz --target fuzz_layout_reader fuzz_rule_reader
+status=0
 for pair in "fuzz_layout_reader msk" "fuzz_rule_reader rul"; do
   set -- $pair
   mkdir -p "fuzz-out/$2"
   "build/fuzz/tests/fuzz/$1" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
-    -print_final_stats=1 -artifact_prefix="fuzz-out/$2-" "fuzz-out/$2" "tests/corpus/$2"
+    -print_final_stats=1 -artifact_prefix="fuzz-out/$2-" "fuzz-out/$2" "tests/corpus/$2" || status=1
 done
+exit $status

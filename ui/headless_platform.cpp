@@ -9,12 +9,14 @@ void HeadlessPlatform::SetStatusPanel(int panel, const std::string& text) {
   panels_[panel] = text;
   if (panel != 0) return;
   history_.push_back(text);
+  if (history_.size() > kHistoryLength) history_.pop_front();
   if (echo_) *echo_ << text << '\n';
 }
 
 MessageAnswer HeadlessPlatform::ShowMessage(const std::string& title, const std::string& text,
                                             MessageButtons buttons) {
   messages_.push_back({title, text});
+  if (messages_.size() > kHistoryLength) messages_.pop_front();
   if (echo_) *echo_ << title << ": " << text << '\n';
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
   if (buttons == MessageButtons::OkCancel)

@@ -4,6 +4,8 @@
 // (the batch tool's standard error), and answers every message box with a
 // preset answer.
 
+#include <deque>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -27,24 +29,37 @@ class HeadlessPlatform : public Platform {
                             MessageButtons buttons) override;
   void ProcessEvents() override {}
   void SetCaption(const std::string& caption) override { caption_ = caption; }
+  bool ConfirmPrint() override { return printConfirmed_; }
+  void PrintImage(const DrawingSurface& image) override {
+    if (printHandler_) printHandler_(image);
+  }
   std::time_t Now() override { return fixedTime_ ? fixedTime_ : Platform::Now(); }
 
   const std::string& Panel(int panel) const { return panels_.at(panel); }
-  const std::vector<std::string>& StatusHistory() const { return history_; }
-  const std::vector<Message>& Messages() const { return messages_; }
+  // The latest panel-0 messages, oldest first (at most kHistoryLength).
+  const std::deque<std::string>& StatusHistory() const { return history_; }
+  // The latest message boxes, oldest first (at most kHistoryLength).
+  const std::deque<Message>& Messages() const { return messages_; }
   const std::string& Caption() const { return caption_; }
 
   void SetAnswer(MessageAnswer answer) { answer_ = answer; }
   void SetFixedTime(std::time_t t) { fixedTime_ = t; }
+  void SetPrintConfirmed(bool confirmed) { printConfirmed_ = confirmed; }
+  void SetPrintHandler(std::function<void(const DrawingSurface&)> handler) {
+    printHandler_ = std::move(handler);
+  }
 
  private:
   std::ostream* echo_;
   std::vector<std::string> panels_ = std::vector<std::string>(3);
-  std::vector<std::string> history_;
-  std::vector<Message> messages_;
+  static constexpr size_t kHistoryLength = 10000;
+  std::deque<std::string> history_;
+  std::deque<Message> messages_;
   std::string caption_;
   MessageAnswer answer_ = MessageAnswer::Yes;
   std::time_t fixedTime_ = 0;
+  bool printConfirmed_ = false;
+  std::function<void(const DrawingSurface&)> printHandler_;
 };
 
 }  // namespace tarnisk

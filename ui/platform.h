@@ -8,6 +8,8 @@
 
 namespace tarnisk {
 
+class DrawingSurface;
+
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
@@ -27,6 +29,11 @@ class Platform {
   virtual void ProcessEvents() = 0;
 
   virtual void SetCaption(const std::string& caption) = 0;
+
+  // The print dialog: true when the user confirmed printing.
+  virtual bool ConfirmPrint() { return false; }
+  // Prints the drawing area's image.
+  virtual void PrintImage(const DrawingSurface& image) { (void)image; }
 
   // Current wall-clock time, for file headers and elapsed-time messages.
   virtual std::time_t Now() { return std::time(nullptr); }
