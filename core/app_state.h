@@ -7,6 +7,7 @@
 
 #include "core/layout.h"
 #include "core/technology.h"
+#include "editor/command_state.h"
 #include "editor/edit_state.h"
 #include "editor/view.h"
 #include "ui/platform.h"
@@ -21,6 +22,7 @@ struct AppState {
   Technology technology;
   ViewState view;
   EditState edit;
+  CommandState command;
   // Settings that a rule-file load adjusts for other windows.
   MosViewerRanges viewerRanges;
   double defaultVddTextLevel = 5.0;  // V, offered for new Vdd texts

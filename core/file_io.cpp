@@ -61,8 +61,9 @@ int CreateTemporary(const std::string& path, std::string& tempPath) {
   const std::filesystem::path target(path);
   const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = "." + target.filename().string() + ".tmp" +
-                             std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    std::string name(".");
+    name.append(target.filename().string()).append(".tmp").append(std::to_string(::getpid()));
+    name.append("-").append(std::to_string(attempt));
     tempPath = (dir / name).string();
     const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;

@@ -1,6 +1,7 @@
 #include "core/layout.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <utility>
 
@@ -40,7 +41,9 @@ void PurgeTable(Table& table, IsDead isDead) {
 nodeBaseRecord MakeNode(const std::string& name, int number) {
   nodeBaseRecord node;
   node.inUse = 1;
-  node.name = name == "?" ? "N" + std::to_string(number) : name;
+  char numbered[16];
+  std::snprintf(numbered, sizeof numbered, "N%d", number);
+  node.name = name == "?" ? numbered : name;
   return node;
 }
 

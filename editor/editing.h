@@ -19,16 +19,19 @@ namespace tarnisk {
 
 struct AppState;
 
+// Shown when a box table filled up during an operation.
+inline constexpr const char* kBoxTableFullMessage = "Waring : box data base full ...";
+
 // What a selection hands back to the main window for its rubber band.
 struct SelectionResult {
-  int count = 0;  // elements selected
+  int count = 0;                // elements selected
   Point lowerLeft, upperRight;  // pixel corners of the selection's bounding box
 };
 
 struct MoveOrStretchResult {
   int boxes = 0, labels = 0;  // selected for a move (labels: texts and marks)
   Point lowerLeft, upperRight;
-  int stretchBox = 0;  // box chosen for stretching when nothing was selected, else 0
+  int stretchBox = 0;   // box chosen for stretching when nothing was selected, else 0
   int stretchEdge = 0;  // StretchEdge of that box
 };
 
@@ -49,7 +52,7 @@ struct DuplicateSelection {
 };
 
 struct StepMoveSelection {
-  int count = 0;  // elements highlighted; 0 means no dialog
+  int count = 0;     // elements highlighted; 0 means no dialog
   std::string step;  // the dialog's step field
 };
 

@@ -1,0 +1,61 @@
+// Drawing the layout onto a full-HD window image.
+// Run: build/release/bench/tarnisk_bench --benchmark_filter=Render
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+
+#include "core/app_state.h"
+#include "editor/view.h"
+#include "ui/headless_platform.h"
+#include "ui/qt/image_surface.h"
+
+namespace tarnisk {
+namespace {
+
+struct RenderFixture {
+  RenderFixture() {
+    EnsureGuiApplication();
+    AttachSurface(*state, &surface);
+  }
+  HeadlessPlatform platform;
+  std::unique_ptr<AppState> state = std::make_unique<AppState>(platform);
+  ImageSurface surface{1920, 1080};
+};
+
+// 80,000 boxes of the drawing layers, sized and spread like a large chip.
+void FillChip(AppState& s) {
+  s.layout.wide.drawOnAdd = 0;
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> pos(0, 40000), size(2, 60);
+  const int layers[] = {kNwell, kDiffp, kDiffn, kContact, kPoly, kMetal, kVia, kMetal2};
+  for (int i = 0; i < kMaxBoxes; ++i) {
+    const int x = pos(rng), y = pos(rng);
+    AddBox(s, x, y, x + size(rng), y + size(rng), layers[i % 8]);
+  }
+  s.layout.wide.drawOnAdd = 1;
+}
+
+void BM_RenderViewAll80kColour(benchmark::State& st) {
+  RenderFixture f;
+  FillChip(*f.state);
+  for (auto _ : st) ViewAll(*f.state);
+}
+
+// A zoomed view in which 36 patterned boxes tile the whole window.
+void BM_RenderZoomedPatterns(benchmark::State& st) {
+  RenderFixture f;
+  AppState& s = *f.state;
+  if (st.range(0)) SetMonochromeMode(s);
+  const int patterned[] = {kMetal3, kMetal4, kMetal5};
+  for (int i = 0; i < 36; ++i)
+    AddBox(s, (i % 6) * 20, (i / 6) * 20, (i % 6) * 20 + 20, (i / 6) * 20 + 20, patterned[i % 3]);
+  for (auto _ : st) SetWindow(s, 0, 0, 120, 120);
+}
+
+BENCHMARK(BM_RenderViewAll80kColour)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderZoomedPatterns)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tarnisk

@@ -1,0 +1,25 @@
+#pragma once
+// What the editor's tool windows (palette, dialogs) may ask of the main
+// window.
+
+#include <string>
+
+namespace tarnisk {
+
+struct AppState;
+
+class EditorHost {
+ public:
+  virtual ~EditorHost() = default;
+  virtual AppState& State() = 0;
+  // Makes `code` the active mouse command (pressing its tool button) and
+  // shows `status` unless it is empty.
+  virtual void EnterCommand(int code, const std::string& status) = 0;
+  // Releases the palette's placement tools, command 7, "Draw Box" pressed.
+  virtual void EndPlacement() = 0;
+  virtual void BringToFront() = 0;
+  // Redraws the drawing area from the layout.
+  virtual void RedrawLayout() = 0;
+};
+
+}  // namespace tarnisk

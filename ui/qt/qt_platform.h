@@ -1,0 +1,36 @@
+#pragma once
+// The platform services on Qt widgets: the main window's three status panels,
+// modal message boxes, the event pump, the caption and printing.
+
+#include <QLabel>
+#include <QMainWindow>
+#include <array>
+
+#include "ui/platform.h"
+
+namespace tarnisk {
+
+class QtPlatform : public Platform {
+ public:
+  // The window whose caption and status bar this platform drives.
+  void Attach(QMainWindow* window);
+
+  void SetStatusPanel(int panel, const std::string& text) override;
+  MessageAnswer ShowMessage(const std::string& title, const std::string& text,
+                            MessageButtons buttons) override;
+  void ProcessEvents() override;
+  void SetCaption(const std::string& caption) override;
+  bool ConfirmPrint() override;
+  void PrintImage(const DrawingSurface& image) override;
+
+  // True while a status message is letting pending events run: input that
+  // would edit the tables must wait until the running command ends.
+  bool InsideEventPump() const { return pumpDepth_ > 0; }
+
+ private:
+  QMainWindow* window_ = nullptr;
+  std::array<QLabel*, 3> panels_{};
+  int pumpDepth_ = 0;
+};
+
+}  // namespace tarnisk
