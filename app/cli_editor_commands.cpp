@@ -1,11 +1,14 @@
-// Batch commands of the layout editor: render.
+// Batch commands of the layout editor: render, arrange.
 
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
 #include "app/cli.h"
 #include "app/json_writer.h"
 #include "core/app_state.h"
+#include "core/msk_file.h"
+#include "editor/arrange.h"
 #include "editor/view.h"
 #include "ui/qt/image_surface.h"
 
@@ -68,12 +71,34 @@ int RunRender(CliRun& run) {
   return kExitOk;
 }
 
+int RunArrange(CliRun& run) {
+  if (!LoadCliRules(run) || !OpenCliLayout(run, run.options.positional[0])) return kExitUsage;
+  AppState& s = run.state;
+  const int before = s.layout.boxes.Count();
+  ArrangeLayout(s);
+  const std::string message = s.platform.StatusPanelText(0);
+  const int after = s.layout.boxes.Count();
+  const std::string& target = run.options.positional[1];
+  if (!WriteLayoutFile(s, target))
+    return Fail(run, "Error writing \"" + target + "\": " + std::strerror(s.LastError));
+  if (run.options.json) {
+    JsonWriter j;
+    j.BeginObject().Key("message").String(message).Key("boxes_before").Integer(before);
+    j.Key("boxes_after").Integer(after).EndObject();
+    run.out << j.Text() << '\n';
+  } else {
+    run.out << message << '\n';
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 std::vector<CliCommand> EditorCommands() {
   return {
       {"render", "render LAYOUT -o OUT.png [--size WxH] [--window x1,y1,x2,y2] [--mono]",
        {"o", "size", "window"}, {"mono"}, 1, RunRender},
+      {"arrange", "arrange IN.msk OUT.msk", {}, {}, 2, RunArrange},
   };
 }
 

@@ -97,5 +97,37 @@ TEST(Cli, ConvertRewritesALayout) {
             kExitUsage);
 }
 
+TEST(Cli, RenderWritesThePngOfTheView) {
+  testing::TempDir dir;
+  const std::string png = dir.File("inv.png");
+  const CliResult r = RunTool({"render", testing::DataFile("examples/inverter.msk"), "-o", png,
+                               "--size", "320x240", "--window", "-5,-5,30,55", "--mono",
+                               "--rules", kRules, "--json", "--quiet"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out.substr(0, 40), "{\"output\":\"" + png.substr(0, 40 - 11));
+  EXPECT_NE(r.out.find("\"window\":[-5,-5,30,55]"), std::string::npos) << r.out;
+  const std::string bytes = testing::ReadFile(png);
+  ASSERT_GT(bytes.size(), 100u);
+  EXPECT_EQ(bytes.substr(1, 3), "PNG");
+  EXPECT_EQ(RunTool({"render", testing::DataFile("examples/inverter.msk"), "-o", png, "--size",
+                     "0x5", "--quiet"}).status,
+            kExitUsage);
+  EXPECT_EQ(RunTool({"render", testing::DataFile("examples/inverter.msk"), "--quiet"}).status,
+            kExitUsage);
+}
+
+TEST(Cli, ArrangeWritesTheArrangedLayoutAndItsMessage) {
+  testing::TempDir dir;
+  const std::string layout = dir.File("two.msk");
+  testing::WriteFile(layout, "REC(0,0,10,4,ME)\r\nREC(0,4,10,4,ME)\r\nREC(0,0,4,4,CO)\r\n");
+  const std::string out = dir.File("out.msk");
+  const CliResult r = RunTool({"arrange", layout, out, "--rules", kRules, "--quiet"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out, "Tarnisk removed redundant and overlaping boxes (33.33% removed)\n");
+  const std::string text = testing::ReadFile(out);
+  EXPECT_NE(text.find("REC(0,0,10,8,ME)"), std::string::npos) << text;
+  EXPECT_NE(text.find("REC(0,0,4,4,CO)"), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace tarnisk

@@ -25,6 +25,9 @@ class HeadlessPlatform : public Platform {
   explicit HeadlessPlatform(std::ostream* echo = nullptr) : echo_(echo) {}
 
   void SetStatusPanel(int panel, const std::string& text) override;
+  std::string StatusPanelText(int panel) const override {
+    return panel >= 0 && panel <= 2 ? panels_[panel] : std::string();
+  }
   MessageAnswer ShowMessage(const std::string& title, const std::string& text,
                             MessageButtons buttons) override;
   void ProcessEvents() override {}

@@ -20,6 +20,8 @@ class Platform {
   // Writes text into status panel 0, 1 or 2, then lets pending window
   // messages run so that long operations keep the interface alive.
   virtual void SetStatusPanel(int panel, const std::string& text) = 0;
+  // What status panel 0, 1 or 2 shows now.
+  virtual std::string StatusPanelText(int panel) const = 0;
 
   // A modal message box; returns the button the user pressed.
   virtual MessageAnswer ShowMessage(const std::string& title, const std::string& text,

@@ -37,6 +37,11 @@ void QtPlatform::SetStatusPanel(int panel, const std::string& text) {
   ProcessEvents();
 }
 
+std::string QtPlatform::StatusPanelText(int panel) const {
+  if (panel < 0 || panel > 2 || !panels_[panel]) return {};
+  return panels_[panel]->text().toStdString();
+}
+
 MessageAnswer QtPlatform::ShowMessage(const std::string& title, const std::string& text,
                                       MessageButtons buttons) {
   QMessageBox::StandardButtons choice = QMessageBox::Ok;

@@ -16,6 +16,7 @@ class QtPlatform : public Platform {
   void Attach(QMainWindow* window);
 
   void SetStatusPanel(int panel, const std::string& text) override;
+  std::string StatusPanelText(int panel) const override;
   MessageAnswer ShowMessage(const std::string& title, const std::string& text,
                             MessageButtons buttons) override;
   void ProcessEvents() override;
