@@ -21,6 +21,7 @@ namespace {
 std::vector<CliCommand> AllCommands() {
   std::vector<CliCommand> all = LayoutCommands();
   for (CliCommand& c : EditorCommands()) all.push_back(std::move(c));
+  for (CliCommand& c : VerifyCommands()) all.push_back(std::move(c));
   return all;
 }
 

@@ -58,5 +58,6 @@ bool OpenCliLayout(CliRun& run, const std::string& path);
 // The commands of each subsystem.
 std::vector<CliCommand> LayoutCommands();
 std::vector<CliCommand> EditorCommands();
+std::vector<CliCommand> VerifyCommands();
 
 }  // namespace tarnisk

@@ -43,15 +43,17 @@ void BM_RenderViewAll80kColour(benchmark::State& st) {
   for (auto _ : st) ViewAll(*f.state);
 }
 
-// A zoomed view in which 36 patterned boxes tile the whole window.
+// A zoomed view in which 28 patterned boxes tile the whole window.
 void BM_RenderZoomedPatterns(benchmark::State& st) {
   RenderFixture f;
   AppState& s = *f.state;
   if (st.range(0)) SetMonochromeMode(s);
   const int patterned[] = {kMetal3, kMetal4, kMetal5};
-  for (int i = 0; i < 36; ++i)
-    AddBox(s, (i % 6) * 20, (i / 6) * 20, (i % 6) * 20 + 20, (i / 6) * 20 + 20, patterned[i % 3]);
-  for (auto _ : st) SetWindow(s, 0, 0, 120, 120);
+  for (int i = 0; i < 28; ++i) {
+    const int x = (i % 7) * 40 - 20, y = (i / 7) * 40 - 20;
+    AddBox(s, x, y, x + 40, y + 40, patterned[i % 3]);
+  }
+  for (auto _ : st) SetWindow(s, 0, 0, 220, 120);
 }
 
 BENCHMARK(BM_RenderViewAll80kColour)->Unit(benchmark::kMillisecond);

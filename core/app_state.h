@@ -9,6 +9,7 @@
 #include "core/technology.h"
 #include "editor/command_state.h"
 #include "editor/edit_state.h"
+#include "editor/texts.h"
 #include "editor/view.h"
 #include "ui/platform.h"
 
@@ -26,6 +27,7 @@ struct AppState {
   // Settings that a rule-file load adjusts for other windows.
   MosViewerRanges viewerRanges;
   double defaultVddTextLevel = 5.0;  // V, offered for new Vdd texts
+  TextDefaults textDefaults;
 
   // Status of the last table or file operation; 0 = success.
   int32_t LastError = 0;

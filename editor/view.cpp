@@ -6,6 +6,7 @@
 
 #include "core/app_state.h"
 #include "core/number_format.h"
+#include "editor/commands.h"
 #include "editor/render.h"
 
 namespace tarnisk {
@@ -120,6 +121,7 @@ void SetWindow(AppState& s, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   DrawScaleBar(s, *out, step);
   DrawGrid(s, *out, step);
   DrawAll(s);
+  RestoreShape(s);
 }
 
 void Redraw(AppState& s) { SetWindowRect(s, s.layout.wide.window); }

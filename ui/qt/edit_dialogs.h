@@ -1,0 +1,43 @@
+#pragma once
+// The duplicate dialog (an array of copies of the highlighted boxes) and the
+// step-move dialog (arrows that move the highlighted elements by a step).
+
+#include <QDialog>
+#include <QLineEdit>
+#include <array>
+#include <functional>
+
+#include "editor/editing.h"
+
+namespace tarnisk {
+
+struct AppState;
+
+class DuplicateDialog : public QDialog {
+ public:
+  // `done` runs after OK or Cancel, so the window can refresh itself.
+  DuplicateDialog(AppState& state, std::function<void(bool generated)> done, QWidget* parent);
+  void Open(const DuplicateSelection& selection);
+
+ private:
+  DuplicateFields Fields() const;
+
+  AppState& state_;
+  std::function<void(bool)> done_;
+  std::array<QLineEdit*, 5> fields_{};  // selected, count x, count y, spacing x, spacing y
+};
+
+class StepMoveDialog : public QDialog {
+ public:
+  StepMoveDialog(AppState& state, std::function<void()> moved, QWidget* parent);
+  void Open(const StepMoveSelection& selection);
+
+ private:
+  void Step(StepDirection direction);
+
+  AppState& state_;
+  std::function<void()> moved_;
+  QLineEdit* step_;
+};
+
+}  // namespace tarnisk

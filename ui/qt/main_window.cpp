@@ -1,0 +1,497 @@
+#include "ui/qt/main_window.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <filesystem>
+
+#include "core/app_state.h"
+#include "core/msk_file.h"
+#include "core/number_format.h"
+#include "core/rule_file.h"
+#include "editor/arrange.h"
+#include "editor/editing.h"
+#include "editor/texts.h"
+#include "editor/view.h"
+#include "ui/qt/edit_dialogs.h"
+#include "ui/qt/layout_view.h"
+#include "ui/qt/palette.h"
+#include "ui/qt/qt_platform.h"
+#include "ui/qt/resistance_dialog.h"
+#include "ui/qt/text_dialog.h"
+
+namespace tarnisk {
+
+namespace {
+
+const char* kStartMessage = "Tarnisk v1.0a - 18.02.98 starts...";
+const char* kWelcome = "Welcome to Tarnisk v1.0a - 18.02.98";
+
+bool EndsWithCif(const std::string& name) {
+  if (name.size() < 5) return false;
+  std::string tail = name.substr(name.size() - 3);
+  for (char& c : tail) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return tail == "CIF";
+}
+
+std::string ReplaceExtension(const std::string& name, const std::string& extension) {
+  const size_t slash = name.find_last_of('/');
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return name + "." + extension;
+  return name.substr(0, dot + 1) + extension;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+std::string WithExtension(const std::string& name, const std::string& extension) {
+  const std::string forced = ReplaceExtension(name, extension);
+  if (std::filesystem::exists(forced)) return forced;
+  const std::string lower = ReplaceExtension(name, Lower(extension));
+  return std::filesystem::exists(lower) ? lower : forced;
+}
+
+Tmdiframe::Tmdiframe(AppState& state, QtPlatform& platform, std::string defaultRules,
+                     std::string helpFile)
+    : state_(state),
+      platform_(platform),
+      defaultRules_(std::move(defaultRules)),
+      helpFile_(std::move(helpFile)) {
+  platform_.Attach(this);
+  view_ = new LayoutView(state_, platform_, *this, this);
+  setCentralWidget(view_);
+  textDialog_ = new tarnisk::TextDialog(this);
+  resistanceDialog_ = new tarnisk::ResistanceDialog(*this, this);
+  palette_ = new Palette(*this, this);
+  duplicateDialog_ = new DuplicateDialog(state_, [this](bool) { Refresh(); }, this);
+  stepMoveDialog_ = new StepMoveDialog(state_, [this] { Refresh(); }, this);
+  QObject::connect(palette_, &Palette::escapePressed, this,
+                   [this] { KeyDown(state_, *this, Key::Escape); Refresh(); });
+  BuildMenus();
+  BuildToolBar();
+}
+
+Tmdiframe::~Tmdiframe() { AttachSurface(state_, nullptr); }
+
+void Tmdiframe::StartUp(const QStringList& arguments) {
+  setWindowTitle("Tarnisk 1.0");
+  ShowStatus(state_.platform, kStartMessage);
+  state_.command.dragging = false;
+  SetLayoutTitle(state_, "example");
+  ResetDatabase(state_);
+  ShowStatus(state_.platform, kWelcome);
+  SetColourMode(state_);
+  ViewAll(state_);
+  if (arguments.size() > 1) {
+    const std::string layout = WithExtension(arguments[1].toStdString(), "MSK");
+    ReadLayoutFile(state_, layout, ReadMode::Open);
+    SetLayoutTitle(state_, layout);
+  }
+  const std::string rules =
+      arguments.size() > 2 ? WithExtension(arguments[2].toStdString(), "RUL") : defaultRules_;
+  ReadRuleFile(state_, rules);
+  palette_->RefreshMetalLayers();
+  ViewAll(state_);
+  palette_->PlaceBeside(*this);
+  Refresh();
+}
+
+// ---------------------------------------------------------------- menus
+
+QAction* Tmdiframe::Item(QMenu* menu, const char* text, const char* shortcut,
+                         std::function<void()> act) {
+  QAction* action = menu->addAction(text);
+  if (shortcut && *shortcut) action->setShortcut(QKeySequence(shortcut));
+  connect(action, &QAction::triggered, this, [this, act] {
+    if (platform_.InsideEventPump()) return;
+    act();
+    Refresh();
+  });
+  return action;
+}
+
+QAction* Tmdiframe::CommandItem(QMenu* menu, const char* text, const char* shortcut, int code,
+                                const char* status) {
+  return Item(menu, text, shortcut, [this, code, status] { EnterCommand(code, status); });
+}
+
+void Tmdiframe::NotAvailable(QMenu* menu, const char* text, const char* shortcut) {
+  std::string name = text;
+  name.erase(std::remove(name.begin(), name.end(), '&'), name.end());
+  Item(menu, text, shortcut, [this, name] {
+    ShowStatus(state_.platform, name + " is not available yet");
+  });
+}
+
+void Tmdiframe::BuildMenus() {
+  BuildFileMenu();
+  BuildViewMenu();
+  BuildEditMenu();
+  BuildOtherMenus();
+}
+
+void Tmdiframe::BuildFileMenu() {
+  QMenu* m = menuBar()->addMenu("&File");
+  Item(m, "&New", "", [this] { NewLayout(); });
+  Item(m, "&Open", "F3", [this] { OpenCommand(false); });
+  Item(m, "&Insert", "", [this] {
+    ShowStatus(state_.platform, "Insert file...");
+    OpenCommand(true);
+  });
+  NotAvailable(m, "&Make Cif File");
+  NotAvailable(m, "&Make Spice File");
+  Item(m, "&Save", "F2", [this] { SaveCommand(); });
+  Item(m, "Save &As", "", [this] { SaveAsCommand(); });
+  Item(m, "Select &Foundry", "", [this] { SelectFoundry(); });
+  Item(m, "Monochrom/Color", "", [this] { ToggleDisplayMode(); });
+  NotAvailable(m, "Statistics");
+  Item(m, "Print Layout", "", [this] { PrintLayout(state_); });
+  Item(m, "&Leave Tarnisk", "Ctrl+Q", [this] { close(); });
+}
+
+void Tmdiframe::BuildViewMenu() {
+  QMenu* m = menuBar()->addMenu("&View");
+  Item(m, "&Unselect All", "", [this] { RedrawClean(state_); });
+  Item(m, "View &All", "Ctrl+A", [this] { ViewAll(state_); });
+  Item(m, "View Same", "", [this] { Redraw(state_); });
+  CommandItem(m, "&Zoom In", "Ctrl+Z", kCommandZoomIn, "Select the area to zoom in...");
+  Item(m, "Zoom &Out", "Ctrl+O", [this] {
+    if (state_.command.command != kCommandMoveTarget) ZoomOut(state_);
+  });
+  Item(m, "&Previous Zoom", "Ctrl+B", [this] { PreviousZoom(state_); });
+  Item(m, "&Protect all", "", [this] { palette_->ProtectAll(); });
+  Item(m, "Unprotect All", "Ctrl+U", [this] { palette_->UnprotectAll(); });
+  NotAvailable(m, "&Measurements", "Ctrl+N");
+  CommandItem(m, "View &Node", "", kCommandViewNode, "In the drawing, select the node to view...");
+  CommandItem(m, "View &Interconnect", "Ctrl+I", kCommandViewInterconnect,
+              "Click in the layout the interconnect...");
+  NotAvailable(m, "MOS List");
+  Item(m, "Process Aspect", "", [this] {
+    ShowStatus(state_.platform, "3D Process Viewer");
+    EnterCommand(kCommandProcessView,
+                 "Draw with the mouse the line indicating where the vertical process must be shown...");
+  });
+}
+
+void Tmdiframe::BuildEditMenu() {
+  QMenu* m = menuBar()->addMenu("&Edit");
+  Item(m, "&Undo", "", [this] { Undo(state_); });
+  CommandItem(m, "Cut", "Ctrl+X", kCommandCut,
+              "Select in the drawing the portion of layout to cut... ");
+  CommandItem(m, "&Copy", "Ctrl+C", kCommandCopySelect,
+              "Select in the drawing the elements to copy ...");
+  Item(m, "&Paste", "Ctrl+V", [this] { StartPaste(state_, *this); });
+  CommandItem(m, "&Flip <->", "", kCommandFlip,
+              "Select in the drawing the elements to flip in Y axis...");
+  CommandItem(m, "&Rotate 90\xC2\xB0", "Ctrl+R", kCommandRotate, "Select the drawing to rotate...");
+  CommandItem(m, "&Move Area or Strtech", "", kCommandMoveSelect,
+              "In the drawing, click the border of the box to stretch...");
+  CommandItem(m, "Move &Step by Step", "", kCommandStepMove,
+              "In the layout, select the area to move ...");
+  CommandItem(m, "Duplicate X Y", "", kCommandDuplicate,
+              "Select in the drawing the portion of layout to duplicate in X Y... ");
+  Item(m, "&Text", "", [this] {
+    state_.command.propertyTool = kToolText;
+    EnterCommand(kCommandText, "Edit Text...");
+  });
+  NotAvailable(m, "Search Text");
+  CommandItem(m, "Measure &Distance", "", kCommandRuler,
+              "Create a point-to-point line in the drawing ...");
+  Item(m, "Node Properties", "", [this] {
+    state_.command.propertyTool = kToolText;
+    EnterCommand(kCommandText, "Fix the text location with the cursor...");
+  });
+  NotAvailable(m, "Contact");
+  NotAvailable(m, "Transistor");
+  NotAvailable(m, "IO Pads");
+}
+
+void Tmdiframe::BuildOtherMenus() {
+  QMenu* sim = menuBar()->addMenu("&Simulate");
+  NotAvailable(sim, "&Start Simulation", "Ctrl+S");
+  sim->addAction("Simulation on &Layout")->setVisible(false);
+  NotAvailable(sim, "MOS characteristics");
+  NotAvailable(sim, "Simulate Options");
+  NotAvailable(sim, "Vdd Supply, Temperature");
+  NotAvailable(sim, "Extract Circuit");
+  Item(sim, "Arrange the Layout", "", [this] { ArrangeLayout(state_); });
+  QMenu* compile = menuBar()->addMenu("&Compile");
+  NotAvailable(compile, "&Compile one Line");
+  NotAvailable(compile, "Compile &Verilog File");
+  QMenu* analysis = menuBar()->addMenu("&Analysis");
+  NotAvailable(analysis, "Design Rule Checker");
+  NotAvailable(analysis, "Find Floating Nodes");
+  NotAvailable(analysis, "Navigator");
+  Item(analysis, "Parametric Analysis", "", [this] {
+    ShowStatus(state_.platform, "Select a node in the layout ...");
+    EnterCommand(kCommandParametric, "");
+  });
+  QMenu* help = menuBar()->addMenu("&Help");
+  Item(help, "Help &Index", "", [this] { ShowHelp(); });
+  Item(help, "About", "", [this] {
+    state_.platform.ShowMessage("Tarnisk", "Tarnisk 1.0 - CMOS layout editor and analyser",
+                                MessageButtons::Ok);
+  });
+}
+
+void Tmdiframe::BuildToolBar() {
+  QToolBar* bar = addToolBar("Tools");
+  bar->setMovable(false);
+  commandGroup_ = new QActionGroup(this);
+  auto command = [&](const char* hint, int code, const char* status) {
+    QAction* a = bar->addAction(hint);
+    a->setToolTip(hint);
+    a->setCheckable(true);
+    commandGroup_->addAction(a);
+    commandButtons_[code] = a;
+    connect(a, &QAction::triggered, this, [this, code, status] {
+      if (platform_.InsideEventPump()) return;
+      if (code == kCommandText) state_.command.propertyTool = kToolText;
+      EnterCommand(code, status);
+      Refresh();
+    });
+  };
+  auto plain = [&](const char* hint, std::function<void()> act) {
+    QAction* a = bar->addAction(hint);
+    a->setToolTip(hint);
+    connect(a, &QAction::triggered, this, [this, act] {
+      if (platform_.InsideEventPump()) return;
+      act();
+      Refresh();
+    });
+  };
+  plain("View All", [this] { ViewAll(state_); });
+  command("Text", kCommandText, "Fix the text location with the cursor...");
+  command("Zoom In", kCommandZoomIn, "Select the area to zoom in...");
+  plain("Zoom Out", [this] {
+    if (state_.command.command != kCommandMoveTarget) ZoomOut(state_);
+  });
+  command("Draw Box", kCommandDrawBox, "");
+  plain("Chip Lib", [this] { ShowStatus(state_.platform, "Chip Lib is not available yet"); });
+  command("Stretch, Move", kCommandMoveSelect, "In the layout, give the box border to stretch...");
+  command("Process View", kCommandProcessView, "3D Process Viewer");
+  plain("Open File", [this] { OpenCommand(false); });
+  plain("Save File", [this] { SaveCommand(); });
+  command("View Node", kCommandViewNode, "In the drawing, select the node to view...");
+  command("Copy", kCommandCopySelect, "Select in the drawing the elements to copy ...");
+  command("Ruler", kCommandRuler, "Create a point-to-point line in the drawing ...");
+  plain("Simulate", [this] { ShowStatus(state_.platform, "Simulate is not available yet"); });
+  command("Cut", kCommandCut, "Select in the drawing the portion of layout to cut... ");
+  plain("Design Rule Checker",
+        [this] { ShowStatus(state_.platform, "Design Rule Checker is not available yet"); });
+  plain("Show Palette", [this] {
+    ShowStatus(state_.platform, "Show palette menu...");
+    palette_->show();
+    palette_->raise();
+  });
+  plain("MOS", [this] { ShowStatus(state_.platform, "MOS characteristics is not available yet"); });
+  plain("\xE2\x86\x90", [this] { KeyDown(state_, *this, Key::Left); });
+  plain("\xE2\x86\x92", [this] { KeyDown(state_, *this, Key::Right); });
+  plain("\xE2\x86\x91", [this] { KeyDown(state_, *this, Key::Up); });
+  plain("\xE2\x86\x93", [this] { KeyDown(state_, *this, Key::Down); });
+  // The hidden "None" button: pressed when no command is active.
+  noneButton_ = new QAction("None", this);
+  noneButton_->setCheckable(true);
+  commandGroup_->addAction(noneButton_);
+  commandButtons_[kCommandNone] = noneButton_;
+}
+
+// ---------------------------------------------------------------- commands
+
+void Tmdiframe::CommandChanged() {
+  const int code = state_.command.command;
+  const int shown = code == kCommandCopyTarget ? kCommandCopySelect
+                    : code == kCommandMoveTarget || code == kCommandStretchTarget
+                        ? kCommandMoveSelect
+                        : code;
+  const auto it = commandButtons_.find(shown);
+  if (it != commandButtons_.end()) it->second->setChecked(true);
+  else if (QAction* checked = commandGroup_->checkedAction()) checked->setChecked(false);
+}
+
+void Tmdiframe::ShowDuplicateDialog(const DuplicateSelection& selection) {
+  Refresh();
+  duplicateDialog_->Open(selection);
+  EnterCommand(kCommandNone, "");
+}
+
+void Tmdiframe::ShowStepMoveDialog(const StepMoveSelection& selection) {
+  ShowStatus(state_.platform, "Use the arrows to move the " + std::to_string(selection.count) +
+                                  " boxes and text with a lambda step.");
+  Refresh();
+  stepMoveDialog_->Open(selection);
+}
+
+TextDialogUi& Tmdiframe::TextDialog() { return *textDialog_; }
+ResistanceDialogUi& Tmdiframe::ResistanceDialog() { return *resistanceDialog_; }
+void Tmdiframe::ReleasePaletteTools() { palette_->ReleaseToolButtons(); }
+
+void Tmdiframe::EnterCommand(int code, const std::string& status) {
+  tarnisk::EnterCommand(state_, *this, code, status);
+  Refresh();
+}
+
+void Tmdiframe::EndPlacement() {
+  palette_->ReleaseToolButtons();
+  EnterCommand(kCommandDrawBox, "");
+}
+
+void Tmdiframe::BringToFront() {
+  raise();
+  activateWindow();
+}
+
+void Tmdiframe::RedrawLayout() {
+  Redraw(state_);
+  Refresh();
+}
+
+void Tmdiframe::Refresh() { view_->ShowImage(); }
+
+void Tmdiframe::ResetCommand() { EnterCommand(kCommandNone, ""); }
+
+// ---------------------------------------------------------------- files
+
+int Tmdiframe::AskSaveIfModified() {
+  if (!state_.layout.wide.modified) return 0;
+  const MessageAnswer a = state_.platform.ShowMessage("Warning", "Do you want to save this file ?",
+                                                      MessageButtons::YesNoCancel);
+  if (a == MessageAnswer::Cancel) return 2;
+  if (a == MessageAnswer::No) return 1;
+  SaveCommand();
+  return state_.layout.wide.modified ? 2 : 0;  // a failed save must not drop the layout
+}
+
+void Tmdiframe::NewLayout() {
+  if (AskSaveIfModified() == 2) return;
+  ReleaseAll(state_);
+  SetLayoutTitle(state_, "Example.msk");
+  ResetTextTimes(state_);
+  Redraw(state_);
+}
+
+bool Tmdiframe::OpenLayout(const std::string& path, bool insert) {
+  if (!insert) {
+    ReleaseAll(state_);
+    SetLayoutTitle(state_, "Example.msk");
+    ResetTextTimes(state_);
+  }
+  if (EndsWithCif(path)) {
+    ShowStatus(state_.platform, "CIF viewing is not available yet");
+    ViewAll(state_);
+    return false;
+  }
+  ReadLayoutFile(state_, path, insert ? ReadMode::InsertBeside : ReadMode::Open);
+  const bool ok = state_.LastError == 0;
+  if (insert) state_.layout.wide.modified = 1;
+  else if (ok) SetLayoutTitle(state_, path);
+  ViewAll(state_);
+  return ok;
+}
+
+void Tmdiframe::OpenCommand(bool insert) {
+  ResetCommand();
+  if (!insert && AskSaveIfModified() == 2) return;
+  const QString file = QFileDialog::getOpenFileName(
+      this, insert ? "Insert" : "Open", lastDirectory_,
+      "Layout (*.MSK *.msk);;CIF (*.CIF *.cif);;All files (*)");
+  if (file.isEmpty()) return;
+  lastDirectory_ = QFileInfo(file).absolutePath();
+  OpenLayout(file.toStdString(), insert);
+}
+
+bool Tmdiframe::SaveLayout(const std::string& path) {
+  ShowStatus(state_.platform, "Save \"" + path + "\"");
+  return WriteLayoutFile(state_, path);
+}
+
+void Tmdiframe::SaveCommand() {
+  const std::string& name = state_.layout.wide.currentFileName;
+  // A layout that never had a file of its own goes through Save As.
+  if (name == "example" || name == "Example.msk") SaveAsCommand();
+  else SaveLayout(name);
+}
+
+void Tmdiframe::SaveAsCommand() {
+  std::filesystem::current_path(state_.layout.wide.programDirectory);
+  QFileDialog dialog(this, "Save As", lastDirectory_, "Layout (*.MSK *.msk)");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  std::string name = dialog.selectedFiles().first().toStdString();
+  if (Lower(std::filesystem::path(name).extension().string()) != ".msk")
+    name = ReplaceExtension(name, "MSK");
+  if (std::filesystem::exists(name) &&
+      state_.platform.ShowMessage("Warning", "This file already exist. Will you overwrite it?",
+                                  MessageButtons::OkCancel) != MessageAnswer::Ok) {
+    ShowStatus(state_.platform, "Write canceled by user...");
+    return;
+  }
+  lastDirectory_ = QFileInfo(QString::fromStdString(name)).absolutePath();
+  SaveLayout(name);
+}
+
+void Tmdiframe::SelectFoundry() {
+  ShowStatus(state_.platform, "Select a Rule file");
+  ResetCommand();
+  const QString file = QFileDialog::getOpenFileName(this, "Select Foundry", lastDirectory_,
+                                                    "Rule File (*.RUL *.rul);;All files (*)");
+  if (file.isEmpty()) return;
+  state_.layout.wide.extracted = 0;
+  ReadRuleFile(state_, file.toStdString());
+  palette_->RefreshMetalLayers();
+  ShowStatus(state_.platform, "The current technology is  \"" + file.toStdString() + "\", " +
+                                  " power supply " + FormatFixed(state_.technology.VDD, 5, 2) +
+                                  "V");
+  Redraw(state_);
+}
+
+void Tmdiframe::ToggleDisplayMode() {
+  ShowStatus(state_.platform, "Menu Options");
+  if (state_.view.colourMode) SetMonochromeMode(state_);
+  else SetColourMode(state_);
+  Redraw(state_);
+}
+
+bool Tmdiframe::ConfirmLeave() {
+  if (state_.layout.wide.modified &&
+      state_.platform.ShowMessage("Warning : layout modified",
+                                  "Shall I save the layout before leaving ?",
+                                  MessageButtons::YesNo) == MessageAnswer::Yes) {
+    SaveCommand();
+    if (state_.layout.wide.modified) return false;  // the save failed or was cancelled
+  }
+  return state_.platform.ShowMessage("Warning", "Do you leave me?", MessageButtons::YesNo) ==
+         MessageAnswer::Yes;
+}
+
+void Tmdiframe::closeEvent(QCloseEvent* event) {
+  if (platform_.InsideEventPump() || !ConfirmLeave()) {
+    event->ignore();
+    return;
+  }
+  ReleaseAll(state_);
+  event->accept();
+}
+
+void Tmdiframe::ShowHelp() {
+  auto* browser = new QTextBrowser();
+  browser->setAttribute(Qt::WA_DeleteOnClose);
+  browser->setWindowTitle("Tarnisk Help");
+  browser->setSource(QUrl::fromLocalFile(QString::fromStdString(helpFile_)));
+  browser->resize(700, 600);
+  browser->show();
+}
+
+}  // namespace tarnisk

@@ -1,0 +1,108 @@
+#pragma once
+// The main window: the drawing area, the menu bar, the tool buttons and the
+// three-panel status bar, with the file commands and the start-up sequence.
+
+#include <QMainWindow>
+#include <map>
+#include <string>
+
+#include "editor/commands.h"
+#include "ui/qt/editor_host.h"
+
+class QAction;
+class QActionGroup;
+
+namespace tarnisk {
+
+struct AppState;
+class QtPlatform;
+class LayoutView;
+class TextDialog;
+class ResistanceDialog;
+class Palette;
+class DuplicateDialog;
+class StepMoveDialog;
+
+class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
+ public:
+  // `defaultRules` is read when the command line names no rule file.
+  Tmdiframe(AppState& state, QtPlatform& platform, std::string defaultRules,
+            std::string helpFile);
+  ~Tmdiframe() override;
+
+  // The start-up sequence with the command-line arguments (layout, rules).
+  void StartUp(const QStringList& arguments);
+
+  LayoutView& View() { return *view_; }
+
+  // CommandUi
+  void CommandChanged() override;
+  void ShowDuplicateDialog(const DuplicateSelection& selection) override;
+  void ShowStepMoveDialog(const StepMoveSelection& selection) override;
+  TextDialogUi& TextDialog() override;
+  ResistanceDialogUi& ResistanceDialog() override;
+  void ReleasePaletteTools() override;
+
+  // EditorHost
+  AppState& State() override { return state_; }
+  void EnterCommand(int code, const std::string& status) override;
+  void EndPlacement() override;
+  void BringToFront() override;
+  void RedrawLayout() override;
+
+  // File commands, public for the tests that drive the window.
+  bool OpenLayout(const std::string& path, bool insert);
+  bool SaveLayout(const std::string& path);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildFileMenu();
+  void BuildViewMenu();
+  void BuildEditMenu();
+  void BuildOtherMenus();
+  void BuildToolBar();
+  QAction* Item(QMenu* menu, const char* text, const char* shortcut, std::function<void()> act);
+  QAction* CommandItem(QMenu* menu, const char* text, const char* shortcut, int code,
+                       const char* status);
+  void NotAvailable(QMenu* menu, const char* text, const char* shortcut = "");
+
+  // AskSaveIfModified: 0 saved or not modified, 1 No, 2 Cancel.
+  int AskSaveIfModified();
+  void NewLayout();
+  void OpenCommand(bool insert);
+  void SaveCommand();
+  void SaveAsCommand();
+  void SelectFoundry();
+  void ToggleDisplayMode();
+  bool ConfirmLeave();
+  void ShowHelp();
+  void ResetCommand();
+  void Refresh();
+
+  AppState& state_;
+  QtPlatform& platform_;
+  std::string defaultRules_;
+  std::string helpFile_;
+  LayoutView* view_ = nullptr;
+  tarnisk::TextDialog* textDialog_ = nullptr;
+  tarnisk::ResistanceDialog* resistanceDialog_ = nullptr;
+  Palette* palette_ = nullptr;
+  DuplicateDialog* duplicateDialog_ = nullptr;
+  StepMoveDialog* stepMoveDialog_ = nullptr;
+  QActionGroup* commandGroup_ = nullptr;
+  std::map<int, QAction*> commandButtons_;
+  QAction* noneButton_ = nullptr;
+  QString lastDirectory_;
+  bool leaving_ = false;
+};
+
+// A file name with its extension replaced by `extension` (appended after a
+// "." when it has none). When no such file exists but one with the
+// extension in lower case does, that one is taken: file names are case
+// sensitive here.
+std::string WithExtension(const std::string& name, const std::string& extension);
+
+}  // namespace tarnisk

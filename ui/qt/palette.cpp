@@ -1,0 +1,237 @@
+#include "ui/qt/palette.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "core/app_state.h"
+
+namespace tarnisk {
+
+namespace {
+
+struct LayerRow {
+  const char* caption;
+  const char* hint;
+};
+
+// In the order of kPaletteLayers.
+constexpr std::array<LayerRow, kPaletteLayers.size()> kLayerRows = {{
+    {"N Well", "Select Nwell"},
+    {"N+ Diffusion", "Select N+ Diff"},
+    {"P+ Diffusion", "Select P+ Diff"},
+    {"Polysilicium", "Select Poly"},
+    {"Contact", "Select Contact"},
+    {"Metal 1", "Select metal1"},
+    {"Via M1/M2", "Select Via"},
+    {"Metal 2", "Select metal2"},
+    {"Metal 3", "Select metal3"},
+    {"Metal 4", "Select metal4"},
+    {"Metal 5", "Select Metal5"},
+}};
+
+struct Tool {
+  const char* name;
+  const char* caption;
+  const char* hint;
+};
+
+constexpr Tool kMacros[] = {
+    {"sbContactPoly", "Poly", "Poly/Metal contact"},
+    {"sbContactDiffn", "N+", "Contact Metal/Diffn"},
+    {"sbContactDiffp", "P+", "Contact Metal/Diffp"},
+    {"sbContactMetal2", "M2", "Contact Metal/Metal2"},
+    {"sbMos", "MOS", "MOS Generator"},
+    {"sbPad", "Pad", "Test Pad"},
+    {"sbPathMetal", "Path", "Metal Path"},
+};
+
+struct PropertyButton {
+  Tool tool;
+  PropertyTool property;
+};
+
+constexpr PropertyButton kPropertyTools[] = {
+    {{"sbVdd", "Vdd", "Vdd Supply"}, kToolVdd},
+    {{"sbVss", "Vss", "Ground"}, kToolVss},
+    {{"sbClock", "Clock", "Add a clock"}, kToolClock},
+    {{"sbPulse", "Pulse", "Add a pulse"}, kToolPulse},
+    {{"sbVisible", "Visible", "Visible node"}, kToolVisible},
+};
+
+constexpr Tool kResistanceTool = {"sbRes", "Res", "Resistance"};
+constexpr int kToolColumns = 4;
+
+// Where the palette stands relative to the main window's top right corner.
+constexpr int kLeftOfRightEdge = 124, kBelowTop = 95;
+
+}  // namespace
+
+Palette::Palette(EditorHost& host, QWidget* parent)
+    : QWidget(parent, Qt::Tool), host_(host), tools_(new QButtonGroup(this)) {
+  setObjectName("TPalette");
+  setWindowTitle("Palette");
+  auto* column = new QVBoxLayout(this);
+  auto* toolGrid = new QGridLayout;
+  auto* layerGrid = new QGridLayout;
+  column->addLayout(toolGrid);
+  column->addLayout(layerGrid);
+  BuildTools(toolGrid);
+  BuildLayerRows(layerGrid);
+  RefreshMetalLayers();
+}
+
+void Palette::BuildLayerRows(QGridLayout* grid) {
+  grid->setColumnStretch(1, 1);
+  for (size_t row = 0; row < kPaletteLayers.size(); ++row) {
+    const QString number = QString::number(row + 1);
+    auto* check = new QCheckBox(this);
+    check->setObjectName("chkBtn" + number);
+    check->setToolTip("Protect");
+    check->setChecked(true);
+    auto* button = new QPushButton(kLayerRows[row].caption, this);
+    button->setObjectName("btnLayer" + number);
+    button->setToolTip(kLayerRows[row].hint);
+    grid->addWidget(check, int(row), 0);
+    grid->addWidget(button, int(row), 1);
+    protectBoxes_[row] = check;
+    layerButtons_[row] = button;
+    const int layer = kPaletteLayers[row];
+    connect(button, &QPushButton::clicked, this, [this, layer] { SelectLayer(layer, true); });
+    connect(check, &QCheckBox::toggled, this,
+            [this, row](bool checked) { OnProtectToggled(row, checked); });
+  }
+}
+
+QToolButton* Palette::AddTool(QGridLayout* grid, int index, const char* name,
+                              const char* caption, const char* hint) {
+  auto* button = new QToolButton(this);
+  button->setObjectName(name);
+  button->setText(caption);
+  button->setToolTip(hint);
+  grid->addWidget(button, index / kToolColumns, index % kToolColumns);
+  return button;
+}
+
+void Palette::BuildTools(QGridLayout* grid) {
+  int index = 0;
+  for (const Tool& macro : kMacros) {
+    QToolButton* b = AddTool(grid, index++, macro.name, macro.caption, macro.hint);
+    const std::string message = std::string(macro.hint) + " is not available yet";
+    connect(b, &QToolButton::clicked, this,
+            [this, message] { ShowStatus(host_.State().platform, message); });
+  }
+  for (const PropertyButton& p : kPropertyTools) {
+    QToolButton* b = AddTool(grid, index++, p.tool.name, p.tool.caption, p.tool.hint);
+    b->setCheckable(true);
+    tools_->addButton(b);
+    const PropertyTool property = p.property;
+    connect(b, &QToolButton::clicked, this, [this, b, property] {
+      host_.State().command.propertyTool = property;
+      host_.EnterCommand(kCommandText, "In the layout, select the location for the property...");
+      b->setChecked(true);
+    });
+  }
+  QToolButton* res = AddTool(grid, index, kResistanceTool.name, kResistanceTool.caption,
+                             kResistanceTool.hint);
+  res->setCheckable(true);
+  tools_->addButton(res);
+  connect(res, &QToolButton::clicked, this, [this, res] {
+    host_.EnterCommand(kCommandResistance, "In the layout, fix the resistance position ...");
+    res->setChecked(true);
+  });
+}
+
+void Palette::PlaceBeside(const QWidget& mainWindow) {
+  const QRect frame = mainWindow.frameGeometry();
+  move(frame.x() + frame.width() - kLeftOfRightEdge, frame.y() + kBelowTop);
+  show();
+  SelectLayer(kPoly, true);
+}
+
+void Palette::SelectLayer(int layer, bool fromButton) {
+  AppState& s = host_.State();
+  SetCurrentLayer(s, layer);
+  const int current = s.layout.wide.currentLayer;
+  if (fromButton) {
+    host_.EnterCommand(kCommandDrawBox, "");
+    if (s.layout.layers[current].isProtected) {
+      SetLayerProtected(s, current, false);
+      host_.RedrawLayout();
+    }
+  }
+  RefreshMetalLayers();
+  host_.BringToFront();
+}
+
+void Palette::RefreshMetalLayers() {
+  AppState& s = host_.State();
+  LimitCurrentLayer(s);
+  for (size_t row = 0; row < kPaletteLayers.size(); ++row) {
+    const int layer = kPaletteLayers[row];
+    const bool usable = PaletteLayerUsable(s, layer);
+    layerButtons_[row]->setEnabled(usable);
+    protectBoxes_[row]->setEnabled(usable);
+    const QSignalBlocker quiet(protectBoxes_[row]);
+    protectBoxes_[row]->setChecked(!s.layout.layers[layer].isProtected);
+  }
+  ShowCurrentLayer();
+}
+
+void Palette::OnProtectToggled(size_t row, bool checked) {
+  const int layer = kPaletteLayers[row];
+  SetLayerProtected(host_.State(), layer, !checked);
+  SelectLayer(layer, checked);
+  host_.RedrawLayout();
+}
+
+// Each box that changes runs its own action, so the last one changed
+// leaves its layer current.
+void Palette::SetProtect(bool checked) {
+  for (QCheckBox* box : protectBoxes_)
+    if (box->isEnabled()) box->setChecked(checked);
+}
+
+void Palette::ProtectAll() {
+  ShowStatus(host_.State().platform, "Protect all");
+  SetProtect(false);
+}
+
+void Palette::UnprotectAll() {
+  ShowStatus(host_.State().platform, "Unprotect layers ...");
+  SetProtect(true);
+}
+
+void Palette::ShowCurrentLayer() {
+  const int current = host_.State().layout.wide.currentLayer;
+  for (size_t row = 0; row < kPaletteLayers.size(); ++row)
+    layerButtons_[row]->setStyleSheet(kPaletteLayers[row] == current ? "color: red" : "");
+}
+
+void Palette::ReleaseToolButtons() {
+  tools_->setExclusive(false);
+  for (QAbstractButton* b : tools_->buttons()) b->setChecked(false);
+  tools_->setExclusive(true);
+  host_.State().command.propertyTool = kToolText;
+}
+
+void Palette::ReleaseTools() {
+  ReleaseToolButtons();
+  host_.EnterCommand(kCommandDrawBox, "");
+}
+
+void Palette::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Escape) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  ShowStatus(host_.State().platform, "<Escape>");
+  emit escapePressed();
+}
+
+}  // namespace tarnisk
