@@ -1,0 +1,229 @@
+// The real main window driven by synthetic mouse and key events on the
+// offscreen platform.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <deque>
+#include <functional>
+
+#include "core/app_state.h"
+#include "editor/editing.h"
+#include "editor/view.h"
+#include "tests/test_support.h"
+#include "ui/qt/layout_view.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_platform.h"
+
+namespace tarnisk {
+namespace {
+
+// Message boxes answered from a script instead of waiting for a person.
+class ScriptedPlatform : public QtPlatform {
+ public:
+  MessageAnswer ShowMessage(const std::string& title, const std::string& text,
+                            MessageButtons) override {
+    asked.push_back(title + ": " + text);
+    if (answers.empty()) return MessageAnswer::Cancel;
+    const MessageAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::deque<MessageAnswer> answers;
+  std::vector<std::string> asked;
+};
+
+// Runs `user` on the modal dialog once one is open (status messages let
+// events run before the dialog opens, so a plain zero timer fires too soon).
+void WhenModal(std::function<void(QWidget*)> user, int triesLeft = 500) {
+  QTimer::singleShot(10, [user, triesLeft] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) user(dialog);
+    else if (triesLeft > 0) WhenModal(user, triesLeft - 1);
+  });
+}
+
+struct EditorWindow : ::testing::Test {
+  ScriptedPlatform platform;
+  std::unique_ptr<AppState> owner = std::make_unique<AppState>(platform);
+  AppState& s = *owner;
+  Tmdiframe window{s, platform, testing::DataFile("es207.rul"), testing::DataFile("help/tarnisk-help.md")};
+
+  void SetUp() override {
+    window.resize(900, 700);
+    window.show();
+    window.StartUp({"tarnisk"});
+    SetWindow(s, 0, 0, 100, 100);
+  }
+  void TearDown() override { s.layout.wide.modified = 0; }
+
+  QPoint At(int x, int y) const { return {LambdaToPixelX(s, x), LambdaToPixelY(s, y)}; }
+  void Send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, QPointF(p), QPointF(window.View().mapToGlobal(p)), Qt::LeftButton,
+                  buttons, Qt::NoModifier);
+    QApplication::sendEvent(&window.View(), &e);
+  }
+  // A press at `from`, moves to `to`, a release there.
+  void Drag(QPoint from, QPoint to) {
+    Send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    Send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    Send(QEvent::MouseMove, to, Qt::LeftButton);
+    Send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+  }
+  void Click(QPoint p) { Drag(p, p); }
+  void Key(int key) {
+    QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&window.View(), &e);
+  }
+  Rect BoxRect(int i) const {
+    const Box& b = s.layout.boxes[i];
+    return {b.x1, b.y1, b.x2, b.y2};
+  }
+  std::string Status() const { return s.platform.StatusPanelText(0); }
+};
+
+TEST_F(EditorWindow, DrawsABoxWithTheMouseAndUndoesIt) {
+  Drag(At(10, 10), At(30, 20));
+  ASSERT_EQ(s.layout.boxes.Count(), 1);
+  EXPECT_EQ(BoxRect(1), (Rect{10, 10, 30, 20}));
+  EXPECT_EQ(s.layout.boxes[1].layer, kPoly);
+  EXPECT_EQ(s.layout.wide.modified, 1);
+  EXPECT_NE(Status().find("Store a poly box with size 20 x 10 lambda"), std::string::npos) << Status();
+  Undo(s);
+  Purge(s.layout);
+  EXPECT_EQ(s.layout.boxes.Count(), 0);
+}
+
+TEST_F(EditorWindow, TheRubberBandLeavesNoTraceWhileDragging) {
+  Redraw(s);
+  const QImage before = window.View().Surface()->Image().copy();
+  Send(QEvent::MouseButtonPress, At(10, 10), Qt::LeftButton);
+  Send(QEvent::MouseMove, At(40, 40), Qt::LeftButton);
+  EXPECT_NE(window.View().Surface()->Image(), before);
+  EXPECT_NE(Status().find("poly box size"), std::string::npos) << Status();
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(window.View().Surface()->Image(), before);
+  EXPECT_EQ(s.command.command, kCommandDrawBox);
+}
+
+TEST_F(EditorWindow, CutsPartOfABoxAndUndoBringsItBack) {
+  Drag(At(10, 10), At(40, 20));
+  window.EnterCommand(kCommandCut, "");
+  Drag(At(20, 5), At(30, 25));
+  auto live = [&] {
+    int n = 0;
+    for (int i = 1; i <= s.layout.boxes.Count(); ++i) n += s.layout.boxes[i].state != kErased;
+    return n;
+  };
+  ASSERT_EQ(live(), 2);
+  Undo(s);
+  Purge(s.layout);
+  int area = 0;
+  for (int i = 1; i <= s.layout.boxes.Count(); ++i) {
+    const Rect r = BoxRect(i);
+    area += (r.xmax - r.xmin) * (r.ymax - r.ymin);
+  }
+  EXPECT_EQ(area, 300);
+}
+
+TEST_F(EditorWindow, CopiesAndPastesWithTheMouse) {
+  Drag(At(10, 10), At(20, 20));
+  window.EnterCommand(kCommandCopySelect, "");
+  Drag(At(5, 5), At(25, 25));
+  EXPECT_EQ(s.command.command, kCommandCopyTarget);
+  Click(At(55, 25));  // 30 lambda to the right
+  ASSERT_EQ(s.layout.boxes.Count(), 2);
+  EXPECT_EQ(BoxRect(2), (Rect{40, 10, 50, 20}));
+  EXPECT_EQ(s.command.command, kCommandCopySelect);
+
+  window.EnterCommand(kCommandCut, "");
+  Drag(At(35, 5), At(55, 25));
+  StartPaste(s, window);
+  EXPECT_EQ(s.command.command, kCommandPasteTarget);
+  Click(At(80, 60));  // the group's lower-right corner lands here
+  Purge(s.layout);
+  ASSERT_EQ(s.layout.boxes.Count(), 2);
+  EXPECT_EQ(BoxRect(2), (Rect{70, 60, 80, 70}));
+}
+
+TEST_F(EditorWindow, EscapeDuringAMovePutsTheSelectionBack) {
+  Drag(At(10, 10), At(20, 20));
+  window.EnterCommand(kCommandMoveSelect, "");
+  Drag(At(5, 5), At(25, 25));
+  EXPECT_EQ(s.command.command, kCommandMoveTarget);
+  EXPECT_EQ(s.layout.boxes[1].state, kErased);
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(s.layout.boxes[1].state, kNormal);
+  EXPECT_EQ(BoxRect(1), (Rect{10, 10, 20, 20}));
+
+  window.EnterCommand(kCommandMoveSelect, "");
+  Drag(At(5, 5), At(25, 25));
+  Click(At(45, 35));  // 20 right, 10 up
+  Purge(s.layout);
+  ASSERT_EQ(s.layout.boxes.Count(), 1);
+  EXPECT_EQ(BoxRect(1), (Rect{30, 20, 40, 30}));
+}
+
+TEST_F(EditorWindow, StretchesTheEdgeUnderTheClick) {
+  Drag(At(10, 10), At(30, 20));
+  window.EnterCommand(kCommandMoveSelect, "");
+  Click(At(30, 15));  // the east edge
+  EXPECT_EQ(s.command.command, kCommandStretchTarget);
+  Click(At(40, 15));
+  EXPECT_EQ(BoxRect(1), (Rect{10, 10, 40, 20}));
+  EXPECT_EQ(s.command.command, kCommandMoveSelect);
+}
+
+TEST_F(EditorWindow, PlacesThreeClocksWithTheTextDialog) {
+  for (int i = 0; i < 3; ++i) {
+    s.command.propertyTool = kToolClock;
+    window.EnterCommand(kCommandText, "");
+    WhenModal([](QWidget* dialog) { dialog->findChild<QPushButton*>("btnOK")->click(); });
+    Click(At(10 + 30 * i, 50));
+  }
+  ASSERT_EQ(s.layout.texts.Count(), 3);
+  EXPECT_EQ(s.layout.texts[1].text, "clock1");
+  EXPECT_NEAR(s.layout.texts[1].edgeTimes[3], 3e-9, 1e-15);
+  EXPECT_NEAR(s.layout.texts[2].edgeTimes[3], 6e-9, 1e-15);
+  EXPECT_NEAR(s.layout.texts[3].edgeTimes[3], 12e-9, 1e-15);
+  EXPECT_EQ(s.command.command, kCommandDrawBox);
+}
+
+TEST_F(EditorWindow, SavesAndReopens) {
+  Drag(At(10, 10), At(30, 20));
+  window.EnterCommand(kCommandCut, "");
+  testing::TempDir dir;
+  const std::string path = dir.File("drawn.msk");
+  ASSERT_TRUE(window.SaveLayout(path));
+  EXPECT_EQ(s.layout.wide.modified, 0);
+  EXPECT_EQ(window.windowTitle().toStdString(), "Tarnisk 1.0 - " + path);
+  ASSERT_TRUE(window.OpenLayout(path, false));
+  ASSERT_EQ(s.layout.boxes.Count(), 1);
+  EXPECT_EQ(BoxRect(1), (Rect{10, 10, 30, 20}));
+  EXPECT_FALSE(window.OpenLayout(dir.File("missing.msk"), false));
+}
+
+TEST_F(EditorWindow, LeavingAModifiedLayoutAsksBothQuestions) {
+  Drag(At(10, 10), At(30, 20));
+  platform.answers = {MessageAnswer::No, MessageAnswer::No};
+  EXPECT_FALSE(window.close());
+  ASSERT_EQ(platform.asked.size(), 2u);
+  EXPECT_EQ(platform.asked[0], "Warning : layout modified: Shall I save the layout before leaving ?");
+  EXPECT_EQ(platform.asked[1], "Warning: Do you leave me?");
+  EXPECT_EQ(s.layout.boxes.Count(), 1);
+}
+
+TEST(EditorFiles, ExtensionsAreForcedAndLowerCaseFilesAreFound) {
+  testing::TempDir dir;
+  testing::WriteFile(dir.File("demo.msk"), "");
+  EXPECT_EQ(WithExtension(dir.File("demo"), "MSK"), dir.File("demo.msk"));
+  EXPECT_EQ(WithExtension(dir.File("demo.txt"), "MSK"), dir.File("demo.msk"));
+  EXPECT_EQ(WithExtension(dir.File("other.txt"), "MSK"), dir.File("other.MSK"));
+  EXPECT_EQ(WithExtension("x.y/name", "RUL"), "x.y/name.RUL");
+}
+
+}  // namespace
+}  // namespace tarnisk
