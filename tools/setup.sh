@@ -8,7 +8,7 @@ PACKAGES=(
   clang libclang-rt-dev
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  ngspice xvfb xauth python3
+  ngspice xvfb xauth x11-apps imagemagick python3
 )
 
 missing=()

@@ -7,5 +7,4 @@ tools/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNISK_TESTS=OFF >/dev/null
 cmake --build build/release
 if [ $# -eq 0 ]; then set -- data/examples/inverter.msk; fi
-# The editor window arrives with the editor; until then the batch tool shows the layout.
-exec build/release/app/tarnisk-cli info "$1" --rules "${2:-data/es207.rul}"
+exec build/release/app/tarnisk "$@"
