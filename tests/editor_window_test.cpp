@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -165,6 +166,21 @@ TEST_F(EditorWindow, EscapeDuringAMovePutsTheSelectionBack) {
   Purge(s.layout);
   ASSERT_EQ(s.layout.boxes.Count(), 1);
   EXPECT_EQ(BoxRect(1), (Rect{30, 20, 40, 30}));
+}
+
+TEST_F(EditorWindow, PanningDuringAMoveCountsTheShiftAndZoomOutWaits) {
+  Drag(At(10, 10), At(20, 20));
+  window.EnterCommand(kCommandMoveSelect, "");
+  Drag(At(5, 5), At(25, 25));
+  for (QAction* action : window.findChildren<QAction*>())
+    if (action->text() == "Zoom &Out") action->trigger();
+  EXPECT_EQ(s.layout.wide.window, (Rect{0, 0, 100, 100}));
+  Key(Qt::Key_Right);  // the window moves 16 lambda to the right
+  EXPECT_EQ(s.layout.wide.window, (Rect{16, 0, 116, 100}));
+  Click(At(45, 25));   // 20 lambda right of where the selection was taken
+  Purge(s.layout);
+  ASSERT_EQ(s.layout.boxes.Count(), 1);
+  EXPECT_EQ(BoxRect(1), (Rect{30, 10, 40, 20}));
 }
 
 TEST_F(EditorWindow, StretchesTheEdgeUnderTheClick) {
