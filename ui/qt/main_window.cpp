@@ -80,6 +80,13 @@ Tmdiframe::Tmdiframe(AppState& state, QtPlatform& platform, std::string defaultR
                    [this] { KeyDown(state_, *this, Key::Escape); Refresh(); });
   BuildMenus();
   BuildToolBar();
+  statusBar()->installEventFilter(this);
+}
+
+bool Tmdiframe::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == statusBar() && event->type() == QEvent::MouseButtonPress)
+    statusBar()->showMessage("Tarnisk v1.0 " + QTime::currentTime().toString("HH:mm:ss"), 3000);
+  return QMainWindow::eventFilter(watched, event);
 }
 
 Tmdiframe::~Tmdiframe() { AttachSurface(state_, nullptr); }

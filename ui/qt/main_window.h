@@ -56,6 +56,8 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A click on the status bar shows the version and the time.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildMenus();
