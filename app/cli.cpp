@@ -22,6 +22,7 @@ std::vector<CliCommand> AllCommands() {
   std::vector<CliCommand> all = LayoutCommands();
   for (CliCommand& c : EditorCommands()) all.push_back(std::move(c));
   for (CliCommand& c : VerifyCommands()) all.push_back(std::move(c));
+  for (CliCommand& c : GenCommands()) all.push_back(std::move(c));
   return all;
 }
 

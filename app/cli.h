@@ -59,5 +59,6 @@ bool OpenCliLayout(CliRun& run, const std::string& path);
 std::vector<CliCommand> LayoutCommands();
 std::vector<CliCommand> EditorCommands();
 std::vector<CliCommand> VerifyCommands();
+std::vector<CliCommand> GenCommands();
 
 }  // namespace tarnisk

@@ -7,6 +7,7 @@
 
 #include "app/cli.h"
 #include "core/rule_file.h"
+#include "core/technology.h"
 #include "editor/view.h"
 #include "tests/test_support.h"
 #include "ui/buffer_surface.h"
@@ -56,15 +57,6 @@ TEST(DrcEdgeCases, NarrowMetalIsOneWidthViolationOfTheRowPass) {
   EXPECT_EQ(d.platform.Panel(0), kErrorsMessage);
   EXPECT_EQ(d.platform.Panel(1), "DRC Errors");
   EXPECT_EQ(d.layout.wide.window, (Rect{-20, -20, 22, 30})) << "zoomed on the violation";
-}
-
-TEST(DrcEdgeCases, SpacingTextHasTwoBlanks) {
-  Drc d("es207.rul", {{0, 0, 5, 10, kMetal}, {7, 0, 12, 10, kMetal}});
-  const DrcResult r = d.Run();
-  ASSERT_EQ(r.errorCount, 1);
-  EXPECT_EQ(r.violations[0].what, " spacing between metal");
-  EXPECT_EQ(r.violations[0].rect, (Rect{5, 0, 7, 10}));
-  EXPECT_EQ(r.firstText, "The  spacing between metal is less than 3 lambda (r502)");
 }
 
 TEST(DrcEdgeCases, CornerContactIsAnAngleInEitherDiagonal) {
@@ -227,7 +219,8 @@ const std::vector<Seeded> kSeeded = {
     {"contact width", {{0, 0, 3, 3, kMetal}, {1, 1, 2, 2, kContact}}, "(r401)"},
     {"contact spacing", {{0, 0, 8, 4, kMetal}, {1, 1, 3, 3, kContact}, {5, 1, 7, 3, kContact}}, "(r402)"},
     {"metal width", {{0, 0, 2, 10, kMetal}}, "(r501)"},
-    {"metal spacing", {{0, 0, 5, 5, kMetal}, {7, 0, 12, 5, kMetal}}, "(r502)"},
+    {"metal spacing", {{0, 0, 5, 5, kMetal}, {7, 0, 12, 5, kMetal}}, "(r502)",
+     "The  spacing between metal is less than 3 lambda (r502)"},
     {"via width", {{0, 0, 3, 3, kMetal}, {0, 0, 3, 3, kMetal2}, {1, 1, 2, 2, kVia}}, "(r601)"},
     {"via spacing",
      {{0, 0, 8, 4, kMetal}, {0, 0, 8, 4, kMetal2}, {1, 1, 3, 3, kVia}, {5, 1, 7, 3, kVia}},
@@ -451,6 +444,35 @@ TEST(DrcGridTest, SameListsAndCellsAsThePlainGridOnRandomLayouts) {
     }
   }
   EXPECT_GT(overflows, 0);
+}
+
+TEST(DrcRandom, EditorRunIsTheStartOfTheFullRunAndMarksHaveASize) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 20; ++round) {
+    Drc d;
+    for (const RuleKey& k : RuleKeys()) d.s.technology.*k.field = 1 + int(rng() % 6);
+    std::uniform_int_distribution<int> pos(0, 120), size(1, 12), layer(kNwell, kMetal5);
+    for (int i = 0; i < 40 + 10 * round; ++i) {
+      const int x = pos(rng), y = pos(rng);
+      AddBox(d.s, x, y, x + size(rng), y + size(rng), layer(rng));
+    }
+    const DrcResult all = d.Run(true), first = d.Run();
+    ASSERT_TRUE(all.Complete());
+    ASSERT_EQ(size_t(all.errorCount), all.violations.size());
+    ASSERT_LE(first.violations.size(), all.violations.size());
+    for (size_t i = 0; i < first.violations.size(); ++i) {
+      EXPECT_EQ(first.violations[i].what, all.violations[i].what) << round << " " << i;
+      EXPECT_EQ(first.violations[i].rect, all.violations[i].rect) << round << " " << i;
+    }
+    const Rect& e = d.layout.wide.extent;
+    for (const DrcViolation& v : all.violations) {
+      EXPECT_LT(v.rect.xmin, v.rect.xmax) << v.what;
+      EXPECT_LT(v.rect.ymin, v.rect.ymax) << v.what;
+      EXPECT_TRUE(v.rect.xmin >= e.xmin - 1 && v.rect.xmax <= e.xmax + 1 &&
+                  v.rect.ymin >= e.ymin - 1 && v.rect.ymax <= e.ymax + 1)
+          << v.what;
+    }
+  }
 }
 
 struct CliResult {

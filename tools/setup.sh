@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ngspice xvfb xauth x11-apps imagemagick python3
+  klayout
 )
 
 missing=()

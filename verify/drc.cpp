@@ -1,7 +1,6 @@
 #include "verify/drc.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <span>
 #include <utility>
 
@@ -254,34 +253,35 @@ void Checker::WidthAndSpacingPass(const DrcLines& lines, uint8_t code, const std
   const bool columnPass = lines.columns;
   const std::string bendWhat = name + (columnPass ? " vert. width " : " horiz. width ");
   const auto covered = [&](int line, int position) { return lines.At(line, position) == code; };
-  const auto tooNarrow = [&](int from, int to) {
-    return lines.Distance(from, to) < rules.width && to < lines.length;
+  int line = 1, start = 1;
+  const auto widthBelowRule = [&](int end, const std::string& what) {
+    if (lines.Distance(start, end) < rules.width && end < lines.length)
+      Report(lines, line, start, end, what, rules.widthLabel, rules.width);
   };
-  const auto reportAngle = [&](int line, int position) {
-    Report(lines, line, position, position, name + " angle ", rules.widthLabel, rules.width);
+  const auto angle = [&](int position) {
+    Report(lines, line + 1, position, position, name + " angle ", rules.widthLabel, rules.width);
   };
-  for (int line = 1; line <= lines.count; ++line) {
-    int start = 1;
+  for (line = 1; line <= lines.count; ++line) {
+    start = 1;
     while (start < lines.length && !covered(line, start)) ++start;
     while (start < lines.length) {
       bool a = covered(line + 1, start - 1), b = covered(line - 1, start - 1);
-      if (!columnPass && a && !covered(line + 1, start)) reportAngle(line + 1, start);
+      if (!columnPass && a && !covered(line + 1, start)) angle(start);
       int k = start;
       do {
         ++k;
         const bool aEnds = a && !covered(line + 1, k);
         if (aEnds) {
           a = false;
-          if (tooNarrow(start, k)) Report(lines, line, start, k, bendWhat, rules.widthLabel, rules.width);
+          widthBelowRule(k, bendWhat);
         }
         if ((columnPass || !aEnds) && b && !covered(line - 1, k)) {
           b = false;
-          if (tooNarrow(start, k)) Report(lines, line, start, k, bendWhat, rules.widthLabel, rules.width);
+          widthBelowRule(k, bendWhat);
         }
       } while (covered(line, k));
-      if (columnPass && !covered(line + 1, k - 1) && covered(line + 1, k)) reportAngle(line + 1, k);
-      if (tooNarrow(start, k))
-        Report(lines, line, start, k, name + " width ", rules.widthLabel, rules.width);
+      if (columnPass && !covered(line + 1, k - 1) && covered(line + 1, k)) angle(k);
+      widthBelowRule(k, name + " width ");
       int next = k;
       while (next < lines.length && !covered(line, next)) ++next;
       if (next < lines.length && lines.Distance(k, next) < rules.spacing)

@@ -53,7 +53,6 @@ class DrcGrid {
   int NY() const { return int(ys_.size()) - 1; }
   int32_t X(int i) const { return xs_[i]; }  // 1 <= i <= NX
   int32_t Y(int j) const { return ys_[j]; }  // 1 <= j <= NY
-  uint8_t Cell(int i, int j) const { return columns_[i * (NY() + 2) + j]; }  // 0..NX+1, 0..NY+1
 
   DrcLines Columns() const;
   DrcLines Rows() const;

@@ -19,6 +19,7 @@
 #include "editor/editing.h"
 #include "editor/texts.h"
 #include "editor/view.h"
+#include "ui/qt/cif_form.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/layout_view.h"
 #include "ui/qt/palette.h"
@@ -76,6 +77,7 @@ Tmdiframe::Tmdiframe(AppState& state, QtPlatform& platform, std::string defaultR
   palette_ = new Palette(*this, this);
   duplicateDialog_ = new DuplicateDialog(state_, [this](bool) { Refresh(); }, this);
   stepMoveDialog_ = new StepMoveDialog(state_, [this] { Refresh(); }, this);
+  cifForm_ = new TFormCif(state_, this);
   QObject::connect(palette_, &Palette::escapePressed, this,
                    [this] { KeyDown(state_, *this, Key::Escape); Refresh(); });
   BuildMenus();
@@ -156,7 +158,12 @@ void Tmdiframe::BuildFileMenu() {
     ShowStatus(state_.platform, "Insert file...");
     OpenCommand(true);
   });
-  NotAvailable(m, "&Make Cif File");
+  Item(m, "&Make Cif File", "", [this] {
+    ShowStatus(state_.platform, "Convert \"" + state_.layout.wide.currentFileName + "\" into CIF");
+    cifForm_->UpdateOptions(false);
+    cifForm_->show();
+    cifForm_->raise();
+  });
   NotAvailable(m, "&Make Spice File");
   Item(m, "&Save", "F2", [this] { SaveCommand(); });
   Item(m, "Save &As", "", [this] { SaveAsCommand(); });
@@ -395,7 +402,7 @@ bool Tmdiframe::OpenLayout(const std::string& path, bool insert) {
     ResetTextTimes(state_);
   }
   if (EndsWithCif(path)) {
-    ShowStatus(state_.platform, "CIF viewing is not available yet");
+    cifForm_->ViewFile(path);
     ViewAll(state_);
     return false;
   }

@@ -22,6 +22,7 @@ class ResistanceDialog;
 class Palette;
 class DuplicateDialog;
 class StepMoveDialog;
+class TFormCif;
 
 class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
  public:
@@ -94,6 +95,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   Palette* palette_ = nullptr;
   DuplicateDialog* duplicateDialog_ = nullptr;
   StepMoveDialog* stepMoveDialog_ = nullptr;
+  TFormCif* cifForm_ = nullptr;
   QActionGroup* commandGroup_ = nullptr;
   std::map<int, QAction*> commandButtons_;
   QAction* noneButton_ = nullptr;

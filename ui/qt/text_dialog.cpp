@@ -50,42 +50,47 @@ void TextDialog::BuildFields(QVBoxLayout* column) {
   textRow->addWidget(new QLabel("Text", this));
   textRow->addWidget(editText_);
   column->addLayout(textRow);
-
-  auto* props = new QGroupBox("Property", this);
-  props->setObjectName("RadioProp");
-  auto* propColumn = new QVBoxLayout(props);
-  radioProp_ = new QButtonGroup(this);
-  const char* items[] = {"Variable", "VDD", "VSS", "Clock", "Pulse"};
-  for (int i = 0; i < 5; ++i) {
-    auto* radio = new QRadioButton(items[i], props);
-    radioProp_->addButton(radio, i);
-    propColumn->addWidget(radio);
-  }
-  connect(radioProp_, &QButtonGroup::idClicked, this,
-          [this](int id) { Apply([id](AppState& s, TextDialogModel& m) { ApplyTextChoice(s, m, id); }); });
-  column->addWidget(props);
-
-  auto* params = new QGroupBox("Parameters", this);
-  auto* grid = new QGridLayout(params);
-  const char* names[] = {"EditTimeLow", "EditRiseTime", "EditTimeHigh",
-                         "EditFallTime", "EditLowLevel", "EditHighLevel"};
-  const char* captions[] = {"Time low", "Rise time", "Time high", "Fall time", "Low level",
-                            "High Level"};
-  labelLow_ = new QLabel(captions[4], params);
-  labelHigh_ = new QLabel(captions[5], params);
-  for (int i = 0; i < 6; ++i) {
-    numbers_[i] = new QLineEdit(params);
-    numbers_[i]->setObjectName(names[i]);
-    QLabel* label = i == 4 ? labelLow_ : i == 5 ? labelHigh_ : new QLabel(captions[i], params);
-    grid->addWidget(label, i, 0);
-    grid->addWidget(numbers_[i], i, 1);
-    grid->addWidget(new QLabel(i < 4 ? "ns" : "V", params), i, 2);
-  }
-  column->addWidget(params);
-
+  column->addWidget(BuildChoices());
+  column->addWidget(BuildParameters());
   checkVisible_ = new QCheckBox("Visible at Simul", this);
   checkVisible_->setObjectName("CheckVisible");
   column->addWidget(checkVisible_);
+}
+
+QGroupBox* TextDialog::BuildChoices() {
+  auto* box = new QGroupBox("Property", this);
+  box->setObjectName("RadioProp");
+  auto* column = new QVBoxLayout(box);
+  radioProp_ = new QButtonGroup(this);
+  const char* items[] = {"Variable", "VDD", "VSS", "Clock", "Pulse"};
+  for (int i = 0; i < 5; ++i) {
+    auto* radio = new QRadioButton(items[i], box);
+    radioProp_->addButton(radio, i);
+    column->addWidget(radio);
+  }
+  connect(radioProp_, &QButtonGroup::idClicked, this, [this](int id) {
+    Apply([id](AppState& s, TextDialogModel& m) { ApplyTextChoice(s, m, id); });
+  });
+  return box;
+}
+
+QGroupBox* TextDialog::BuildParameters() {
+  auto* box = new QGroupBox("Parameters", this);
+  auto* grid = new QGridLayout(box);
+  const char* names[] = {"EditTimeLow", "EditRiseTime", "EditTimeHigh",
+                         "EditFallTime", "EditLowLevel", "EditHighLevel"};
+  const char* captions[] = {"Time low", "Rise time", "Time high", "Fall time"};
+  labelLow_ = new QLabel("Low level", box);
+  labelHigh_ = new QLabel("High Level", box);
+  for (int i = 0; i < 6; ++i) {
+    numbers_[i] = new QLineEdit(box);
+    numbers_[i]->setObjectName(names[i]);
+    QLabel* label = i == 4 ? labelLow_ : i == 5 ? labelHigh_ : new QLabel(captions[i], box);
+    grid->addWidget(label, i, 0);
+    grid->addWidget(numbers_[i], i, 1);
+    grid->addWidget(new QLabel(i < 4 ? "ns" : "V", box), i, 2);
+  }
+  return box;
 }
 
 void TextDialog::BuildButtons(QVBoxLayout* column) {
@@ -103,6 +108,7 @@ void TextDialog::BuildButtons(QVBoxLayout* column) {
   auto* cancel = Button(this, "btnCancel", "Cancel", "");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, [this] {
+    if (!model_) return;
     ReadFields();
     AcceptTextDialog(*state_, *model_);
     accept();

@@ -10,6 +10,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -26,6 +27,8 @@ class TextDialog : public QDialog, public TextDialogUi {
  private:
   void BuildFields(QVBoxLayout* column);
   void BuildButtons(QVBoxLayout* column);
+  QGroupBox* BuildChoices();
+  QGroupBox* BuildParameters();
   // Copies the widgets into the model, or the model into the widgets.
   void ReadFields();
   void ShowFields();
