@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/app_state.h"
+#include "editor/edit_state.h"
 #include "editor/render.h"
 
 namespace tarnisk {
@@ -20,11 +21,11 @@ std::string Truncated(const std::string& text) {
 Rect LabelFrame(int32_t x, int32_t y) { return {x, y, x + 40, y + 10}; }
 
 // Fills each dead slot from the live records at the end of the table; the
-// order of the live records is not kept.
+// order of the live records is not kept. Returns whether any record went.
 template <class Table, class IsDead>
-void PurgeTable(Table& table, IsDead isDead) {
+bool PurgeTable(Table& table, IsDead isDead) {
   const int n = table.Count();
-  if (n < 1) return;
+  if (n < 1) return false;
   int hi = n, lo = 1;
   while (hi > lo) {
     while (isDead(table.Slot(hi)) && hi > lo) --hi;
@@ -36,7 +37,12 @@ void PurgeTable(Table& table, IsDead isDead) {
     }
   }
   table.Truncate(lo == 1 && isDead(table.Slot(1)) ? 0 : lo);
+  return table.Count() != n;
 }
+
+// Records moved to other indexes: what the one-level undo remembers by index
+// or count no longer designates the same objects.
+void ForgetUndo(Layout& layout) { layout.wide.undoCode = kUndoNothing; }
 
 nodeBaseRecord MakeNode(const std::string& name, int number) {
   nodeBaseRecord node;
@@ -148,9 +154,10 @@ void Purge(Layout& layout) {
     Box& b = boxes[i];
     if (b.x1 >= b.x2 || b.y1 >= b.y2) b.state = kErased;
   }
-  PurgeTable(boxes, [](const Box& b) { return b.state == kErased; });
-  PurgeTable(layout.texts, [](const LayoutText& t) { return t.state == 0; });
-  PurgeTable(layout.resistances, [](const ResistanceMark& m) { return m.state == 0; });
+  bool moved = PurgeTable(boxes, [](const Box& b) { return b.state == kErased; });
+  moved |= PurgeTable(layout.texts, [](const LayoutText& t) { return t.state == 0; });
+  moved |= PurgeTable(layout.resistances, [](const ResistanceMark& m) { return m.state == 0; });
+  if (moved) ForgetUndo(layout);
 }
 
 void OrderBoxesByLayer(AppState& s) {
@@ -158,6 +165,7 @@ void OrderBoxesByLayer(AppState& s) {
   LayoutWideState& w = s.layout.wide;
   const int count = boxes.Count();
   int start = 1;
+  bool swapped = false;
   for (int layer = 1; layer <= kLayerCount; ++layer) {
     w.layerFirst[layer] = start;
     w.layerLast[layer] = -1;
@@ -169,10 +177,12 @@ void OrderBoxesByLayer(AppState& s) {
       while (boxes.Slot(j).layer > layer && i < j) --j;
       if (i >= j) break;
       std::swap(boxes.Slot(i), boxes.Slot(j));
+      swapped = true;
     }
     start = std::max(start, w.layerLast[layer] + 1);
     s.platform.ProcessEvents();
   }
+  if (swapped) ForgetUndo(s.layout);
 }
 
 void ComputeExtent(Layout& layout) {

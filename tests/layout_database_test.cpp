@@ -133,6 +133,22 @@ TEST(LayoutDatabase, PurgeFillsHolesFromTheEnd) {
   EXPECT_EQ(fill({true, true, false, false, true}), (std::vector<int32_t>{0, 1, 4}));
 }
 
+TEST(LayoutDatabase, MovingRecordsToOtherIndexesForgetsTheUndo) {
+  Fresh f;
+  AddBox(f.s, 0, 0, 5, 5, kPoly);
+  AddBox(f.s, 0, 0, 5, 5, kNwell);
+  f.layout.wide.undoCode = 0;
+  Purge(f.layout);  // nothing to drop: indexes unchanged
+  OrderBoxesByLayer(f.s);  // nwell before poly: the boxes swap
+  EXPECT_EQ(f.layout.wide.undoCode, 5);
+  f.layout.wide.undoCode = 0;
+  OrderBoxesByLayer(f.s);  // already in order
+  EXPECT_EQ(f.layout.wide.undoCode, 0);
+  f.layout.boxes[1].state = kErased;
+  Purge(f.layout);
+  EXPECT_EQ(f.layout.wide.undoCode, 5);
+}
+
 TEST(LayoutDatabase, PurgeDropsDegenerateBoxesAndDeadTextsAndMarks) {
   Fresh f;
   AddBox(f.s, 0, 0, 5, 5, kMetal);
