@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <optional>
 #include <set>
 
@@ -250,6 +251,7 @@ RuleLoadResult LoadRuleText(AppState& s, std::string_view text, bool opened) {
 RuleLoadResult ReadRuleFile(AppState& s, const std::string& path) {
   std::string contents;
   const bool opened = ReadWholeFile(path, contents) == 0;
+  if (opened) s.layout.wide.ruleFileName = std::filesystem::path(path).filename().string();
   return LoadRuleText(s, contents, opened);
 }
 

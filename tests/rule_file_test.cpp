@@ -187,6 +187,7 @@ TEST(RuleFile, BundledRuleFilesNameEveryKey) {
   for (const char* name : {"es207.rul", "cmos33-5m.rul"}) {
     Fresh f;
     ASSERT_EQ(ReadRuleFile(f.s, testing::DataFile(name)).status, RuleLoadStatus::Loaded) << name;
+    EXPECT_EQ(f.layout.wide.ruleFileName, name);
     const Technology& t = f.s.technology;
     for (const RuleKey& k : RuleKeys()) EXPECT_GT(t.*k.field, 0) << name << " " << k.key;
     for (const CapacitanceKey& k : CapacitanceKeys())
