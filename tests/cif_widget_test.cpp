@@ -94,7 +94,7 @@ TEST_F(CifWindow, MakeCifFileShowsTheOutputPageWithTheLayerGrid) {
   EXPECT_EQ(contact, (QStringList{"contact", "CCC", "25", "9", "0.05"}));
   EXPECT_EQ(grid.item(kMetal2 - 1, 3)->text(), "") << "no boxes";
   EXPECT_EQ(grid.item(kMetal - 1, 4)->text(), "") << "no overetch";
-  EXPECT_EQ(Find<QLabel>("LabelLayers").text(), "Layer list in \"ES207.RUL\"");
+  EXPECT_EQ(Find<QLabel>("LabelLayers").text(), "Layer list in \"es207.rul\"");
   EXPECT_EQ(Find<QLineEdit>("EditScaleOut").text(), "1000");
   EXPECT_EQ(Find<QLineEdit>("EditTopCell").text(), "topcell");
   EXPECT_EQ(Find<QLineEdit>("EditTextLayer").text(), "94");
