@@ -40,7 +40,7 @@ class ScriptedPlatform : public QtPlatform {
 
 // Runs `user` on the modal dialog once one is open (status messages let
 // events run before the dialog opens, so a plain zero timer fires too soon).
-void WhenModal(std::function<void(QWidget*)> user, int triesLeft = 500) {
+void WhenModal(std::function<void(QWidget*)> user, int triesLeft = 3000) {
   QTimer::singleShot(10, [user, triesLeft] {
     if (QWidget* dialog = QApplication::activeModalWidget()) user(dialog);
     else if (triesLeft > 0) WhenModal(user, triesLeft - 1);
