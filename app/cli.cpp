@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 
+#include "app/json_writer.h"
 #include "core/app_state.h"
 #include "core/msk_file.h"
 #include "core/rule_file.h"
@@ -23,6 +24,7 @@ std::vector<CliCommand> AllCommands() {
   for (CliCommand& c : EditorCommands()) all.push_back(std::move(c));
   for (CliCommand& c : VerifyCommands()) all.push_back(std::move(c));
   for (CliCommand& c : GenCommands()) all.push_back(std::move(c));
+  for (CliCommand& c : ExtractCommands()) all.push_back(std::move(c));
   return all;
 }
 
@@ -70,6 +72,10 @@ std::string DefaultRuleFile() {
 }
 
 }  // namespace
+
+void WriteRect(JsonWriter& j, const Rect& r) {
+  j.BeginArray().Integer(r.xmin).Integer(r.ymin).Integer(r.xmax).Integer(r.ymax).EndArray();
+}
 
 int Fail(CliRun& run, const std::string& message) {
   run.err << "tarnisk-cli: " << message << '\n';

@@ -12,6 +12,8 @@
 namespace tarnisk {
 
 struct AppState;
+struct Rect;
+class JsonWriter;
 struct RuleLoadResult;
 
 // Exit statuses: scripts depend on them.
@@ -55,10 +57,14 @@ std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& resul
 // Empties the database and opens a layout; false (after reporting) on failure.
 bool OpenCliLayout(CliRun& run, const std::string& path);
 
+// A rectangle as [xmin, ymin, xmax, ymax].
+void WriteRect(JsonWriter& j, const Rect& r);
+
 // The commands of each subsystem.
 std::vector<CliCommand> LayoutCommands();
 std::vector<CliCommand> EditorCommands();
 std::vector<CliCommand> VerifyCommands();
 std::vector<CliCommand> GenCommands();
+std::vector<CliCommand> ExtractCommands();
 
 }  // namespace tarnisk

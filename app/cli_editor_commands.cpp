@@ -63,8 +63,7 @@ int RunRender(CliRun& run) {
   if (run.options.json) {
     const Rect& w = s.layout.wide.window;
     JsonWriter j;
-    j.BeginObject().Key("output").String(output).Key("window").BeginArray();
-    j.Integer(w.xmin).Integer(w.ymin).Integer(w.xmax).Integer(w.ymax).EndArray();
+    j.BeginObject().Key("output").String(output).Key("window"), WriteRect(j, w);
     j.Key("scale").Number(s.layout.wide.scale).EndObject();
     run.out << j.Text() << '\n';
   }

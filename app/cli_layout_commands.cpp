@@ -13,10 +13,6 @@ namespace tarnisk {
 
 namespace {
 
-void WriteRect(JsonWriter& j, const Rect& r) {
-  j.BeginArray().Integer(r.xmin).Integer(r.ymin).Integer(r.xmax).Integer(r.ymax).EndArray();
-}
-
 std::array<int, kLayerCount + 1> BoxesPerLayer(const Layout& l) {
   std::array<int, kLayerCount + 1> counts{};
   for (int i = 1; i <= l.boxes.Count(); ++i)

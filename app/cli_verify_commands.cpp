@@ -14,10 +14,6 @@ namespace tarnisk {
 
 namespace {
 
-void WriteRect(JsonWriter& j, const Rect& r) {
-  j.BeginArray().Integer(r.xmin).Integer(r.ymin).Integer(r.xmax).Integer(r.ymax).EndArray();
-}
-
 void WriteDrcJson(std::ostream& out, const DrcResult& r, const Platform& platform) {
   JsonWriter j;
   j.BeginObject();

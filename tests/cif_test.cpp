@@ -10,6 +10,7 @@
 #include "editor/editing.h"
 #include "editor/view.h"
 #include "gen/cif.h"
+#include "tests/cli_runner.h"
 #include "tests/test_support.h"
 
 namespace tarnisk {
@@ -278,15 +279,11 @@ struct CifCli : ::testing::Test {
     testing::WriteFile(layout, testing::ReadFile(testing::DataFile("examples/inverter.msk")));
   }
   int Run(std::vector<std::string> args, std::string* out = nullptr, std::string* err = nullptr) {
-    args.insert(args.begin(), {"tarnisk-cli", "cif", layout, "--rules",
-                               testing::DataFile("es207.rul"), "--quiet"});
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream o, e;
-    const int status = RunCli(int(argv.size()), argv.data(), o, e);
-    if (out) *out = o.str();
-    if (err) *err = e.str();
-    return status;
+    args.insert(args.begin(), {"cif", layout, "--rules", testing::DataFile("es207.rul"), "--quiet"});
+    const testing::CliResult r = testing::RunTool(args);
+    if (out) *out = r.out;
+    if (err) *err = r.err;
+    return r.status;
   }
 };
 

@@ -4,24 +4,14 @@
 #include <vector>
 
 #include "app/cli.h"
+#include "tests/cli_runner.h"
 #include "tests/test_support.h"
 
 namespace tarnisk {
 namespace {
 
-struct CliResult {
-  int status;
-  std::string out, err;
-};
-
-CliResult RunTool(std::vector<std::string> args) {
-  args.insert(args.begin(), "tarnisk-cli");
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  const int status = RunCli(int(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
+using testing::CliResult;
+using testing::RunTool;
 
 const std::string kRules = testing::DataFile("es207.rul");
 

@@ -9,6 +9,7 @@
 #include "core/rule_file.h"
 #include "core/technology.h"
 #include "editor/view.h"
+#include "tests/cli_runner.h"
 #include "tests/test_support.h"
 #include "ui/buffer_surface.h"
 #include "verify/drc.h"
@@ -475,19 +476,8 @@ TEST(DrcRandom, EditorRunIsTheStartOfTheFullRunAndMarksHaveASize) {
   }
 }
 
-struct CliResult {
-  int status;
-  std::string out, err;
-};
-
-CliResult Tool(std::vector<std::string> args) {
-  args.insert(args.begin(), "tarnisk-cli");
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  const int status = RunCli(int(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
+using testing::CliResult;
+constexpr auto Tool = testing::RunTool;
 
 TEST(DrcCli, JsonKeysAndExitStatuses) {
   testing::TempDir dir;
