@@ -38,12 +38,14 @@ class ScriptedPlatform : public QtPlatform {
   std::vector<std::string> asked;
 };
 
-// Runs `user` on the modal dialog once one is open (status messages let
-// events run before the dialog opens, so a plain zero timer fires too soon).
-void WhenModal(std::function<void(QWidget*)> user, int triesLeft = 3000) {
-  QTimer::singleShot(10, [user, triesLeft] {
+// Runs `user` on the modal dialog once one is open. Status messages let
+// events run before the dialog opens, so a plain zero timer fires too soon;
+// on a loaded machine the dialog may take long, so this keeps looking (the
+// test's time limit ends a test whose dialog never opens).
+void WhenModal(std::function<void(QWidget*)> user) {
+  QTimer::singleShot(10, [user] {
     if (QWidget* dialog = QApplication::activeModalWidget()) user(dialog);
-    else if (triesLeft > 0) WhenModal(user, triesLeft - 1);
+    else WhenModal(user);
   });
 }
 
