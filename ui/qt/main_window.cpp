@@ -19,6 +19,7 @@
 #include "editor/editing.h"
 #include "editor/texts.h"
 #include "editor/view.h"
+#include "verify/drc.h"
 #include "ui/qt/cif_form.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/layout_view.h"
@@ -244,7 +245,7 @@ void Tmdiframe::BuildOtherMenus() {
   NotAvailable(compile, "&Compile one Line");
   NotAvailable(compile, "Compile &Verilog File");
   QMenu* analysis = menuBar()->addMenu("&Analysis");
-  NotAvailable(analysis, "Design Rule Checker");
+  Item(analysis, "Design Rule Checker", "", [this] { RunDesignRuleChecker(); });
   NotAvailable(analysis, "Find Floating Nodes");
   NotAvailable(analysis, "Navigator");
   Item(analysis, "Parametric Analysis", "", [this] {
@@ -302,8 +303,7 @@ void Tmdiframe::BuildToolBar() {
   command("Ruler", kCommandRuler, "Create a point-to-point line in the drawing ...");
   plain("Simulate", [this] { ShowStatus(state_.platform, "Simulate is not available yet"); });
   command("Cut", kCommandCut, "Select in the drawing the portion of layout to cut... ");
-  plain("Design Rule Checker",
-        [this] { ShowStatus(state_.platform, "Design Rule Checker is not available yet"); });
+  plain("Design Rule Checker", [this] { RunDesignRuleChecker(); });
   plain("Show Palette", [this] {
     ShowStatus(state_.platform, "Show palette menu...");
     palette_->show();
@@ -374,6 +374,12 @@ void Tmdiframe::RedrawLayout() {
 void Tmdiframe::Refresh() { view_->ShowImage(); }
 
 void Tmdiframe::ResetCommand() { EnterCommand(kCommandNone, ""); }
+
+void Tmdiframe::RunDesignRuleChecker() {
+  ResetCommand();
+  DesignRuleCheckerCommand(state_);
+  EnterCommand(kCommandDrawBox, "");
+}
 
 // ---------------------------------------------------------------- files
 

@@ -83,6 +83,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   bool ConfirmLeave();
   void ShowHelp();
   void ResetCommand();
+  void RunDesignRuleChecker();
   void Refresh();
 
   AppState& state_;
