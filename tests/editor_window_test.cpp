@@ -234,6 +234,19 @@ TEST_F(EditorWindow, LeavingAModifiedLayoutAsksBothQuestions) {
   EXPECT_EQ(s.layout.boxes.Count(), 1);
 }
 
+TEST_F(EditorWindow, RunsTheDesignRuleCheckerFromTheAnalysisMenu) {
+  s.layout.wide.currentLayer = kMetal;
+  Drag(At(10, 10), At(40, 11));  // metal 1 lambda wide
+  for (QAction* action : window.findChildren<QAction*>())
+    if (action->text() == "Design Rule Checker") {
+      action->trigger();
+      break;
+    }
+  EXPECT_EQ(Status(), "Design rule errors detected. Good luck and keep smiling.");
+  EXPECT_EQ(s.platform.StatusPanelText(1), "DRC Errors");
+  EXPECT_EQ(s.command.command, kCommandDrawBox);
+}
+
 TEST(EditorFiles, ExtensionsAreForcedAndLowerCaseFilesAreFound) {
   testing::TempDir dir;
   testing::WriteFile(dir.File("demo.msk"), "");
