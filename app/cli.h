@@ -65,6 +65,5 @@ std::vector<CliCommand> LayoutCommands();
 std::vector<CliCommand> EditorCommands();
 std::vector<CliCommand> VerifyCommands();
 std::vector<CliCommand> GenCommands();
-std::vector<CliCommand> ExtractCommands();
 
 }  // namespace tarnisk
