@@ -43,9 +43,11 @@ bool PlainMergePair(Box& a, Box& b) {
   return true;
 }
 
-void PlainMerge(AppState& s) {
+// One phase of the pairwise scan: rounds over the dirty layers until no pair
+// changes; `pair` acts on boxes i < j of a layer and says whether it did.
+template <class Pair>
+void PlainPhase(AppState& s, Pair pair) {
   auto& boxes = s.layout.boxes;
-  Purge(s.layout);
   Marks dirty = AllButContact();
   for (bool changed = true; changed;) {
     changed = false;
@@ -57,13 +59,18 @@ void PlainMerge(AppState& s) {
       for (int i = first; i <= last; ++i) {
         if (boxes[i].state == kErased) continue;
         for (int j = i + 1; j <= last; ++j) {
-          if (boxes[j].state == kErased || !PlainMergePair(boxes[i], boxes[j])) continue;
+          if (boxes[j].state == kErased || !pair(i, j)) continue;
           dirty[layer] = changed = true;
         }
       }
     }
     Purge(s.layout);
   }
+}
+
+void PlainMerge(AppState& s) {
+  Purge(s.layout);
+  PlainPhase(s, [&](int i, int j) { return PlainMergePair(s.layout.boxes[i], s.layout.boxes[j]); });
 }
 
 void PlainReplace(AppState& s, int victim, std::vector<Rect> parts) {
@@ -95,25 +102,7 @@ bool PlainSplitPair(AppState& s, int i, int j) {
 }
 
 void PlainSplit(AppState& s) {
-  auto& boxes = s.layout.boxes;
-  Marks dirty = AllButContact();
-  for (bool changed = true; changed;) {
-    changed = false;
-    OrderBoxesByLayer(s);
-    for (int layer = 1; layer <= kLayerCount; ++layer) {
-      if (!dirty[layer]) continue;
-      dirty[layer] = false;
-      const int first = s.layout.wide.layerFirst[layer], last = s.layout.wide.layerLast[layer];
-      for (int i = first; i <= last; ++i) {
-        if (boxes[i].state == kErased) continue;
-        for (int j = i + 1; j <= last; ++j) {
-          if (boxes[j].state == kErased || !PlainSplitPair(s, i, j)) continue;
-          dirty[layer] = changed = true;
-        }
-      }
-    }
-    Purge(s.layout);
-  }
+  PlainPhase(s, [&](int i, int j) { return PlainSplitPair(s, i, j); });
 }
 
 // ---- helpers ----
