@@ -24,6 +24,7 @@ std::vector<CliCommand> AllCommands() {
   for (CliCommand& c : EditorCommands()) all.push_back(std::move(c));
   for (CliCommand& c : VerifyCommands()) all.push_back(std::move(c));
   for (CliCommand& c : GenCommands()) all.push_back(std::move(c));
+  for (CliCommand& c : ExtractCommands()) all.push_back(std::move(c));
   return all;
 }
 

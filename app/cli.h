@@ -65,5 +65,6 @@ std::vector<CliCommand> LayoutCommands();
 std::vector<CliCommand> EditorCommands();
 std::vector<CliCommand> VerifyCommands();
 std::vector<CliCommand> GenCommands();
+std::vector<CliCommand> ExtractCommands();
 
 }  // namespace tarnisk

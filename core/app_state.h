@@ -12,6 +12,7 @@
 #include "editor/texts.h"
 #include "editor/view.h"
 #include "ui/platform.h"
+#include "verify/extract.h"
 
 namespace tarnisk {
 
@@ -28,6 +29,8 @@ struct AppState {
   MosViewerRanges viewerRanges;
   double defaultVddTextLevel = 5.0;  // V, offered for new Vdd texts
   TextDefaults textDefaults;
+  // Extraction options and the circuit of the last extraction.
+  Extraction extraction;
 
   // Status of the last table or file operation; 0 = success.
   int32_t LastError = 0;

@@ -70,6 +70,14 @@ struct nodeBaseRecord {
   uint8_t display = 1;  // 2 when the node's text is visible at simulation
   std::string name;
   std::array<double, 4> edgeTimes{};
+  // Filled by extraction.
+  int32_t InterconnectLength = 0;  // lambda: sum of max(width, height) of the node's boxes
+  double MetalResistance = 0;      // ohm, boxes on metal and above
+  double PolyDiffResistance = 0;   // ohm, diffusion and poly boxes
+  uint8_t NoDiffusion = 1;         // no diffusion box and no clock or pulse on the node
+  double NodeCapacitance = 0;      // F, to ground
+  double CrosstalkNoise = 0;       // V
+  double DrivenNoise = 0;          // V
 };
 
 // Nodes are numbered from 0 (vss) and 1 (vdd) up to kMaxNodeNumber.

@@ -20,8 +20,10 @@
 #include "editor/texts.h"
 #include "editor/view.h"
 #include "verify/drc.h"
+#include "verify/extract.h"
 #include "ui/qt/cif_form.h"
 #include "ui/qt/edit_dialogs.h"
+#include "ui/qt/extract_form.h"
 #include "ui/qt/layout_view.h"
 #include "ui/qt/palette.h"
 #include "ui/qt/qt_platform.h"
@@ -79,6 +81,7 @@ Tmdiframe::Tmdiframe(AppState& state, QtPlatform& platform, std::string defaultR
   duplicateDialog_ = new DuplicateDialog(state_, [this](bool) { Refresh(); }, this);
   stepMoveDialog_ = new StepMoveDialog(state_, [this] { Refresh(); }, this);
   cifForm_ = new TFormCif(state_, this);
+  extractForm_ = new TFormExtract(state_, this);
   QObject::connect(palette_, &Palette::escapePressed, this,
                    [this] { KeyDown(state_, *this, Key::Escape); Refresh(); });
   BuildMenus();
@@ -165,7 +168,7 @@ void Tmdiframe::BuildFileMenu() {
     cifForm_->show();
     cifForm_->raise();
   });
-  NotAvailable(m, "&Make Spice File");
+  Item(m, "&Make Spice File", "", [this] { extractForm_->Open(TFormExtract::kOptionsPage); });
   Item(m, "&Save", "F2", [this] { SaveCommand(); });
   Item(m, "Save &As", "", [this] { SaveAsCommand(); });
   Item(m, "Select &Foundry", "", [this] { SelectFoundry(); });
@@ -237,16 +240,16 @@ void Tmdiframe::BuildOtherMenus() {
   NotAvailable(sim, "&Start Simulation", "Ctrl+S");
   sim->addAction("Simulation on &Layout")->setVisible(false);
   NotAvailable(sim, "MOS characteristics");
-  NotAvailable(sim, "Simulate Options");
-  NotAvailable(sim, "Vdd Supply, Temperature");
-  NotAvailable(sim, "Extract Circuit");
+  Item(sim, "Simulate Options", "", [this] { extractForm_->Open(TFormExtract::kOptionsPage); });
+  Item(sim, "Vdd Supply, Temperature", "", [this] { extractForm_->Open(TFormExtract::kModelsPage); });
+  Item(sim, "Extract Circuit", "", [this] { extractForm_->Open(TFormExtract::kOptionsPage); });
   Item(sim, "Arrange the Layout", "", [this] { ArrangeLayout(state_); });
   QMenu* compile = menuBar()->addMenu("&Compile");
   NotAvailable(compile, "&Compile one Line");
   NotAvailable(compile, "Compile &Verilog File");
   QMenu* analysis = menuBar()->addMenu("&Analysis");
   Item(analysis, "Design Rule Checker", "", [this] { RunDesignRuleChecker(); });
-  NotAvailable(analysis, "Find Floating Nodes");
+  Item(analysis, "Find Floating Nodes", "", [this] { ReportFloatingNodes(state_); });
   NotAvailable(analysis, "Navigator");
   Item(analysis, "Parametric Analysis", "", [this] {
     ShowStatus(state_.platform, "Select a node in the layout ...");

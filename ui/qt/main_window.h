@@ -23,6 +23,7 @@ class Palette;
 class DuplicateDialog;
 class StepMoveDialog;
 class TFormCif;
+class TFormExtract;
 
 class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
  public:
@@ -97,6 +98,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   DuplicateDialog* duplicateDialog_ = nullptr;
   StepMoveDialog* stepMoveDialog_ = nullptr;
   TFormCif* cifForm_ = nullptr;
+  TFormExtract* extractForm_ = nullptr;
   QActionGroup* commandGroup_ = nullptr;
   std::map<int, QAction*> commandButtons_;
   QAction* noneButton_ = nullptr;

@@ -1,0 +1,38 @@
+#pragma once
+// Drain current of one MOS transistor at three model levels: Level 1 (square
+// law), Level 3 (square law with mobility degradation, velocity saturation and
+// a weak-inversion tail) and Level 9 (Philips MOS Model 9). The level is the
+// program-wide extraction option; the parameters are the technology's.
+//
+// The current functions are called for every device at every simulation step:
+// they allocate nothing and read the temperature-corrected values that
+// UpdateTemperature computes once per run.
+
+namespace tarnisk {
+
+struct AppState;
+struct Technology;
+
+inline double Min(double a, double b) { return a < b ? a : b; }
+inline double Max(double a, double b) { return a > b ? a : b; }
+
+// x^y as exp(y·ln x); 0 for x <= 0.
+double Power(double x, double y);
+
+// Recomputes VTO_T, KP_T and NSS_T of both device types for the operating
+// temperature in degrees Celsius.
+void UpdateTemperature(Technology& t, double celsius);
+
+// Current in amperes of an nMOS (pMOS) with diffusion terminals v1 and v2,
+// gate vg and bulk vb (volts), effective width w and length l (metres, from
+// EffectiveWidth and EffectiveLength). The nMOS result is positive when
+// v1 > v2 and is then the current from v1 to v2; the pMOS result is positive
+// when v2 > v1 and is then the current from v2 to v1. A forward-biased bulk
+// gives 0, and so does a Level 9 evaluation that stops at one of its guards
+// after showing the guard's status message.
+double NmosCurrent(const AppState& s, double v1, double vg, double v2, double vb, double w,
+                   double l);
+double PmosCurrent(const AppState& s, double v1, double vg, double v2, double vb, double w,
+                   double l);
+
+}  // namespace tarnisk

@@ -1,0 +1,519 @@
+#include "verify/extract.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/number_format.h"
+#include "editor/parse_number.h"
+#include "verify/box_index.h"
+#include "verify/drc_grid.h"
+#include "verify/parasitics.h"
+
+namespace tarnisk {
+
+namespace {
+
+using ConnectionTable = std::array<std::array<bool, kLayerCount + 1>, kLayerCount + 1>;
+
+// Which layers join one node when their boxes touch. Diffusion does not
+// connect to the gate layers, so a gate separates its two diffusion nodes.
+ConnectionTable MakeConnections() {
+  ConnectionTable t{};
+  for (int layer = 1; layer <= kLayerCount; ++layer) t[layer][layer] = true;
+  const std::pair<int, int> pairs[] = {
+      {kNwell, kDiffn},   {kContact, kDiffp}, {kContact, kDiffn}, {kContact, kPoly},
+      {kContact, kMetal}, {kContact, kGaten}, {kContact, kGatep}, {kPoly, kGaten},
+      {kPoly, kGatep},    {kMetal, kVia},     {kVia, kMetal2},    {kMetal2, kVia2},
+      {kMetal2, kPassiv}, {kVia2, kMetal3},   {kMetal3, kVia3},   {kMetal3, kPassiv},
+      {kVia3, kMetal4},   {kMetal4, kVia4},   {kMetal4, kPassiv}, {kVia4, kMetal5},
+      {kMetal5, kPassiv}};
+  for (const auto& [a, b] : pairs) t[a][b] = t[b][a] = true;
+  return t;
+}
+
+const ConnectionTable kConnects = MakeConnections();
+
+std::string Plain(int64_t n) { return std::to_string(n); }
+
+// ---- Gate splitting --------------------------------------------------------
+
+// Cell codes: 1 diffn, 2 diffp (over diffn), plus 4 under poly.
+constexpr uint8_t kCellDiffn = 1, kCellDiffp = 2, kCellPoly = 4;
+
+uint8_t CellCode(uint8_t painted) {
+  const uint8_t diffusion = (painted & kCellDiffp) ? kCellDiffp : (painted & kCellDiffn);
+  return diffusion | (painted & kCellPoly);
+}
+
+// Covers every cell of `code` with rectangles: from the first such cell
+// (columns left to right, rows upward) along its row, then up while the
+// whole span has the code. Cells already covered are cleared, so one pass in
+// scan order finds the same rectangles as restarting the scan each time.
+void RebuildLayer(AppState& s, const DrcGrid& grid, std::vector<uint8_t>& cells, int stride,
+                  uint8_t code, int layer) {
+  auto at = [&](int i, int j) -> uint8_t& { return cells[size_t(i) * stride + j]; };
+  for (int i = 1; i <= grid.NX(); ++i)
+    for (int j = 1; j <= grid.NY(); ++j) {
+      if (at(i, j) != code) continue;
+      int i2 = i;
+      while (i2 + 1 <= grid.NX() && at(i2 + 1, j) == code) ++i2;
+      int j2 = j;
+      auto rowHasCode = [&](int row) {
+        for (int k = i; k <= i2; ++k)
+          if (at(k, row) != code) return false;
+        return true;
+      };
+      while (j2 + 1 <= grid.NY() && rowHasCode(j2 + 1)) ++j2;
+      for (int k = i; k <= i2; ++k)
+        for (int row = j; row <= j2; ++row) at(k, row) = 0;
+      AddBox(s, grid.X(i), grid.Y(j), grid.X(i2 + 1), grid.Y(j2 + 1), layer);
+    }
+}
+
+// ---- Node numbering ---------------------------------------------------------
+
+// Union-find over the box table, for the fast numbering.
+class Components {
+ public:
+  explicit Components(int n) : parent_(size_t(n) + 1) { std::iota(parent_.begin(), parent_.end(), 0); }
+  int Find(int i) {
+    while (parent_[i] != i) i = parent_[i] = parent_[parent_[i]];
+    return i;
+  }
+  void Join(int a, int b) {
+    a = Find(a), b = Find(b);
+    if (a != b) parent_[std::max(a, b)] = std::min(a, b);
+  }
+
+ private:
+  std::vector<int> parent_;
+};
+
+// The boxes connected to box `start` among those without a node, with index
+// start or above, by flooding through the connecting layers.
+std::vector<int> FloodPlain(AppState& s, int start) {
+  auto& boxes = s.layout.boxes;
+  const LayoutWideState& w = s.layout.wide;
+  std::vector<int> members{start};
+  boxes[start].node = -2;  // in the node being built
+  for (size_t k = 0; k < members.size(); ++k) {
+    const Box& q = boxes[members[k]];
+    for (int layer = 1; layer <= kLayerCount; ++layer) {
+      if (!kConnects[q.layer][layer]) continue;
+      for (int b = std::max(w.layerFirst[layer], start); b <= w.layerLast[layer]; ++b)
+        if (boxes[b].node == -1 && BoxIntersects(s.layout, b, RectOf(q))) {
+          boxes[b].node = -2;
+          members.push_back(b);
+        }
+    }
+  }
+  return members;
+}
+
+// Every box's component, found through a spatial index.
+std::vector<std::vector<int>> ComponentsFast(AppState& s) {
+  const int n = s.layout.boxes.Count();
+  Components uf(n);
+  const BoxIndex index(s.layout, 1, n);
+  for (int a = 1; a <= n; ++a) {
+    const Box& box = s.layout.boxes[a];
+    for (int b : index.Touching(RectOf(box)))
+      if (b > a && kConnects[box.layer][s.layout.boxes[b].layer]) uf.Join(a, b);
+  }
+  std::vector<std::vector<int>> members(size_t(n) + 1);
+  for (int i = 1; i <= n; ++i) members[size_t(uf.Find(i))].push_back(i);
+  return members;
+}
+
+// Adds the measures of the node's boxes, in table order.
+void AccumulateNode(AppState& s, int node, std::vector<int>& members) {
+  std::sort(members.begin(), members.end());
+  nodeBaseRecord& n = s.layout.nodes.nodes[node];
+  for (int i : members) {
+    Box& b = s.layout.boxes[i];
+    b.node = node;
+    const int32_t w = b.x2 - b.x1, h = b.y2 - b.y1;
+    n.InterconnectLength += std::max(w, h);
+    const double squares = double(std::max(w, h)) / std::min(w, h);
+    const double r = squares * s.layout.layers[b.layer].sheetResistance;
+    if (b.layer == kDiffp || b.layer == kDiffn || b.layer == kPoly) n.PolyDiffResistance += r;
+    else if (b.layer >= kMetal) n.MetalResistance += r;
+    if (b.layer == kDiffp || b.layer == kDiffn) n.NoDiffusion = 0;
+  }
+}
+
+void ShowNumberingProgress(AppState& s, int box) {
+  const int count = s.layout.nodes.count;
+  if (count >= 50 && count % 16 != 2) return;
+  const std::string p = FormatFixed(100.0 * box / s.layout.boxes.Count(), 4, 1);
+  const std::string ignored = s.extraction.options.ignoreShortInterconnects
+                                  ? std::string("(") + Plain(s.extraction.ignoredNodes) + " ignored) "
+                                  : "";
+  ShowStatus(s.platform, "Extracting " + Plain(count) + " nodes, " + ignored + p + " % complete");
+}
+
+// A node shorter than the threshold is given back: its boxes join node 0.
+void ReleaseShortNode(AppState& s, int node, const std::vector<int>& members) {
+  NodeTable& t = s.layout.nodes;
+  const double microns = t.nodes[node].InterconnectLength * s.technology.LAMB;
+  if (microns >= s.extraction.options.ignoreThreshold) return;
+  for (int i : members) s.layout.boxes[i].node = 0;
+  ++s.extraction.ignoredNodes;
+  t.nodes[node] = {};
+  t.count = std::max(1, t.count - 1);
+}
+
+// ---- Transistor recognition -------------------------------------------------
+
+// Boxes of the layer range that touch r, in table order.
+std::vector<int> TouchingPlain(const Layout& layout, int first, int last, const Rect& r) {
+  std::vector<int> found;
+  for (int i = first; i <= last; ++i)
+    if (BoxIntersects(layout, i, r)) found.push_back(i);
+  return found;
+}
+
+// The boxes of one layer that touch a rectangle: through a spatial index on
+// the fast path, by scanning the layer otherwise.
+class LayerLookup {
+ public:
+  LayerLookup(const Layout& layout, int layer, bool fast)
+      : layout_(layout), first_(layout.wide.layerFirst[layer]), last_(layout.wide.layerLast[layer]) {
+    if (fast) index_.emplace(layout, first_, last_);
+  }
+  std::vector<int> Touching(const Rect& r) const {
+    return index_ ? index_->Touching(r) : TouchingPlain(layout_, first_, last_, r);
+  }
+
+ private:
+  const Layout& layout_;
+  int first_, last_;
+  std::optional<BoxIndex> index_;
+};
+
+void AddOrMergeDevice(AppState& s, std::vector<MosDevice>& table, MosDevice d, bool pmos) {
+  for (MosDevice& m : table)
+    if (m.Gate == d.Gate && ((m.Source == d.Source && m.Drain == d.Drain) ||
+                             (m.Source == d.Drain && m.Drain == d.Source))) {
+      m.W += d.W;
+      m.L = std::max(m.L, d.L);
+      m.Wm = EffectiveWidth(s, m.W);
+      m.Leff = EffectiveLength(s, m.L, pmos);
+      return;
+    }
+  if (int(table.size()) >= kMaxMosDevices) return;
+  if (d.Drain == 0 || d.Drain == 1) std::swap(d.Source, d.Drain);
+  d.L = std::max(2, d.L);
+  d.Wm = EffectiveWidth(s, d.W);
+  d.Leff = EffectiveLength(s, d.L, pmos);
+  table.push_back(d);
+}
+
+void RecognizeType(AppState& s, int diffusion, int gate, bool pmos, bool fast) {
+  const Layout& l = s.layout;
+  const LayoutWideState& w = l.wide;
+  std::vector<MosDevice>& table = pmos ? s.extraction.pmos : s.extraction.nmos;
+  table.clear();
+  const LayerLookup diffs(l, diffusion, fast), wells(l, kNwell, fast);
+  for (int g = w.layerFirst[gate]; g <= w.layerLast[gate]; ++g) {
+    const Box& gb = l.boxes[g];
+    const std::vector<int> touching = diffs.Touching(RectOf(gb));
+    if (touching.empty()) continue;
+    const int a = l.boxes[touching[0]].node;
+    const auto second = std::find_if(touching.begin(), touching.end(),
+                                     [&](int d) { return l.boxes[d].node != a; });
+    if (second == touching.end()) continue;
+    const Box& db = l.boxes[*second];
+    const bool horizontal = db.x2 == gb.x1 || db.x1 == gb.x2;
+    MosDevice d;
+    d.Gate = gb.node;
+    d.Source = a;
+    d.Drain = db.node;
+    d.GateBox = g;
+    d.W = horizontal ? gb.y2 - gb.y1 : gb.x2 - gb.x1;
+    d.L = horizontal ? gb.x2 - gb.x1 : gb.y2 - gb.y1;
+    if (pmos) {
+      const std::vector<int> under = wells.Touching(RectOf(gb));
+      d.Bulk = under.empty() ? 0 : l.boxes[under[0]].node;
+      if (under.empty()) ++s.extraction.wellMissing;
+    }
+    AddOrMergeDevice(s, table, d, pmos);
+    if (table.size() % 16 == 1)
+      ShowStatus(s.platform, std::string("MOS device") + (pmos ? "P" : "N") + Plain(table.size()));
+  }
+}
+
+// ---- Texts and resistance marks ---------------------------------------------
+
+// The last box in table order that contains p, or 0.
+int LastBoxContaining(const Layout& layout, const std::optional<BoxIndex>& index, Point p) {
+  const std::vector<int> near =
+      index ? index->Touching({p.x, p.y, p.x, p.y})
+            : TouchingPlain(layout, 1, layout.boxes.Count(), {p.x, p.y, p.x, p.y});
+  return near.empty() ? 0 : near.back();
+}
+
+void AttachText(AppState& s, int textIndex, int node) {
+  LayoutText& t = s.layout.texts[textIndex];
+  t.node = node;
+  t.state = 2;
+  if (node < 0) return;  // the node table overflowed before this box was reached
+  nodeBaseRecord& n = s.layout.nodes.nodes[node];
+  if (n.property != kPropertyNone) return;
+  n.name = t.text;
+  n.highLevel = t.highLevel;
+  n.lowLevel = t.lowLevel;
+  n.property = t.property;
+  n.edgeTimes = t.edgeTimes;
+  if (t.visible) n.display = 2;
+}
+
+void AttachTexts(AppState& s, const std::optional<BoxIndex>& index) {
+  Layout& l = s.layout;
+  for (int k = 0; k <= l.nodes.count; ++k) l.nodes.nodes[k].display = 1;
+  for (int t = 1; t <= l.texts.Count(); ++t) l.texts[t].state = 1;
+  // Boxes are visited from the last to the first, and each text goes to the
+  // first box that holds its anchor: the last one in table order.
+  std::vector<std::pair<int, int>> order;  // (box, text)
+  for (int t = 1; t <= l.texts.Count(); ++t) {
+    const int box = LastBoxContaining(l, index, {l.texts[t].x, l.texts[t].y});
+    if (box != 0) order.emplace_back(box, t);
+  }
+  std::sort(order.begin(), order.end(), [](const auto& p, const auto& q) {
+    return p.first != q.first ? p.first > q.first : p.second < q.second;
+  });
+  for (const auto& [box, t] : order) AttachText(s, t, l.boxes[box].node);
+  for (int t = 1; t <= l.texts.Count(); ++t) {
+    LayoutText& text = l.texts[t];
+    text.state = 1;
+    const bool timed = text.property == kPropertyPulse || text.property == kPropertyClock;
+    if (timed && text.node >= 0 && l.nodes.nodes[text.node].name == text.text)
+      l.nodes.nodes[text.node].NoDiffusion = 0;
+  }
+}
+
+void AttachMarks(AppState& s, const std::optional<BoxIndex>& index) {
+  Layout& l = s.layout;
+  auto nodeAt = [&](Point p) {
+    const int box = LastBoxContaining(l, index, p);
+    return box == 0 ? 0 : std::max(0, l.boxes[box].node);
+  };
+  for (int i = 1; i <= l.resistances.Count(); ++i) {
+    ResistanceMark& m = l.resistances[i];
+    const ParsedNumber ohms = ParseNumber(m.text, 0.1, 100000, 1000);
+    if (ohms.ok) m.value = ohms.value;
+    m.nodeA = nodeAt({m.x, m.y});
+    m.nodeB = nodeAt({m.x + 5, m.y});
+  }
+}
+
+// ---- The run ----------------------------------------------------------------
+
+struct RunClock {
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  double Seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+};
+
+std::string SummaryLine(const AppState& s, double elapsed, double fill) {
+  const Layout& l = s.layout;
+  const Extraction& e = s.extraction;
+  std::string line = "Extraction complete :" + Plain(l.boxes.Count()) + " boxes, " +
+                     Plain(e.nmos.size()) + " nMOS," + Plain(e.pmos.size()) + " pMOS, ";
+  if (l.resistances.Count() > 0) line += Plain(l.resistances.Count()) + " res, ";
+  return line + Plain(l.nodes.count) + " nodes, in " + FormatFixed(elapsed, 5, 1) + " s, (" +
+         FormatFixed(fill, 3, 1) + "% full)";
+}
+
+// Gate boxes exist only during a run; they return to their diffusion.
+void RestoreGates(AppState& s) {
+  auto& boxes = s.layout.boxes;
+  for (int i = 1; i <= boxes.Count(); ++i) {
+    Box& b = boxes[i];
+    if (b.layer == kGaten) b.layer = kDiffn;
+    if (b.layer == kGatep) b.layer = kDiffp;
+    b.state = kNormal;
+  }
+}
+
+enum class RunEnd { Complete, Incomplete, Overload };
+
+RunEnd RunSteps(AppState& s, double& fill) {
+  Extraction& e = s.extraction;
+  const bool fast = e.options.fast;
+  ClearNodes(s.layout);
+  if (e.options.cleaningMode != kFastExtraction) CleanBoxes(s, e.options.cleaningMode, fast);
+  Purge(s.layout);
+  OrderBoxesByLayer(s);
+  ComputeExtent(s.layout);
+  ShowStatus(s.platform, "Extract MOS devices...");
+  int columns = 0, rows = 0;
+  const char overflow = SplitGates(s, columns, rows);
+  fill = std::max({100.0 * std::max(columns, rows) / 2000, 100.0 * s.layout.boxes.Count() / kMaxBoxes,
+                   100.0 * s.layout.nodes.count / kMaxNodeNumber});
+  if (overflow) {
+    e.warnings.push_back(std::string("Too much diffusion in ") + overflow);
+    ShowStatus(s.platform, e.warnings.back());
+    return RunEnd::Incomplete;
+  }
+  ShowStatus(s.platform, "Prepare for node extraction...");
+  NumberNodes(s, fast);
+  if (s.LastError == kErrorNodeTableFull) {
+    e.warnings.push_back("Node table full: " + Plain(kMaxNodeNumber) + " nodes");
+    return RunEnd::Incomplete;
+  }
+  RecognizeTransistors(s, fast);
+  ComputeCapacitances(s);
+  if ((e.options.lateralCrosstalk || e.options.verticalCrosstalk) && ComputeCrosstalk(s) != 0) {
+    ShowStatus(s.platform, "Crosstalk extraction : data base overload");
+    return RunEnd::Overload;
+  }
+  OrderBoxesByLayer(s);
+  AttachTextsAndMarks(s, fast);
+  return RunEnd::Complete;
+}
+
+}  // namespace
+
+double EffectiveWidth(const AppState& s, int32_t widthLambda) {
+  return widthLambda * s.technology.LAMB * 1e-6;
+}
+
+double EffectiveLength(const AppState& s, int32_t lengthLambda, bool pmos) {
+  const MosParameters& p = pmos ? s.technology.pmos : s.technology.nmos;
+  const double lm = lengthLambda * s.technology.LAMB * 1e-6;
+  switch (s.extraction.options.modelLevel) {
+    case kModelLevel1: return lm;
+    case kModelLevel9: return lm - 2 * p.LAP;
+    default: return std::max(lm - 2 * p.LD * 1e-6, 5e-7);
+  }
+}
+
+char SplitGates(AppState& s, int& gridColumns, int& gridRows) {
+  DrcGrid grid(s.layout);
+  const DrcPaint paints[] = {{kDiffn, kCellDiffn}, {kDiffp, kCellDiffp}, {kPoly, kCellPoly}};
+  const bool built = grid.Build(paints);
+  gridColumns = grid.MaxColumns();
+  gridRows = grid.MaxRows();
+  if (!built) return grid.MaxColumns() >= kDrcMaxColumns ? 'X' : 'Y';
+  const DrcLines columns = grid.Columns();
+  std::vector<uint8_t> cells(size_t(columns.count + 2) * columns.stride);
+  for (size_t k = 0; k < cells.size(); ++k) cells[k] = CellCode(columns.cells[k]);
+  auto& boxes = s.layout.boxes;
+  for (int i = 1; i <= boxes.Count(); ++i)
+    if (boxes[i].layer == kDiffn || boxes[i].layer == kDiffp) boxes[i].state = kErased;
+  Purge(s.layout);
+  RebuildLayer(s, grid, cells, columns.stride, kCellDiffn, kDiffn);
+  RebuildLayer(s, grid, cells, columns.stride, kCellDiffp, kDiffp);
+  RebuildLayer(s, grid, cells, columns.stride, kCellDiffn | kCellPoly, kGaten);
+  RebuildLayer(s, grid, cells, columns.stride, kCellDiffp | kCellPoly, kGatep);
+  return 0;
+}
+
+void NumberNodes(AppState& s, bool fast) {
+  Purge(s.layout);
+  OrderBoxesByLayer(s);
+  auto& boxes = s.layout.boxes;
+  for (int i = 1; i <= boxes.Count(); ++i) boxes[i].node = -1;
+  s.extraction.ignoredNodes = 0;
+  std::vector<std::vector<int>> components = fast ? ComponentsFast(s) : std::vector<std::vector<int>>{};
+  for (int i = 1; i <= boxes.Count(); ++i) {
+    if (boxes[i].node != -1) continue;
+    const int node = AddNode(s, "?");
+    if (node < 0) return;
+    ShowNumberingProgress(s, i);
+    std::vector<int> members = fast ? std::move(components[size_t(i)]) : FloodPlain(s, i);
+    AccumulateNode(s, node, members);
+    if (s.extraction.options.ignoreShortInterconnects) ReleaseShortNode(s, node, members);
+  }
+}
+
+void RecognizeTransistors(AppState& s, bool fast) {
+  s.extraction.wellMissing = 0;
+  RecognizeType(s, kDiffn, kGaten, false, fast);
+  RecognizeType(s, kDiffp, kGatep, true, fast);
+  if (s.extraction.wellMissing > 0) ShowStatus(s.platform, "Warning : well missing in pMOS");
+}
+
+void AttachTextsAndMarks(AppState& s, bool fast) {
+  std::optional<BoxIndex> index;
+  if (fast) index.emplace(s.layout, 1, s.layout.boxes.Count());
+  AttachTexts(s, index);
+  AttachMarks(s, index);
+}
+
+bool ExtractLayout(AppState& s) {
+  const RunClock clock;
+  if (s.layout.wide.extracted) return true;
+  Extraction& e = s.extraction;
+  e.nmos.clear();
+  e.pmos.clear();
+  e.warnings.clear();
+  e.coupling.Clear();
+  e.maxCoupling = e.maxCouplingRatio = 0;
+  s.LastError = 0;
+  const uint8_t drawOnAdd = s.layout.wide.drawOnAdd;
+  s.layout.wide.drawOnAdd = 0;  // pieces lie within boxes already drawn
+  double fill = 0;
+  const RunEnd end = RunSteps(s, fill);
+  s.layout.wide.drawOnAdd = drawOnAdd;
+  if (e.wellMissing > 0) e.warnings.push_back("Warning : well missing in pMOS");
+  RestoreGates(s);
+  if (end == RunEnd::Overload) {
+    e.summary = "Crosstalk extraction : data base overload";
+    e.warnings.push_back(e.summary);
+    return false;
+  }
+  e.fill = fill;
+  e.elapsed = clock.Seconds();
+  e.summary = SummaryLine(s, e.elapsed, fill);
+  ShowStatus(s.platform, e.summary);
+  s.layout.wide.extracted = end == RunEnd::Complete;
+  return end == RunEnd::Complete;
+}
+
+std::vector<int> FloatingNodes(const AppState& s) {
+  std::vector<int> floating;
+  for (int k = 2; k <= s.layout.nodes.count; ++k)
+    if (s.layout.nodes.nodes[k].NoDiffusion) floating.push_back(k);
+  return floating;
+}
+
+namespace {
+
+// Gives the node a text of its name, at the lower-left corner of its first
+// box, unless a text of that name exists: the listed node can then be found
+// in the drawing.
+void EnsureNodeText(AppState& s, int node) {
+  const Layout& l = s.layout;
+  const std::string& name = l.nodes.nodes[node].name;
+  for (int t = 1; t <= l.texts.Count(); ++t)
+    if (l.texts[t].text == name) return;
+  for (int i = 1; i <= l.boxes.Count(); ++i)
+    if (l.boxes[i].node == node) return AddLayoutText(s, l.boxes[i].x1, l.boxes[i].y1, name);
+}
+
+}  // namespace
+
+std::vector<int> ReportFloatingNodes(AppState& s) {
+  ExtractLayout(s);
+  const std::vector<int> floating = FloatingNodes(s);
+  std::string names;
+  for (int k : floating) {
+    EnsureNodeText(s, k);
+    names += (names.empty() ? "" : ", ") + s.layout.nodes.nodes[k].name + " floating";
+  }
+  ShowStatus2(s.platform, names);
+  ShowStatus(s.platform, Plain(floating.size()) + " floating node found...");
+  return floating;
+}
+
+}  // namespace tarnisk

@@ -1,0 +1,25 @@
+#pragma once
+// Node capacitances to ground from the areas and perimeters of the boxes, and
+// on request the coupling capacitances between nodes with the crosstalk noise
+// they cause.
+
+#include <vector>
+
+namespace tarnisk {
+
+struct AppState;
+struct Technology;
+
+// Capacitance (F) of every node 0..count of the extracted layout with the
+// given technology values; the node table is not changed.
+std::vector<double> NodeCapacitances(const AppState& s, const Technology& t);
+
+// Fills NodeCapacitance of every node and clears its noise figures.
+void ComputeCapacitances(AppState& s);
+
+// Builds the coupling matrix (vertical overlap and lateral proximity, as the
+// options ask) and evaluates the crosstalk. Returns 0, or 1 / 2 when the X / Y
+// coordinate list of the lateral grid overflowed.
+int ComputeCrosstalk(AppState& s);
+
+}  // namespace tarnisk

@@ -1,0 +1,269 @@
+#include "verify/spice.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/file_io.h"
+#include "core/number_format.h"
+#include "verify/parasitics.h"
+
+namespace tarnisk {
+
+namespace {
+
+constexpr const char* kEol = "\r\n";
+
+std::string Num(double v, int width, int decimals) { return FormatFixed(v, width, decimals); }
+std::string Int(int64_t v) { return std::to_string(v); }
+
+class Deck {
+ public:
+  Deck& operator<<(const std::string& line) {
+    text_ += line;
+    text_ += kEol;
+    return *this;
+  }
+  std::string Text() && { return std::move(text_); }
+
+ private:
+  std::string text_;
+};
+
+// Supply nodes are written as the deck's own supply (1) and ground (0).
+int Mapped(const NodeTable& t, int node) {
+  if (node < 0 || node > t.count) return 0;
+  const uint8_t p = t.nodes[node].property;
+  return p == kPropertyVss ? 0 : p == kPropertyVdd ? 1 : node;
+}
+
+bool IsSupplyProperty(const nodeBaseRecord& n) {
+  return n.property == kPropertyVdd || n.property == kPropertyVss;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A source name that SPICE can read: letters, digits and "_" only, unique
+// among the deck's sources (SPICE names ignore case).
+std::string SourceName(const std::string& nodeName, int node, std::set<std::string>& used) {
+  std::string name = "V";
+  for (char c : nodeName) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  if (used.count(Upper(name))) name += std::string("_") + Int(node);
+  used.insert(Upper(name));
+  return name;
+}
+
+std::string Nanoseconds(double seconds) { return Num(seconds * 1e9, 4, 2) + "N"; }
+
+void WriteSources(Deck& d, const AppState& s) {
+  const NodeTable& t = s.layout.nodes;
+  std::set<std::string> used{"VDD"};
+  for (int k = 2; k <= t.count; ++k) {
+    const nodeBaseRecord& n = t.nodes[k];
+    if (n.property != kPropertyPulse && n.property != kPropertyClock) continue;
+    const double volts = s.technology.VDD * 0.001;
+    const auto& e = n.edgeTimes;
+    std::string line = SourceName(n.name, k, used) + " " + Int(k) + " 0 PULSE(" +
+                       Num(n.lowLevel * volts, 4, 2) + " " + Num(n.highLevel * volts, 4, 2) + " " +
+                       Nanoseconds(e[0]) + " " + Nanoseconds(e[1] - e[0]) + " " +
+                       Nanoseconds(e[3] - e[2]) + " " + Nanoseconds(e[2] - e[1]);
+    d << line + (n.property == kPropertyClock ? std::string(" ") + Nanoseconds(e[3]) + ")" : ")");
+  }
+}
+
+// Names the extraction made up ("N" and a digit, three characters) and the
+// supply names are left out of the list.
+bool Listed(const std::string& name) {
+  const std::string upper = Upper(name);
+  if (upper.size() >= 3 && (upper.rfind("VDD", 0) == 0 || upper.rfind("VSS", 0) == 0)) return false;
+  return !(upper.size() == 3 && upper[0] == 'N' && std::isdigit(static_cast<unsigned char>(upper[1])));
+}
+
+void WriteNodeList(Deck& d, const NodeTable& t) {
+  d << "*" << "* List of nodes";
+  for (int k = 1; k <= t.count; ++k)
+    if (Listed(t.nodes[k].name))
+      d << "* \"" + t.nodes[k].name + "\" corresponds to n\xB0" + Int(k);
+  d << "*";
+}
+
+void WriteDevices(Deck& d, const AppState& s, const std::vector<MosDevice>& table,
+                  const char* prefix, const char* model) {
+  const NodeTable& t = s.layout.nodes;
+  const double lambda = s.technology.LAMB;
+  int i = 0;
+  for (const MosDevice& m : table)
+    d << std::string(prefix) + Int(++i) + " " + Int(Mapped(t, m.Drain)) + " " +
+             Int(Mapped(t, m.Gate)) + " " + Int(Mapped(t, m.Source)) + " " +
+             Int(Mapped(t, m.Bulk)) + model + "  W=" + Num(m.W * lambda, 5, 2) +
+             "U L=" + Num(m.L * lambda, 5, 2) + "U";
+}
+
+// Node capacitances without the gate oxide, which the MOS models supply.
+void WriteCapacitances(Deck& d, const AppState& s) {
+  Technology withoutGateOxide = s.technology;
+  withoutGateOxide.CPOO = 0;
+  const std::vector<double> caps = NodeCapacitances(s, withoutGateOxide);
+  const NodeTable& t = s.layout.nodes;
+  for (int k = 1; k <= t.count; ++k) {
+    const int mapped = Mapped(t, k);
+    if (caps[size_t(k)] == 0 || mapped == 0 || mapped == 1) continue;
+    d << std::string("C") + Int(k) + " " + Int(k) + " 0 " + Num(caps[size_t(k)] * 1e15, 6, 3) + "fF";
+  }
+}
+
+void WriteCoupling(Deck& d, const AppState& s) {
+  const Extraction& e = s.extraction;
+  if (!e.options.lateralCrosstalk && !e.options.verticalCrosstalk) return;
+  d << "*" << "* Crosstalk capacitance" << "*";
+  const NodeTable& t = s.layout.nodes;
+  const int last = std::min(kMaxCoupledNode, t.count);
+  for (int i = 2; i <= last; ++i) {
+    if (IsSupplyProperty(t.nodes[i])) continue;
+    for (int j = i + 1; j <= last; ++j) {
+      const double femto = e.coupling.At(i, j) * 1e15;
+      if (IsSupplyProperty(t.nodes[j]) || !(femto > 0.1)) continue;
+      // "_" keeps the names of pairs such as (2, 13) and (21, 3) apart.
+      d << "Cx" + Int(i) + "_" + Int(j) + " " + Int(i) + " " + Int(j) + " " + Num(femto, 5, 3) + "fF";
+    }
+  }
+}
+
+// The resistance that extraction read from the mark's text: a text that is
+// not a plain number ("2,5", "1k ohm", empty) would not read in SPICE.
+void WriteResistances(Deck& d, const AppState& s) {
+  const auto& marks = s.layout.resistances;
+  const NodeTable& t = s.layout.nodes;
+  bool first = true;
+  for (int i = 1; i <= marks.Count(); ++i) {
+    const ResistanceMark& m = marks[i];
+    if (m.state == 0) continue;
+    if (first) d << "*" << "* Resistances" << "*";
+    first = false;
+    d << std::string("R") + Int(i) + " " + Int(Mapped(t, m.nodeA)) + " " + Int(Mapped(t, m.nodeB)) + " " +
+             Num(m.value, 1, 3);
+  }
+}
+
+void WriteLevel3(Deck& d, const MosParameters& p, const std::string& card) {
+  d << card + Num(p.VTO, 4, 2) + " KP=" + Num(p.KP * 1e6, 5, 3) + "E-6"
+    << "+LD =" + Num(p.LD, 5, 3) + "U THETA=" + Num(p.THETA, 5, 3) + " GAMMA=" + Num(p.GAMMA, 5, 3)
+    << "+PHI=" + Num(p.PHI, 5, 3) + " KAPPA=" + Num(p.KAPPA, 5, 3) + " VMAX=" +
+           Num(p.VMAX * 0.001, 5, 2) + "K"
+    << "+CGSO=" + Num(p.CGO, 5, 1) + "p CGDO=" + Num(p.CGO, 5, 1) + "p";
+}
+
+void WriteLevel1(Deck& d, const MosParameters& p, const std::string& card) {
+  d << card + Num(p.VTO, 4, 2) + " KP=" + Num(p.KP * 1e6, 5, 3) + "E-6"
+    << "+GAMMA=" + Num(p.GAMMA, 5, 3) + " PHI=" + Num(p.PHI, 5, 3);
+}
+
+// ngspice has no MOS Model 9: its LEVEL=9 is a Level 3 variant that would
+// ignore every MM9 parameter and run with zero threshold. The MM9 lines stay
+// as comments, and the card gives that model the MM9 threshold, gain factor
+// and mobility reduction under the names it reads (the rule file gives the
+// pMOS threshold as a magnitude; SPICE wants it negative).
+void WriteLevel9(Deck& d, const MosParameters& p, const std::string& card, bool pmos) {
+  const std::string vto = Num(p.VTOR, 4, 2), kp = Num(p.BETSQ * 1e6, 5, 3) + "E-6";
+  const std::string spiceVto = Num(pmos ? -std::abs(p.VTOR) : p.VTOR, 4, 2);
+  d << "* " + card + vto + " BETSQ=" + kp
+    << "* +GAMOR=" + Num(p.GAMOR, 5, 3) + " GAM1R=" + Num(p.GAM1R, 5, 3)
+    << "* +THE1R=" + Num(p.THE1R, 5, 3) + " THE2R=" + Num(p.THE2R, 5, 3) + " THE3R=" +
+           Num(p.THE3R, 5, 3)
+    << card.substr(0, card.size() - 5) + "VTO=" + spiceVto + " KP=" + kp + " THETA=" + Num(p.THE1R, 5, 3);
+}
+
+void WriteModels(Deck& d, const AppState& s) {
+  const Technology& t = s.technology;
+  d << "*";
+  switch (s.extraction.options.modelLevel) {
+    case kModelLevel1:
+      d << "* n-MOS Model 1 :" << "*";
+      WriteLevel1(d, t.nmos, ".MODEL TN NMOS LEVEL=1 VTO=");
+      d << "*" << "* p-MOS Model 1:" << "*";
+      WriteLevel1(d, t.pmos, ".MODEL TP PMOS LEVEL=1 VTO=");
+      break;
+    case kModelLevel9:
+      d << "* n-MOS Model 9 Philips :" << "*";
+      WriteLevel9(d, t.nmos, ".MODEL TN NMOS LEVEL=9 VTOR=", false);
+      d << "*" << "* p-MOS Model 9 Philips:" << "*";
+      WriteLevel9(d, t.pmos, ".MODEL TP PMOS LEVEL=9 VTOR=", true);
+      break;
+    default:
+      d << "* n-MOS Model 3 :" << "*";
+      WriteLevel3(d, t.nmos, ".MODEL TN NMOS LEVEL=3 VTO=");
+      d << "*" << "* p-MOS Model 3:" << "*";
+      WriteLevel3(d, t.pmos, ".MODEL TP PMOS LEVEL=3 VTO=");
+      break;
+  }
+}
+
+// Beside the transient line: a path of 1 Tohm from every node to ground, so
+// that a gate or a wire that nothing drives does not leave the matrix
+// singular, and a print of the visible nodes but ground (the supply when
+// there is none),
+// without which "ngspice -b" runs no analysis at all. ".PROBE" stays as a
+// comment: ngspice takes it for current probes on every device terminal,
+// which break the print.
+void WriteAnalysis(Deck& d, const NodeTable& t, double length) {
+  std::string print = ".PRINT TRAN";
+  for (int k = 1; k <= t.count; ++k)
+    if (t.nodes[k].display == 2 && Mapped(t, k) != 0) print += " V(" + Int(Mapped(t, k)) + ")";
+  if (print.size() == 11) print += " V(1)";
+  d << ".OPTIONS RSHUNT=1E12" << ".TRAN 10PS " + Nanoseconds(length) << print << "* .PROBE" << ".END";
+}
+
+}  // namespace
+
+std::string SpiceFileName(const std::string& layoutName) {
+  const size_t slash = layoutName.find_last_of('/');
+  const size_t dot = layoutName.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return layoutName + ".CIR";
+  return layoutName.substr(0, dot + 1) + "CIR";
+}
+
+std::string SpiceDeck(const AppState& s, const std::string& circuit, double length) {
+  Deck d;
+  d << "CIRCUIT " + circuit << "*" << "* IC Technology: " + s.technology.Name << "*"
+    << "VDD 1 0 DC " + Num(s.technology.VDD, 4, 1);
+  WriteSources(d, s);
+  WriteNodeList(d, s.layout.nodes);
+  d << "* MOS devices";
+  WriteDevices(d, s, s.extraction.nmos, "MN", " TN");
+  WriteDevices(d, s, s.extraction.pmos, "MP", " TP");
+  d << "*";
+  WriteCapacitances(d, s);
+  WriteCoupling(d, s);
+  WriteResistances(d, s);
+  WriteModels(d, s);
+  d << "*" << "* Transient analysis" << "*";
+  WriteAnalysis(d, s.layout.nodes, length);
+  return std::move(d).Text();
+}
+
+int WriteSpiceDeck(AppState& s, const std::string& path, const std::string& name, double length) {
+  ShowStatus(s.platform, "Generate " + path);
+  const int error = WriteFileAtomically(path, SpiceDeck(s, name, length));
+  if (error != 0) {
+    ShowStatus(s.platform, "Cannot write " + path + ": " + std::strerror(error));
+    return error;
+  }
+  s.extraction.lastSpiceFile = path;
+  ShowStatus(s.platform, "Generate " + path + " with " + Int(int64_t(s.extraction.nmos.size())) +
+                             " nMOS and " + Int(int64_t(s.extraction.pmos.size())) + " pMOS");
+  return 0;
+}
+
+int WriteSpiceFile(AppState& s, const std::string& name, double length) {
+  return WriteSpiceDeck(s, SpiceFileName(name), name, length);
+}
+
+}  // namespace tarnisk
