@@ -197,6 +197,20 @@ double LevelCurrent(const AppState& s, const Device& d, const Bias& b, double w,
 
 }  // namespace
 
+double EffectiveWidth(const AppState& s, int32_t widthLambda) {
+  return widthLambda * s.technology.LAMB * 1e-6;
+}
+
+double EffectiveLength(const AppState& s, int32_t lengthLambda, bool pmos) {
+  const MosParameters& p = pmos ? s.technology.pmos : s.technology.nmos;
+  const double lm = lengthLambda * s.technology.LAMB * 1e-6;
+  switch (s.extraction.options.modelLevel) {
+    case kModelLevel1: return lm;
+    case kModelLevel9: return lm - 2 * p.LAP;
+    default: return Max(lm - 2 * p.LD * 1e-6, 5e-7);
+  }
+}
+
 double Power(double x, double y) { return x > 0 ? std::exp(y * std::log(x)) : 0; }
 
 void UpdateTemperature(Technology& t, double celsius) {

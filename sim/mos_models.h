@@ -8,10 +8,18 @@
 // they allocate nothing and read the temperature-corrected values that
 // UpdateTemperature computes once per run.
 
+#include <cstdint>
+
 namespace tarnisk {
 
 struct AppState;
 struct Technology;
+
+// Channel width and length in metres of a device drawn Wλ by Lλ, as the
+// current functions take them: the length loses the lateral diffusion at
+// Level 3 (never below 0.5 µm) and the per-side reduction at Level 9.
+double EffectiveWidth(const AppState& s, int32_t widthLambda);
+double EffectiveLength(const AppState& s, int32_t lengthLambda, bool pmos);
 
 inline double Min(double a, double b) { return a < b ? a : b; }
 inline double Max(double a, double b) { return a > b ? a : b; }

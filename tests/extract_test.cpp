@@ -8,6 +8,7 @@
 
 #include "core/msk_file.h"
 #include "core/rule_file.h"
+#include "sim/mos_models.h"
 #include "tests/test_support.h"
 #include "verify/extract.h"
 #include "verify/parasitics.h"

@@ -12,6 +12,7 @@
 #include "core/app_state.h"
 #include "core/number_format.h"
 #include "editor/parse_number.h"
+#include "sim/mos_models.h"
 #include "verify/box_index.h"
 #include "verify/drc_grid.h"
 #include "verify/parasitics.h"
@@ -383,20 +384,6 @@ RunEnd RunSteps(AppState& s, double& fill) {
 
 }  // namespace
 
-double EffectiveWidth(const AppState& s, int32_t widthLambda) {
-  return widthLambda * s.technology.LAMB * 1e-6;
-}
-
-double EffectiveLength(const AppState& s, int32_t lengthLambda, bool pmos) {
-  const MosParameters& p = pmos ? s.technology.pmos : s.technology.nmos;
-  const double lm = lengthLambda * s.technology.LAMB * 1e-6;
-  switch (s.extraction.options.modelLevel) {
-    case kModelLevel1: return lm;
-    case kModelLevel9: return lm - 2 * p.LAP;
-    default: return std::max(lm - 2 * p.LD * 1e-6, 5e-7);
-  }
-}
-
 char SplitGates(AppState& s, int& gridColumns, int& gridRows) {
   DrcGrid grid(s.layout);
   const DrcPaint paints[] = {{kDiffn, kCellDiffn}, {kDiffp, kCellDiffp}, {kPoly, kCellPoly}};
@@ -453,6 +440,7 @@ void AttachTextsAndMarks(AppState& s, bool fast) {
 bool ExtractLayout(AppState& s) {
   const RunClock clock;
   if (s.layout.wide.extracted) return true;
+  UpdateTemperature(s.technology, s.technology.TEMP);
   Extraction& e = s.extraction;
   e.nmos.clear();
   e.pmos.clear();

@@ -69,10 +69,6 @@ struct Extraction {
   std::string lastSpiceFile;
 };
 
-// Effective channel length in metres of a drawn length in lambda.
-double EffectiveLength(const AppState& s, int32_t lengthLambda, bool pmos);
-double EffectiveWidth(const AppState& s, int32_t widthLambda);
-
 // Runs the extraction when the extracted flag is clear. Returns whether the
 // circuit is complete (the extracted flag is set).
 bool ExtractLayout(AppState& s);
