@@ -16,53 +16,27 @@
 #include <functional>
 
 #include "core/app_state.h"
-#include "tests/test_support.h"
+#include "tests/window_fixture.h"
 #include "ui/qt/cif_form.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/qt_platform.h"
 
 namespace tarnisk {
 namespace {
 
-// Message boxes are recorded and answered OK instead of waiting.
-class RecordingPlatform : public QtPlatform {
- public:
-  MessageAnswer ShowMessage(const std::string& title, const std::string& text,
-                            MessageButtons) override {
-    messages.push_back(title + ": " + text);
-    return MessageAnswer::Ok;
-  }
-  std::vector<std::string> messages;
-};
-
-struct CifWindow : ::testing::Test {
-  RecordingPlatform platform;
-  std::unique_ptr<AppState> owner = std::make_unique<AppState>(platform);
-  AppState& s = *owner;
-  Tmdiframe window{s, platform, testing::DataFile("es207.rul"), testing::DataFile("help/tarnisk-help.md")};
+struct CifWindow : testing::MainWindowTest {
   TFormCif& form = *window.findChild<TFormCif*>("TFormCif");
   testing::TempDir dir;
 
-  void SetUp() override {
-    window.show();
-    window.StartUp({"tarnisk"});
-  }
+  CifWindow() { platform.fallback = MessageAnswer::Ok; }
   void TearDown() override {
     form.close();
-    s.layout.wide.modified = 0;
+    MainWindowTest::TearDown();
   }
-
   template <class Widget>
   Widget& Find(const char* name) {
-    Widget* w = form.findChild<Widget*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return *w;
+    return testing::Child<Widget>(form, name);
   }
   QStringList Listing(const char* memo) { return Find<QPlainTextEdit>(memo).toPlainText().split('\n'); }
-  void MakeCifFile() {
-    for (QAction* a : window.findChildren<QAction*>())
-      if (a->text() == "&Make Cif File") a->trigger();
-  }
+  void MakeCifFile() { Menu("&Make Cif File"); }
   // A copy of an example in the scratch directory, so the CIF lands there.
   std::string OpenExample(const std::string& name) {
     const std::string path = dir.File(name);
@@ -70,7 +44,6 @@ struct CifWindow : ::testing::Test {
     EXPECT_TRUE(window.OpenLayout(path, false));
     return path;
   }
-  std::string Status() const { return s.platform.StatusPanelText(0); }
 };
 
 TEST_F(CifWindow, MakeCifFileShowsTheOutputPageWithTheLayerGrid) {

@@ -21,19 +21,13 @@ namespace {
 using testing::DataFile;
 using testing::Fresh;
 
-struct B {
-  int32_t x1, y1, x2, y2;
-  int layer;
-};
+using B = testing::BoxSpec;
 
 // A fresh state with a rule file loaded and the given boxes.
-struct Drc : Fresh {
-  explicit Drc(const char* rules = "cmos33-5m.rul", std::initializer_list<B> boxes = {}) {
-    ReadRuleFile(s, DataFile(rules));
+struct Drc : testing::WithRules {
+  explicit Drc(const char* rules = "cmos33-5m.rul", std::initializer_list<B> boxes = {})
+      : WithRules(rules) {
     Add(boxes);
-  }
-  void Add(std::initializer_list<B> boxes) {
-    for (const B& b : boxes) AddBox(s, b.x1, b.y1, b.x2, b.y2, b.layer);
   }
   DrcResult Run(bool everyCheck = false) {
     return DesignRuleCheckerCommand(s, {.runEveryCheck = everyCheck});

@@ -15,28 +15,11 @@
 #include "core/app_state.h"
 #include "editor/editing.h"
 #include "editor/view.h"
-#include "tests/test_support.h"
+#include "tests/window_fixture.h"
 #include "ui/qt/layout_view.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/qt_platform.h"
 
 namespace tarnisk {
 namespace {
-
-// Message boxes answered from a script instead of waiting for a person.
-class ScriptedPlatform : public QtPlatform {
- public:
-  MessageAnswer ShowMessage(const std::string& title, const std::string& text,
-                            MessageButtons) override {
-    asked.push_back(title + ": " + text);
-    if (answers.empty()) return MessageAnswer::Cancel;
-    const MessageAnswer a = answers.front();
-    answers.pop_front();
-    return a;
-  }
-  std::deque<MessageAnswer> answers;
-  std::vector<std::string> asked;
-};
 
 // Runs `user` on the modal dialog once one is open. Status messages let
 // events run before the dialog opens, so a plain zero timer fires too soon;
@@ -49,19 +32,11 @@ void WhenModal(std::function<void(QWidget*)> user) {
   });
 }
 
-struct EditorWindow : ::testing::Test {
-  ScriptedPlatform platform;
-  std::unique_ptr<AppState> owner = std::make_unique<AppState>(platform);
-  AppState& s = *owner;
-  Tmdiframe window{s, platform, testing::DataFile("es207.rul"), testing::DataFile("help/tarnisk-help.md")};
-
+struct EditorWindow : testing::MainWindowTest {
   void SetUp() override {
-    window.resize(900, 700);
-    window.show();
-    window.StartUp({"tarnisk"});
+    MainWindowTest::SetUp();
     SetWindow(s, 0, 0, 100, 100);
   }
-  void TearDown() override { s.layout.wide.modified = 0; }
 
   QPoint At(int x, int y) const { return {LambdaToPixelX(s, x), LambdaToPixelY(s, y)}; }
   void Send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
@@ -85,7 +60,6 @@ struct EditorWindow : ::testing::Test {
     const Box& b = s.layout.boxes[i];
     return {b.x1, b.y1, b.x2, b.y2};
   }
-  std::string Status() const { return s.platform.StatusPanelText(0); }
 };
 
 TEST_F(EditorWindow, DrawsABoxWithTheMouseAndUndoesIt) {
@@ -174,8 +148,7 @@ TEST_F(EditorWindow, PanningDuringAMoveCountsTheShiftAndZoomOutWaits) {
   Drag(At(10, 10), At(20, 20));
   window.EnterCommand(kCommandMoveSelect, "");
   Drag(At(5, 5), At(25, 25));
-  for (QAction* action : window.findChildren<QAction*>())
-    if (action->text() == "Zoom &Out") action->trigger();
+  Menu("Zoom &Out");
   EXPECT_EQ(s.layout.wide.window, (Rect{0, 0, 100, 100}));
   Key(Qt::Key_Right);  // the window moves 16 lambda to the right
   EXPECT_EQ(s.layout.wide.window, (Rect{16, 0, 116, 100}));
@@ -228,20 +201,16 @@ TEST_F(EditorWindow, LeavingAModifiedLayoutAsksBothQuestions) {
   Drag(At(10, 10), At(30, 20));
   platform.answers = {MessageAnswer::No, MessageAnswer::No};
   EXPECT_FALSE(window.close());
-  ASSERT_EQ(platform.asked.size(), 2u);
-  EXPECT_EQ(platform.asked[0], "Warning : layout modified: Shall I save the layout before leaving ?");
-  EXPECT_EQ(platform.asked[1], "Warning: Do you leave me?");
+  ASSERT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[0], "Warning : layout modified: Shall I save the layout before leaving ?");
+  EXPECT_EQ(platform.messages[1], "Warning: Do you leave me?");
   EXPECT_EQ(s.layout.boxes.Count(), 1);
 }
 
 TEST_F(EditorWindow, RunsTheDesignRuleCheckerFromTheAnalysisMenu) {
   s.layout.wide.currentLayer = kMetal;
   Drag(At(10, 10), At(40, 11));  // metal 1 lambda wide
-  for (QAction* action : window.findChildren<QAction*>())
-    if (action->text() == "Design Rule Checker") {
-      action->trigger();
-      break;
-    }
+  Menu("Design Rule Checker");
   EXPECT_EQ(Status(), "Design rule errors detected. Good luck and keep smiling.");
   EXPECT_EQ(s.platform.StatusPanelText(1), "DRC Errors");
   EXPECT_EQ(s.command.command, kCommandDrawBox);

@@ -19,19 +19,9 @@ namespace {
 using testing::DataFile;
 using testing::Fresh;
 
-struct B {
-  int32_t x1, y1, x2, y2;
-  int layer;
-};
+using B = testing::BoxSpec;
 
-struct Extract : Fresh {
-  Extract() { ReadRuleFile(s, DataFile("es207.rul")); }
-  void Add(std::initializer_list<B> boxes) {
-    for (const B& b : boxes) AddBox(s, b.x1, b.y1, b.x2, b.y2, b.layer);
-  }
-  void Open(const std::string& example) {
-    ASSERT_EQ(ReadLayoutFile(s, DataFile("examples/" + example), ReadMode::Open), 0);
-  }
+struct Extract : testing::WithRules {
   const nodeBaseRecord& Node(int k) const { return layout.nodes.nodes[k]; }
   std::string Name(int k) const { return Node(k).name; }
   // The node that a text named `name` gave its name to.

@@ -15,41 +15,24 @@
 #include <QTabWidget>
 
 #include "core/app_state.h"
-#include "tests/test_support.h"
+#include "tests/window_fixture.h"
 #include "ui/qt/extract_form.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/qt_platform.h"
 
 namespace tarnisk {
 namespace {
 
-struct ExtractWindow : ::testing::Test {
-  QtPlatform platform;
-  std::unique_ptr<AppState> owner = std::make_unique<AppState>(platform);
-  AppState& s = *owner;
-  Tmdiframe window{s, platform, testing::DataFile("es207.rul"), testing::DataFile("help/tarnisk-help.md")};
+struct ExtractWindow : testing::MainWindowTest {
   TFormExtract& form = *window.findChild<TFormExtract*>("TFormExtract");
   testing::TempDir dir;
 
-  void SetUp() override {
-    window.show();
-    window.StartUp({"tarnisk"});
-  }
   void TearDown() override {
     form.close();
-    s.layout.wide.modified = 0;
+    MainWindowTest::TearDown();
   }
   template <class Widget>
   Widget& Find(const char* name) {
-    Widget* w = form.findChild<Widget*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return *w;
+    return testing::Child<Widget>(form, name);
   }
-  void Menu(const char* text) {
-    for (QAction* a : window.findChildren<QAction*>())
-      if (a->text() == text) a->trigger();
-  }
-  std::string Status() const { return s.platform.StatusPanelText(0); }
 };
 
 TEST_F(ExtractWindow, MenuEntriesOpenTheirPageWithTheOptions) {

@@ -21,19 +21,9 @@ namespace {
 using testing::DataFile;
 using testing::Fresh;
 
-struct B {
-  int32_t x1, y1, x2, y2;
-  int layer;
-};
+using B = testing::BoxSpec;
 
-struct Circuit : Fresh {
-  Circuit() { ReadRuleFile(s, DataFile("es207.rul")); }
-  void Add(std::initializer_list<B> boxes) {
-    for (const B& b : boxes) AddBox(s, b.x1, b.y1, b.x2, b.y2, b.layer);
-  }
-  void Open(const std::string& example) {
-    ASSERT_EQ(ReadLayoutFile(s, DataFile("examples/" + example), ReadMode::Open), 0);
-  }
+struct Circuit : testing::WithRules {
   int AddText(int32_t x, int32_t y, const std::string& name, uint8_t property) {
     AddLayoutText(s, x, y, name);
     layout.texts[layout.texts.Count()].property = property;

@@ -1,10 +1,15 @@
 #include "tests/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include <atomic>
 #include <fstream>
 #include <sstream>
+
+#include "core/msk_file.h"
+#include "core/rule_file.h"
 
 namespace tarnisk::testing {
 
@@ -30,6 +35,16 @@ std::string ReadFile(const std::string& path) {
 void WriteFile(const std::string& path, const std::string& contents) {
   std::ofstream out(path, std::ios::binary);
   out << contents;
+}
+
+WithRules::WithRules(const std::string& rules) { ReadRuleFile(s, DataFile(rules)); }
+
+void WithRules::Add(std::initializer_list<BoxSpec> boxes) {
+  for (const BoxSpec& b : boxes) AddBox(s, b.x1, b.y1, b.x2, b.y2, b.layer);
+}
+
+void WithRules::Open(const std::string& example) {
+  ASSERT_EQ(ReadLayoutFile(s, DataFile("examples/" + example), ReadMode::Open), 0);
 }
 
 std::string DataFile(const std::string& relative) {

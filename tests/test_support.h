@@ -1,7 +1,9 @@
 #pragma once
 // A fresh process state on a headless platform for each test.
 
+#include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -15,6 +17,19 @@ struct Fresh {
   std::unique_ptr<AppState> owner = std::make_unique<AppState>(platform);
   AppState& s = *owner;
   Layout& layout = owner->layout;
+};
+
+struct BoxSpec {
+  int32_t x1, y1, x2, y2;
+  int layer;
+};
+
+// A fresh state with a bundled rule file loaded, to which a test adds boxes
+// or opens an example layout.
+struct WithRules : Fresh {
+  explicit WithRules(const std::string& rules = "es207.rul");
+  void Add(std::initializer_list<BoxSpec> boxes);
+  void Open(const std::string& example);
 };
 
 // A scratch directory removed at the end of the test.

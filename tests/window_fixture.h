@@ -1,0 +1,69 @@
+#pragma once
+// The real main window on the offscreen platform, for widget tests: message
+// boxes are recorded and answered from a script instead of waiting for a
+// person, and menu items are triggered by their text.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/app_state.h"
+#include "tests/test_support.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_platform.h"
+
+namespace tarnisk::testing {
+
+class ScriptedPlatform : public QtPlatform {
+ public:
+  MessageAnswer ShowMessage(const std::string& title, const std::string& text,
+                            MessageButtons) override {
+    messages.push_back(title + ": " + text);
+    if (answers.empty()) return fallback;
+    const MessageAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::deque<MessageAnswer> answers;
+  MessageAnswer fallback = MessageAnswer::Cancel;  // once the script runs out
+  std::vector<std::string> messages;
+};
+
+struct MainWindowTest : ::testing::Test {
+  ScriptedPlatform platform;
+  std::unique_ptr<AppState> owner = std::make_unique<AppState>(platform);
+  AppState& s = *owner;
+  Tmdiframe window{s, platform, DataFile("es207.rul"), DataFile("help/tarnisk-help.md")};
+
+  void SetUp() override {
+    window.resize(900, 700);
+    window.show();
+    window.StartUp({"tarnisk"});
+  }
+  void TearDown() override { s.layout.wide.modified = 0; }
+
+  // Triggers the first menu item or tool button with this text.
+  void Menu(const char* text) {
+    for (QAction* a : window.findChildren<QAction*>())
+      if (a->text() == text) {
+        a->trigger();
+        return;
+      }
+    ADD_FAILURE() << "no action " << text;
+  }
+  std::string Status() const { return s.platform.StatusPanelText(0); }
+};
+
+// The child widget of `parent` with this object name.
+template <class Widget>
+Widget& Child(QObject& parent, const char* name) {
+  Widget* w = parent.findChild<Widget*>(name);
+  EXPECT_NE(w, nullptr) << name;
+  return *w;
+}
+
+}  // namespace tarnisk::testing
