@@ -73,6 +73,16 @@ int CreateTemporary(const std::string& path, std::string& tempPath) {
 
 }  // namespace
 
+std::string LocalTimeStamp(std::time_t now, char separator) {
+  std::tm local{};
+  localtime_r(&now, &local);
+  const char format[] = {'%', 'd', '/', '%', 'm', '/', '%', 'Y', separator,
+                         '%', 'H', ':', '%', 'M', ':', '%', 'S', '\0'};
+  char buffer[64];
+  std::strftime(buffer, sizeof buffer, format, &local);
+  return buffer;
+}
+
 int WriteFileAtomically(const std::string& path, const std::string& contents) {
   std::string tempPath;
   const int fd = CreateTemporary(path, tempPath);

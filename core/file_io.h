@@ -1,6 +1,7 @@
 #pragma once
 // Whole-file reading and crash-safe writing shared by every file format.
 
+#include <ctime>
 #include <string>
 
 namespace tarnisk {
@@ -18,5 +19,9 @@ int ReadWholeFile(const std::string& path, std::string& contents);
 // closed cleanly. On any failure the previous file is left untouched, the
 // temporary file is removed, and the errno-style result is returned (0 = ok).
 int WriteFileAtomically(const std::string& path, const std::string& contents);
+
+// Local date and time for file headers: day/month/year, `separator`,
+// hours:minutes:seconds.
+std::string LocalTimeStamp(std::time_t now, char separator);
 
 }  // namespace tarnisk

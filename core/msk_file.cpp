@@ -208,21 +208,13 @@ char PropertyLetter(const LayoutText& t) {
   }
 }
 
-std::string VersionStamp(std::time_t now) {
-  std::tm local{};
-  localtime_r(&now, &local);
-  char buffer[64];
-  std::strftime(buffer, sizeof buffer, "%d/%m/%Y %H:%M:%S", &local);
-  return buffer;
-}
-
 }  // namespace
 
 std::string FormatLayoutFile(AppState& s, const std::string& name) {
   const Layout& l = s.layout;
   std::string out;
   out.reserve(64 + size_t(l.boxes.Count()) * 28 + size_t(l.texts.Count()) * 200);
-  out += "VERSION " + VersionStamp(s.platform.Now()) + "\r\n";
+  out += "VERSION " + LocalTimeStamp(s.platform.Now(), ' ') + "\r\n";
   out += "FIG #";
   AppendLine(out, name);
   const Rect& e = l.wide.extent;

@@ -40,14 +40,6 @@ int64_t RoundToInt64(double value) {
   return static_cast<int64_t>(std::nearbyint(std::clamp(value, -kLimit, kLimit)));
 }
 
-std::string DateTimeStamp(std::time_t now) {
-  std::tm local{};
-  localtime_r(&now, &local);
-  char buffer[64];
-  std::strftime(buffer, sizeof buffer, "%d/%m/%Y,%H:%M:%S", &local);
-  return buffer;
-}
-
 std::string WithBlanksReplaced(std::string text) {
   std::replace(text.begin(), text.end(), ' ', '_');
   return text;
@@ -83,7 +75,7 @@ class CifWriter {
     out_.reserve(256 + size_t(s_.layout.boxes.Count()) * 48 + size_t(s_.layout.texts.Count()) * 40);
     out_ += "( File : " + Quoted(name) + ")\n";
     out_ += "( Conversion from Tarnisk v1.0a - 18.02.98 to CIF)\n";
-    out_ += "( Version " + DateTimeStamp(s_.platform.Now()) + ")\n\n\n";
+    out_ += "( Version " + LocalTimeStamp(s_.platform.Now(), ',') + ")\n\n\n";
     out_ += "DS 1 " + CifSymbolScale(options_.unit) + ";\n";
     out_ += "9 " + options_.topCell + ";\n";
   }
