@@ -25,6 +25,7 @@ std::vector<CliCommand> AllCommands() {
   for (CliCommand& c : VerifyCommands()) all.push_back(std::move(c));
   for (CliCommand& c : GenCommands()) all.push_back(std::move(c));
   for (CliCommand& c : ExtractCommands()) all.push_back(std::move(c));
+  for (CliCommand& c : SimCommands()) all.push_back(std::move(c));
   return all;
 }
 

@@ -66,5 +66,6 @@ std::vector<CliCommand> EditorCommands();
 std::vector<CliCommand> VerifyCommands();
 std::vector<CliCommand> GenCommands();
 std::vector<CliCommand> ExtractCommands();
+std::vector<CliCommand> SimCommands();
 
 }  // namespace tarnisk

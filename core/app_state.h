@@ -11,6 +11,7 @@
 #include "editor/edit_state.h"
 #include "editor/texts.h"
 #include "editor/view.h"
+#include "sim/simulation.h"
 #include "ui/platform.h"
 #include "verify/extract.h"
 
@@ -31,6 +32,8 @@ struct AppState {
   TextDefaults textDefaults;
   // Extraction options and the circuit of the last extraction.
   Extraction extraction;
+  // Node states, settings and measurements of the analog simulator.
+  SimulationState simulation;
 
   // Status of the last table or file operation; 0 = success.
   int32_t LastError = 0;

@@ -1,0 +1,475 @@
+#include "sim/simulation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "core/app_state.h"
+#include "core/number_format.h"
+#include "editor/parse_number.h"
+#include "sim/mos_models.h"
+
+namespace tarnisk {
+
+namespace {
+
+constexpr double kDcTolerance = 1e-4;  // V, a DC point is at rest below this change
+constexpr int kDcMaxIterations = 1000;
+constexpr int kStatusInterval = 32;    // steps between time reports
+constexpr int kDcStatusInterval = 8;   // columns between DC reports
+
+std::string Plain(int64_t value) { return std::to_string(value); }
+
+std::string Ns(double seconds, int decimals) { return FormatFixed(seconds * 1e9, 5, decimals); }
+
+int NodeCount(const AppState& s) { return int(s.simulation.nodes.size()) - 1; }
+
+bool ValidNode(const AppState& s, int k) { return k >= 1 && k <= NodeCount(s); }
+
+bool Crossed(double before, double after, double threshold) {
+  return (before > threshold && after <= threshold) || (before <= threshold && after > threshold);
+}
+
+bool CrosstalkEnabled(const AppState& s) {
+  return s.extraction.options.lateralCrosstalk || s.extraction.options.verticalCrosstalk;
+}
+
+// Current of the nMOS devices in node k's range, leaving node k.
+double NmosNodeCurrent(const AppState& s, int k) {
+  const std::vector<SimNode>& n = s.simulation.nodes;
+  const SimNode& node = n[k];
+  double sum = 0;
+  for (int i = node.firstN; i <= node.lastN; ++i) {
+    const MosDevice& d = s.extraction.nmos[i];
+    const double vg = n[d.Gate].V, vb = n[d.Bulk].V;
+    if (d.Drain == k) sum += NmosCurrent(s, n[d.Drain].V, vg, n[d.Source].V, vb, d.Wm, d.Leff);
+    else if (d.Source == k)
+      sum += NmosCurrent(s, n[d.Source].V, vg, n[d.Drain].V, vb, d.Wm, d.Leff);
+  }
+  return sum;
+}
+
+// Current of the pMOS devices in node k's range, leaving node k: node k is
+// always the second diffusion argument.
+double PmosNodeCurrent(const AppState& s, int k) {
+  const std::vector<SimNode>& n = s.simulation.nodes;
+  const SimNode& node = n[k];
+  double sum = 0;
+  for (int i = node.firstP; i <= node.lastP; ++i) {
+    const MosDevice& d = s.extraction.pmos[i];
+    const double vg = n[d.Gate].V, vb = n[d.Bulk].V;
+    if (d.Drain == k) sum += PmosCurrent(s, n[d.Source].V, vg, n[d.Drain].V, vb, d.Wm, d.Leff);
+    else if (d.Source == k)
+      sum += PmosCurrent(s, n[d.Drain].V, vg, n[d.Source].V, vb, d.Wm, d.Leff);
+  }
+  return sum;
+}
+
+double ResistanceCurrent(const AppState& s, int k) {
+  const std::vector<SimNode>& n = s.simulation.nodes;
+  double sum = 0;
+  for (const SimResistance& r : s.simulation.resistances) {
+    if (r.a == k) sum += (n[k].V - n[r.b].V) / r.R;
+    else if (r.b == k) sum += (n[k].V - n[r.a].V) / r.R;
+  }
+  return sum;
+}
+
+// Displacement current through the coupling capacitances of node k, from
+// the changes of the previous step. Only nodes 1..kMaxCoupledNode couple.
+double CouplingCurrent(const AppState& s, int k) {
+  if (k > kMaxCoupledNode) return 0;
+  const std::vector<SimNode>& n = s.simulation.nodes;
+  const CouplingMatrix& cc = s.extraction.coupling;
+  const int last = std::min(kMaxCoupledNode, NodeCount(s));
+  double sum = 0;
+  for (int j = 1; j <= last; ++j) {
+    const double c = cc.At(j, k);
+    if (j != k && c > 0) sum += (n[k].dVlast - n[j].dVlast) * c / s.simulation.TimeStep;
+  }
+  return sum;
+}
+
+// Index range of the devices touching each node.
+void DeviceRanges(std::vector<SimNode>& nodes, const std::vector<MosDevice>& devices, bool pmos) {
+  for (SimNode& n : nodes) {
+    (pmos ? n.firstP : n.firstN) = int32_t(devices.size());
+    (pmos ? n.lastP : n.lastN) = int32_t(devices.size()) - 1;
+  }
+  const int count = int(nodes.size());
+  auto widen = [&](int node, int32_t i) {
+    if (node < 0 || node >= count) return;
+    int32_t& first = pmos ? nodes[node].firstP : nodes[node].firstN;
+    int32_t& last = pmos ? nodes[node].lastP : nodes[node].lastN;
+    if (first > last) first = last = i;
+    else first = std::min(first, i), last = std::max(last, i);
+  };
+  for (int32_t i = 0; i < int32_t(devices.size()); ++i) {
+    widen(devices[i].Source, i);
+    widen(devices[i].Drain, i);
+  }
+}
+
+// --- Measurements ----------------------------------------------------------
+
+int PlotColumn(const SimulationState& m) { return m.stepCount / std::max(1, m.stepsPerPixel); }
+
+void MeasureExtremes(SimulationState& m, const SimNode& n) {
+  if (n.V > n.Vprev) {
+    if (m.watchDirection < 0) m.localMin = n.V;
+    m.watchDirection = 1;
+  } else if (n.V < n.Vprev) {
+    if (m.watchDirection > 0) m.localMax = n.V;
+    m.watchDirection = -1;
+  }
+}
+
+void MeasureDelay(SimulationState& m, int k, const SimNode& n) {
+  if (!Crossed(n.Vprev, n.V, m.HalfSupply)) return;
+  if (k == m.StartNode) {
+    m.delayStartTime = m.SimTime;
+    m.delayStartColumn = PlotColumn(m);
+    m.delayArmed = true;
+  } else if (k == m.StopNode && m.delayArmed) {
+    m.delayArmed = false;
+    m.delayLast = m.SimTime - m.delayStartTime;
+    (n.V > n.Vprev ? m.delayRise : m.delayFall) = m.delayLast;
+    m.delayStopColumn = PlotColumn(m);
+    m.delayStartTime = m.SimTime;
+  }
+}
+
+void MeasureFrequency(SimulationState& m, const SimNode& n, double halfVdd) {
+  if (!(n.Vprev <= halfVdd && n.V > halfVdd) || m.SimTime <= 0) return;
+  if (m.lastRisingCrossing >= 0) {
+    m.period = m.SimTime - m.lastRisingCrossing;
+    if (m.period > 0) m.frequency = 1 / m.period;
+  }
+  m.lastRisingCrossing = m.SimTime;
+}
+
+void Measure(const AppState& s, SimulationState& m, int k) {
+  const SimNode& n = m.nodes[k];
+  const bool watched = k == m.WatchNode;
+  if (watched && m.MinMaxOn && s.layout.nodes.nodes[k].display == 2) MeasureExtremes(m, n);
+  if (m.SimMode == kSimVoltageTime && (k == m.StartNode || k == m.StopNode))
+    MeasureDelay(m, k, n);
+  if (watched && m.FreqOn) MeasureFrequency(m, n, s.technology.VDD / 2);
+}
+
+void ClearMeasurements(SimulationState& m) {
+  m.delayArmed = false;
+  m.delayStartTime = 0, m.delayRise = 0, m.delayFall = 0, m.delayLast = 0;
+  m.delayStartColumn = 0, m.delayStopColumn = 0;
+  m.lastRisingCrossing = -1, m.frequency = 0, m.period = 0;
+  m.watchDirection = 0, m.localMax = 0, m.localMin = 0;
+  m.switchingThreshold = -1;
+}
+
+// --- Result file -----------------------------------------------------------
+
+void OpenDump(AppState& s) {
+  SimulationState& m = s.simulation;
+  const std::string& layoutFile = s.layout.wide.currentFileName;
+  if (!s.extraction.options.dumpSimulation || layoutFile.empty()) return;
+  const std::string path = std::filesystem::path(layoutFile).replace_extension("DAT").string();
+  m.dump = std::fopen(path.c_str(), "w");
+  if (!m.dump) return;
+  const std::string stopName = ValidNode(s, m.StopNode) ? s.layout.nodes.nodes[m.StopNode].name : "";
+  std::fprintf(m.dump, "   TIME(ns)  %s(V)    IDD(A)\n", stopName.c_str());
+}
+
+void DumpLine(const AppState& s) {
+  const SimulationState& m = s.simulation;
+  const double v = ValidNode(s, m.StopNode) ? m.nodes[m.StopNode].V : 0;
+  std::fprintf(m.dump, "%s %s %s\n", FormatFixed(m.SimTime * 1e9, 10, 3).c_str(),
+               FormatFixed(v, 10, 3).c_str(), FormatFixed(m.IDD, 10, 6).c_str());
+}
+
+void CloseDump(SimulationState& m) {
+  if (m.dump) std::fclose(m.dump);
+  m.dump = nullptr;
+}
+
+// --- Runs ------------------------------------------------------------------
+
+void ShowRunEnd(AppState& s, bool stopped) {
+  SimulationState& m = s.simulation;
+  if (stopped) {
+    ShowStatus(s.platform, "Simulation stopped at time " + Ns(m.SimTime, 2) + " ns");
+    return;
+  }
+  ShowStatus(s.platform, Ns(m.SimLength, 2) + " ns simulation complete with MOS model " +
+                             ModelName(s.extraction.options.modelLevel) + " with " +
+                             Plain(int64_t(s.extraction.nmos.size())) + " NMOS, " +
+                             Plain(int64_t(s.extraction.pmos.size())) + " pMOS");
+}
+
+void RunTransient(AppState& s, SimulationView* view) {
+  SimulationState& m = s.simulation;
+  const int steps = int(std::lround(m.SimLength / m.TimeStep));
+  m.stepsPerPixel = std::max(1, int(std::lround(double(steps) / std::max(1, m.plotWidth))));
+  m.stepCount = 0;
+  const double runStart = m.SimTime;
+  while (m.stepCount < steps && !m.StopRequested) {
+    SimulationStep(s, view);
+    s.platform.ProcessEvents();
+  }
+  const bool stopped = m.stepCount < steps;
+  ShowRunEnd(s, stopped);
+  m.SimTime = stopped ? 0 : runStart + m.SimLength;
+}
+
+void RunDc(AppState& s, SimulationView* view) {
+  SimulationState& m = s.simulation;
+  const int width = std::max(1, m.plotWidth);
+  for (int i = 0; i <= width && !m.StopRequested; ++i) {
+    DcAnalysisPoint(s, m.dcAscending ? i : width - i, width, view);
+    s.platform.ProcessEvents();
+  }
+  m.dcAscending = !m.dcAscending;
+}
+
+// One pseudo-time step of the DC relaxation over the free nodes except the
+// swept one. Returns the largest change.
+double RelaxOnce(AppState& s, int sweptNode) {
+  std::vector<SimNode>& nodes = s.simulation.nodes;
+  const int count = NodeCount(s);
+  for (int k = 2; k <= count; ++k)
+    if (nodes[k].kind == kPropertyNone && k != sweptNode)
+      nodes[k].dV = -s.simulation.TimeStep * NodeCurrent(s, k) / nodes[k].C;
+  double largest = 0;
+  for (int k = 2; k <= count; ++k)
+    if (nodes[k].kind == kPropertyNone && k != sweptNode) {
+      nodes[k].V += nodes[k].dV;
+      largest = std::max(largest, std::fabs(nodes[k].dV));
+    }
+  return largest;
+}
+
+// Relaxes the circuit to rest, or until the Y node swings back and forth.
+void Relax(AppState& s, int xNode, int yNode) {
+  int lastDirection = 0, reversals = 0;
+  for (int i = 0; i < kDcMaxIterations; ++i) {
+    if (RelaxOnce(s, xNode) < kDcTolerance) return;
+    const int direction = s.simulation.nodes[yNode].dV > 0 ? 1 : -1;
+    reversals = lastDirection != 0 && direction != lastDirection ? reversals + 1 : 0;
+    lastDirection = direction;
+    if (reversals >= 2) return;
+  }
+}
+
+}  // namespace
+
+// --- Public interface ------------------------------------------------------
+
+void InitSimulation(AppState& s) {
+  SimulationState& m = s.simulation;
+  const NodeTable& table = s.layout.nodes;
+  const double vdd = s.technology.VDD;
+  m.nodes.assign(size_t(table.count) + 1, SimNode{});
+  for (int k = 2; k <= table.count; ++k) {
+    const nodeBaseRecord& r = table.nodes[k];
+    SimNode& n = m.nodes[k];
+    n.kind = r.property;
+    n.V = vdd * (r.property == kPropertyVdd ? r.highLevel : r.lowLevel) / 1000.0;
+    n.Vplot = n.Vprev = -0.01;
+    n.C = r.NodeCapacitance > 0 ? r.NodeCapacitance : kMinNodeCapacitance;
+  }
+  m.nodes[0].kind = kPropertyVss;
+  if (table.count >= 1) m.nodes[1] = SimNode{vdd, 0, vdd, vdd, 0, kMinNodeCapacitance, kPropertyVdd};
+  if (s.technology.DELT > 0) m.TimeStep = s.technology.DELT;
+  m.HalfSupply = vdd / 2;
+  m.SimTime = 0;
+  ClearMeasurements(m);
+  m.caption = "Simulation of " + s.layout.wide.currentFileName;
+  CheckFloatingWells(s);
+}
+
+int CheckFloatingWells(AppState& s) {
+  std::vector<SimNode>& nodes = s.simulation.nodes;
+  int count = 0;
+  for (int i = 1; i <= s.layout.boxes.Count(); ++i) {
+    const Box& b = s.layout.boxes[i];
+    if (b.state == kErased || b.layer != kNwell || b.node < 0 || b.node >= int(nodes.size())) continue;
+    SimNode& n = nodes[b.node];
+    if (n.kind != kPropertyNone) continue;
+    n.V = n.Vplot = n.Vprev = s.technology.VDD;
+    ++count;
+  }
+  ShowStatus(s.platform, count == 0 ? "No error" : Plain(count) + " float. wells");
+  return count;
+}
+
+std::string AssignNodes(AppState& s) {
+  ShowStatus(s.platform, "Assign nodes");
+  SimulationState& m = s.simulation;
+  const NodeTable& table = s.layout.nodes;
+  const Extraction& e = s.extraction;
+  m.deviceList.clear();
+  for (const auto& [devices, letter] : {std::pair{&e.nmos, "N"}, std::pair{&e.pmos, "P"}})
+    for (size_t i = 0; i < devices->size(); ++i)
+      m.deviceList.push_back(std::string("I(") + letter + Plain(int64_t(i) + 1) + " " +
+                             Plain((*devices)[i].W) + " x " + Plain((*devices)[i].L) + ")");
+  auto driven = [&](int k) {
+    return table.nodes[k].property == kPropertyPulse || table.nodes[k].property == kPropertyClock;
+  };
+  m.nodeList.clear();
+  for (int k = 0; k <= table.count; ++k)
+    if (table.nodes[k].display == 2) m.nodeList.push_back(k);
+  std::stable_sort(m.nodeList.begin(), m.nodeList.end(), [&](int a, int b) {
+    if (driven(a) != driven(b)) return driven(a);
+    return table.nodes[a].name < table.nodes[b].name;
+  });
+  m.StartNode = m.StopNode = m.WatchNode = kNoNode;
+  if (!m.nodeList.empty() && driven(m.nodeList.front())) m.StartNode = m.nodeList.front();
+  for (int k : m.nodeList)
+    if (table.nodes[k].property == kPropertyNone) {
+      m.StopNode = m.WatchNode = k;
+      break;
+    }
+  return Plain(table.count) + " nodes, delay starter is n°" + Plain(m.StartNode) +
+         ", delay end is n°" + Plain(m.StopNode);
+}
+
+bool ApplyStepField(AppState& s, const std::string& text) {
+  const ParsedNumber ps = ParseNumber(text, 0.01, 1000, 5);
+  if (!ps.ok) return false;
+  s.simulation.TimeStep = ps.value * 1e-12;
+  return true;
+}
+
+void PrepareTopology(AppState& s) {
+  SimulationState& m = s.simulation;
+  DeviceRanges(m.nodes, s.extraction.nmos, false);
+  DeviceRanges(m.nodes, s.extraction.pmos, true);
+  m.resistances.clear();
+  const int count = NodeCount(s);
+  const auto& marks = s.layout.resistances;
+  for (int i = 1; i <= marks.Count(); ++i) {
+    const ResistanceMark& r = marks[i];
+    const bool attached = r.nodeA >= 0 && r.nodeA <= count && r.nodeB >= 0 && r.nodeB <= count;
+    // A zero or negative value would divide by zero: such a mark joins nothing.
+    if (r.state != 0 && attached && r.value > 0) m.resistances.push_back({r.nodeA, r.nodeB, r.value});
+  }
+}
+
+void RunSimulation(AppState& s, SimulationView* view) {
+  SimulationState& m = s.simulation;
+  if (int(m.nodes.size()) != s.layout.nodes.count + 1) InitSimulation(s);
+  PrepareTopology(s);
+  OpenDump(s);
+  UpdateTemperature(s.technology, s.technology.TEMP);
+  m.IDDTotal = 0;
+  m.StopRequested = false;
+  m.Running = true;
+  if (m.SimMode == kSimDc) RunDc(s, view);
+  else RunTransient(s, view);
+  m.Running = false;
+  CloseDump(m);
+}
+
+void SimulationStep(AppState& s, SimulationView* view) {
+  SimulationState& m = s.simulation;
+  std::vector<SimNode>& nodes = m.nodes;
+  const int count = NodeCount(s);
+  const double vdd = s.technology.VDD;
+  m.IDD = 0, m.ISS = 0;
+  for (int k = 2; k <= count; ++k) {
+    SimNode& n = nodes[k];
+    if (n.kind == kPropertyNone) n.dV = -m.TimeStep * NodeCurrent(s, k) / n.C;
+    else if (n.kind == kPropertyVdd) m.IDD += std::fabs(NodeCurrent(s, k));
+    else if (n.kind == kPropertyVss && m.SimMode == kSimCurrents)
+      m.ISS += std::fabs(NodeCurrent(s, k));
+  }
+  m.IDDTotal += m.IDD;
+  for (int k = 2; k <= count; ++k) {
+    SimNode& n = nodes[k];
+    if (n.kind == kPropertyNone)
+      n.V = std::clamp(n.V + n.dV, -kClampMargin, vdd + kClampMargin);
+    else if (n.kind == kPropertyPulse || n.kind == kPropertyClock)
+      n.V = WaveformVoltage(s, k, m.SimTime);
+    Measure(s, m, k);
+    n.Vprev = n.V;
+    n.dVlast = n.dV;
+  }
+  ++m.stepCount;
+  m.SimTime += m.TimeStep;
+  if (m.stepCount % kStatusInterval == 0) ShowStatus(s.platform, "t=" + Ns(m.SimTime, 2) + " ns");
+  if (m.stepCount % std::max(1, m.stepsPerPixel) != 0) return;
+  if (m.dump) DumpLine(s);
+  if (view) view->PlottedStep(s, PlotColumn(m));
+  for (SimNode& n : nodes) n.Vplot = n.V;
+}
+
+double NodeCurrent(const AppState& s, int k) {
+  double current = NmosNodeCurrent(s, k) + PmosNodeCurrent(s, k);
+  if (!s.simulation.resistances.empty()) current += ResistanceCurrent(s, k);
+  if (CrosstalkEnabled(s)) current += CouplingCurrent(s, k);
+  return current;
+}
+
+double DeviceCurrent(const AppState& s, bool pmos, int index) {
+  const std::vector<SimNode>& n = s.simulation.nodes;
+  const MosDevice& d = (pmos ? s.extraction.pmos : s.extraction.nmos)[index];
+  if (pmos)
+    return PmosCurrent(s, n[d.Source].V, n[d.Gate].V, n[d.Drain].V, n[d.Bulk].V, d.Wm, d.Leff);
+  return NmosCurrent(s, n[d.Drain].V, n[d.Gate].V, n[d.Source].V, n[d.Bulk].V, d.Wm, d.Leff);
+}
+
+double WaveformVoltage(const AppState& s, int node, double t) {
+  const nodeBaseRecord& r = s.layout.nodes.nodes[node];
+  std::array<double, 4> T = r.edgeTimes;
+  for (double& edge : T)
+    if (edge <= 0) edge = kMinEdgeTime;
+  if (T[1] == T[0]) T[1] = T[0] + kMinEdgeTime;
+  if (T[3] == T[2]) T[3] = T[2] + kMinEdgeTime;
+  const bool clock = r.property == kPropertyClock;
+  const double tp = clock ? t - T[3] * std::trunc(t / T[3]) : t;
+  const double vl = s.technology.VDD * r.lowLevel / 1000.0;
+  const double vh = s.technology.VDD * r.highLevel / 1000.0;
+  if (tp < T[0]) return vl;
+  if (tp < T[1]) return vl + (vh - vl) * (tp - T[0]) / (T[1] - T[0]);
+  if (tp < T[2]) return vh;
+  if (!clock && tp >= T[3]) return vl;
+  return vh + (vl - vh) * (tp - T[2]) / (T[3] - T[2]);
+}
+
+void DcAnalysisPoint(AppState& s, int column, int width, SimulationView* view) {
+  SimulationState& m = s.simulation;
+  for (SimNode& n : m.nodes) n.Vplot = n.V;
+  const bool haveX = ValidNode(s, m.StartNode), haveY = ValidNode(s, m.StopNode);
+  const double x = s.technology.VDD * column / std::max(1, width);
+  if (haveX) {
+    m.nodes[m.StartNode].V = x;
+    if (column % kDcStatusInterval == 0)
+      ShowStatus(s.platform, "Running DC simulation at " + s.layout.nodes.nodes[m.StartNode].name +
+                                 "=" + FormatFixed(x, 5, 3));
+  }
+  if (haveX && haveY) Relax(s, m.StartNode, m.StopNode);
+  const double y = haveY ? m.nodes[m.StopNode].V : 0;
+  if (haveY && Crossed(m.nodes[m.StopNode].Vplot, y, s.technology.VDD / 2)) m.switchingThreshold = x;
+  if (view) view->DcPoint(s, column, x, y);
+}
+
+void RequestStop(AppState& s) {
+  if (s.simulation.Running) s.simulation.StopRequested = true;
+}
+
+std::string DelayText(double seconds) {
+  int64_t value = std::llround(seconds * 1e12);
+  const bool nano = value > 10000;
+  if (nano) value /= 1000;
+  return Plain(value) + (nano ? "ns" : "ps");
+}
+
+std::string ModelName(int modelLevel) {
+  switch (modelLevel) {
+    case kModelLevel1: return "Level 1";
+    case kModelLevel3: return "Level 3";
+    case kModelLevel9: return "Level 9";
+    default: return "unknown";
+  }
+}
+
+}  // namespace tarnisk

@@ -1,0 +1,143 @@
+#pragma once
+// The analog simulator: an explicit, charge-based scheme over the extracted
+// circuit. Every node holds one capacitance to ground; the MOS devices,
+// resistances and (optionally) coupling capacitances give the current that
+// leaves it, and each time step moves each free node by -I·dt/C. Supplies
+// stay fixed, clock and pulse nodes follow piecewise-linear waveforms. The
+// same node current relaxes the circuit at each point of a DC sweep. While a
+// run goes on, delays, the frequency and the extremes of chosen nodes are
+// measured.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tarnisk {
+
+struct AppState;
+
+enum SimModeCode : uint8_t { kSimVoltageTime = 0, kSimDc = 1, kSimCurrents = 2 };
+
+inline constexpr double kMinNodeCapacitance = 1e-16;  // F, replaces a zero capacitance
+inline constexpr double kMinEdgeTime = 1e-11;         // s, replaces a waveform time <= 0
+inline constexpr double kClampMargin = 1.0;           // V beyond the rails a free node may reach
+inline constexpr int kNoNode = 0;                     // a start, stop or watch node not chosen
+
+// The state of one node during simulation. kind is the node's property code.
+struct SimNode {
+  double V = 0, dV = 0, dVlast = 0, Vprev = 0, Vplot = 0;
+  double C = kMinNodeCapacitance;
+  uint8_t kind = 2;
+  // Index ranges (0-based) of the devices whose source or drain is this node;
+  // empty when last < first.
+  int32_t firstN = 0, lastN = -1, firstP = 0, lastP = -1;
+};
+
+struct SimResistance {
+  int32_t a = 0, b = 0;
+  double R = 0;
+};
+
+// Receives the points of a run as they are computed, to draw or record them.
+class SimulationView {
+ public:
+  virtual ~SimulationView() = default;
+  // A transient step that falls on plot column `column` (0 = run start).
+  virtual void PlottedStep(const AppState& s, int column) = 0;
+  // One DC sweep point: X voltage x and Y voltage y at plot column `column`.
+  virtual void DcPoint(const AppState& s, int column, double x, double y) = 0;
+};
+
+struct SimulationState {
+  std::vector<SimNode> nodes;  // 0..N, sized by InitSimulation
+  std::vector<SimResistance> resistances;  // the live resistances of the run
+  double SimTime = 0;          // s
+  double TimeStep = 5e-12;     // s
+  double SimLength = 2e-8;     // s
+  uint8_t SimMode = kSimVoltageTime;
+  int StartNode = kNoNode, StopNode = kNoNode, WatchNode = kNoNode;
+  bool Running = false;
+  bool StopRequested = false;
+  double HalfSupply = 2.5;  // V
+  bool MinMaxOn = false, FreqOn = false;
+  double IDD = 0, IDDTotal = 0, ISS = 0;  // A
+  int plotWidth = 1000;     // plot columns of one run
+  int stepCount = 0;        // steps done in the present run
+  int stepsPerPixel = 1;
+  std::string caption = "Simulation";
+
+  // Delay between StartNode and StopNode.
+  bool delayArmed = false;
+  double delayStartTime = 0;
+  int delayStartColumn = 0, delayStopColumn = 0;
+  double delayRise = 0, delayFall = 0;  // s
+  double delayLast = 0;                 // s, the latest of the two
+  // Frequency of WatchNode; lastRisingCrossing < 0 when none yet.
+  double lastRisingCrossing = -1;
+  double frequency = 0, period = 0;  // Hz, s
+  // Extremes of WatchNode; watchDirection is +1 rising, -1 falling, 0 unknown.
+  int watchDirection = 0;
+  double localMax = 0, localMin = 0;  // V
+  // DC sweep direction of the next run and the X voltage where Y crossed
+  // half the supply (negative when it did not).
+  bool dcAscending = true;
+  double switchingThreshold = -1;
+
+  // Filled by AssignNodes: visible nodes (clocks and pulses first, then by
+  // name) and the device current labels.
+  std::vector<int> nodeList;
+  std::vector<std::string> deviceList;
+
+  std::FILE* dump = nullptr;  // result file while a run writes one
+};
+
+// Resets the node states and the measurements after an extraction, names the
+// window after the layout file and checks the floating wells.
+void InitSimulation(AppState& s);
+
+// Sets every nwell box's node that is free (not tied to a supply) to the
+// supply voltage; shows and returns the number of such boxes.
+int CheckFloatingWells(AppState& s);
+
+// Fills the node and device lists and chooses the default start, stop and
+// watch nodes. Returns the summary of the choice.
+std::string AssignNodes(AppState& s);
+
+// Takes the step field's text (ps): accepted in 0.01 .. 1000, an empty field
+// gives 5. Returns false and leaves the step unchanged when it is unreadable.
+bool ApplyStepField(AppState& s, const std::string& text);
+
+// One run in the present mode; view may be null.
+void RunSimulation(AppState& s, SimulationView* view);
+
+// One transient time step over all nodes.
+void SimulationStep(AppState& s, SimulationView* view);
+
+// Current (A) leaving node k through devices, resistances and, when the
+// crosstalk options are on, coupling capacitances.
+double NodeCurrent(const AppState& s, int k);
+
+// Current (A) of one device, index 0-based in its table.
+double DeviceCurrent(const AppState& s, bool pmos, int index);
+
+// Voltage of a pulse or clock node at time t (s).
+double WaveformVoltage(const AppState& s, int node, double t);
+
+// Recomputes every node's device index ranges and collects the resistances.
+void PrepareTopology(AppState& s);
+
+// The DC operating point of plot column `column` out of `width`.
+void DcAnalysisPoint(AppState& s, int column, int width, SimulationView* view);
+
+// Asks a run in progress to stop after its present step.
+void RequestStop(AppState& s);
+
+// A delay as the plot labels it: whole picoseconds, or nanoseconds above
+// 10000 ps ("85ps", "12ns").
+std::string DelayText(double seconds);
+
+// "Level 1", "Level 3", "Level 9" or "unknown".
+std::string ModelName(int modelLevel);
+
+}  // namespace tarnisk

@@ -1,0 +1,367 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/number_format.h"
+#include "sim/simulation.h"
+#include "sim/simulation_plot.h"
+#include "tests/test_support.h"
+#include "ui/recording_surface.h"
+#include "verify/extract.h"
+
+namespace tarnisk {
+namespace {
+
+// A hand-made circuit of `count` nodes, all free until a test says otherwise.
+struct Circuit : testing::Fresh {
+  SimulationState& m = s.simulation;
+
+  explicit Circuit(int count) {
+    layout.nodes.count = count;
+    for (int k = 2; k <= count; ++k) Node(k).name = "n" + std::to_string(k);
+  }
+  nodeBaseRecord& Node(int k) { return layout.nodes.nodes[k]; }
+  double V(int k) const { return m.nodes[k].V; }
+  void Drive(int k, uint8_t property, std::array<double, 4> times, int high = 1000, int low = 0) {
+    Node(k).property = property;
+    Node(k).edgeTimes = times;
+    Node(k).highLevel = high;
+    Node(k).lowLevel = low;
+  }
+  void Resistance(int a, int b, double ohms) {
+    ResistanceMark r;
+    r.value = ohms, r.nodeA = a, r.nodeB = b, r.state = 1;
+    layout.resistances.Append(r);
+  }
+};
+
+// Records every plotted step, and can ask for a stop at a given column.
+struct Recorder : SimulationView {
+  std::function<void(int)> onColumn;
+  std::vector<int> columns;
+  std::vector<double> xs, ys;
+  void PlottedStep(const AppState&, int column) override {
+    columns.push_back(column);
+    if (onColumn) onColumn(column);
+  }
+  void DcPoint(const AppState&, int column, double x, double y) override {
+    columns.push_back(column), xs.push_back(x), ys.push_back(y);
+  }
+};
+
+TEST(SimEngine, FreeNodesWithoutDevicesKeepTheirVoltageAndRunsContinue) {
+  Circuit c(3);
+  InitSimulation(c.s);
+  EXPECT_EQ(c.m.caption, "Simulation of ");
+  RunSimulation(c.s, nullptr);
+  EXPECT_EQ(c.platform.Panel(0),
+            "20.00 ns simulation complete with MOS model Level 3 with 0 NMOS, 0 pMOS");
+  EXPECT_EQ(c.m.stepCount, 4000);
+  EXPECT_DOUBLE_EQ(c.m.SimTime, 2e-8);
+  RunSimulation(c.s, nullptr);
+  EXPECT_DOUBLE_EQ(c.m.SimTime, 4e-8) << "a second run continues where the first ended";
+  EXPECT_EQ(c.V(2), 0);
+  EXPECT_EQ(c.V(3), 0);
+  EXPECT_FALSE(c.m.Running);
+}
+
+TEST(SimEngine, OneMilliampereOutOfOneFemtofaradIsClampedAtMinusOneVolt) {
+  Circuit c(3);
+  c.Node(2).NodeCapacitance = 1e-15;
+  c.Node(3).property = kPropertyVdd;
+  c.Node(3).highLevel = -1000;  // a -5 V supply draws 1 mA through 5 kOhm
+  c.Resistance(2, 3, 5000);
+  InitSimulation(c.s);
+  PrepareTopology(c.s);
+  EXPECT_NEAR(NodeCurrent(c.s, 2), 1e-3, 1e-12);
+  SimulationStep(c.s, nullptr);
+  EXPECT_NEAR(c.m.nodes[2].dV, -5.0, 1e-9);
+  EXPECT_EQ(c.V(2), -1.0);
+  EXPECT_NEAR(c.m.IDD, 1e-3, 1e-12) << "the supply node's current";
+  EXPECT_EQ(c.V(3), -5.0) << "a supply never moves";
+}
+
+TEST(SimEngine, UpdateIsSimultaneousAndZeroResistancesJoinNothing) {
+  // Two equal nodes charged from each other's old values swap symmetrically.
+  Circuit c(4);
+  c.Node(2).lowLevel = 1000;
+  c.Node(2).NodeCapacitance = c.Node(3).NodeCapacitance = 1e-13;
+  c.Resistance(2, 3, 1000);
+  c.Resistance(3, 4, 0);
+  InitSimulation(c.s);
+  PrepareTopology(c.s);
+  SimulationStep(c.s, nullptr);
+  EXPECT_NEAR(c.V(2) + c.V(3), 5.0, 1e-12);
+  EXPECT_NEAR(5.0 - c.V(2), 5e-12 * 5.0 / 1000 / 1e-13, 1e-12);
+  EXPECT_EQ(c.V(4), 0);
+}
+
+TEST(SimEngine, FloatingWellsAreRaisedToTheSupply) {
+  Circuit c(2);
+  AddBox(c.s, 0, 0, 10, 10, kNwell);
+  c.layout.boxes[1].node = 2;
+  InitSimulation(c.s);
+  EXPECT_EQ(c.platform.Panel(0), "1 float. wells");
+  EXPECT_EQ(c.V(2), 5.0);
+  c.Node(2).property = kPropertyVdd;
+  InitSimulation(c.s);
+  EXPECT_EQ(c.platform.Panel(0), "No error");
+}
+
+TEST(SimWaveform, ClockAndPulseShapes) {
+  Circuit c(4);
+  c.Drive(2, kPropertyClock, {0, 0, 0, 0});
+  c.Drive(3, kPropertyPulse, {1e-9, 2e-9, 3e-9, 4e-9}, 800, 200);
+  c.Drive(4, kPropertyClock, {1e-9, 2e-9, 3e-9, 4e-9}, 800, 200);
+  // Zero times: low for 10 ps, then a 10 ps ramp, period 20 ps.
+  EXPECT_EQ(WaveformVoltage(c.s, 2, 0), 0);
+  EXPECT_EQ(WaveformVoltage(c.s, 2, 0.5e-11), 0);
+  EXPECT_NEAR(WaveformVoltage(c.s, 2, 1.5e-11), 2.5, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.s, 2, 3.5e-11), 2.5, 1e-9);
+  EXPECT_EQ(WaveformVoltage(c.s, 2, 2.5e-11), 0);
+  // Levels in thousandths of the supply; the pulse happens once.
+  EXPECT_NEAR(WaveformVoltage(c.s, 3, 1.5e-9), 2.5, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.s, 3, 2.5e-9), 4.0, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.s, 3, 3.5e-9), 2.5, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.s, 3, 5e-9), 1.0, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.s, 3, 6.5e-9), 1.0, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.s, 4, 6.5e-9), 4.0, 1e-9) << "the clock repeats";
+}
+
+TEST(SimRun, StopKeepsVoltagesAndRestartsTimeAtZero) {
+  Circuit c(3);
+  c.Node(2).NodeCapacitance = 1e-12;
+  c.Node(3).property = kPropertyVdd;
+  c.Resistance(2, 3, 1e5);
+  InitSimulation(c.s);
+  Recorder stopper;
+  stopper.onColumn = [&](int column) {
+    if (column == 10) RequestStop(c.s);
+  };
+  RunSimulation(c.s, &stopper);
+  EXPECT_EQ(c.m.stepCount, 40);
+  EXPECT_EQ(c.platform.Panel(0), "Simulation stopped at time  0.20 ns");
+  EXPECT_EQ(c.m.SimTime, 0);
+  const double kept = c.V(2);
+  EXPECT_GT(kept, 0);
+  c.m.StopRequested = false;
+  RequestStop(c.s);
+  EXPECT_FALSE(c.m.StopRequested) << "a stop request when idle does nothing";
+  Recorder plain;
+  RunSimulation(c.s, &plain);
+  EXPECT_DOUBLE_EQ(c.m.SimTime, 2e-8);
+  ASSERT_EQ(plain.columns.size(), 1000u);
+  EXPECT_EQ(plain.columns.front(), 1);
+  EXPECT_GT(c.V(2), kept) << "the second run starts from the kept voltages";
+}
+
+TEST(SimRun, StepFieldAndStepsPerPixel) {
+  Circuit c(2);
+  InitSimulation(c.s);
+  EXPECT_TRUE(ApplyStepField(c.s, "20"));
+  EXPECT_DOUBLE_EQ(c.m.TimeStep, 20e-12);
+  EXPECT_FALSE(ApplyStepField(c.s, "abc"));
+  EXPECT_FALSE(ApplyStepField(c.s, "5000"));
+  EXPECT_DOUBLE_EQ(c.m.TimeStep, 20e-12) << "an unreadable field keeps the step";
+  EXPECT_TRUE(ApplyStepField(c.s, ""));
+  EXPECT_DOUBLE_EQ(c.m.TimeStep, 5e-12);
+  c.m.plotWidth = 3000;
+  Recorder r;
+  RunSimulation(c.s, &r);
+  EXPECT_EQ(r.columns.size(), 4000u) << "at least one step per column";
+}
+
+TEST(SimMeasure, DelayFrequencyAndExtremesOfDrivenNodes) {
+  Circuit c(3);
+  c.Drive(2, kPropertyClock, {1e-9, 1.1e-9, 3e-9, 3.1e-9});  // the stop node
+  c.Drive(3, kPropertyPulse, {2e-9, 2.1e-9, 10e-9, 10.1e-9});  // the start node
+  c.Node(2).display = 2;
+  InitSimulation(c.s);
+  c.m.StartNode = 3, c.m.StopNode = 2, c.m.WatchNode = 2;
+  c.m.FreqOn = c.m.MinMaxOn = true;
+  c.m.SimLength = 5e-9;
+  RunSimulation(c.s, nullptr);
+  EXPECT_EQ(c.m.delayRise, 0) << "the clock rose before the start node crossed";
+  EXPECT_NEAR(c.m.delayFall, 1e-9, 1e-11);
+  EXPECT_GT(c.m.delayStopColumn, c.m.delayStartColumn);
+  EXPECT_NEAR(c.m.frequency, 1 / 3.1e-9, 1 / 3.1e-9 * 0.01);
+  EXPECT_NEAR(c.m.localMax, 5.0, 0.3);
+  EXPECT_NEAR(c.m.localMin, 0.0, 0.3);
+  EXPECT_EQ(DelayText(85.4e-12), "85ps");
+  EXPECT_EQ(DelayText(10e-9), "10000ps");
+  EXPECT_EQ(DelayText(12.3e-9), "12ns");
+}
+
+TEST(SimRun, ResultFileHasOneLinePerPlottedStep) {
+  testing::TempDir dir;
+  Circuit c(2);
+  c.layout.wide.currentFileName = dir.File("inv.msk");
+  c.s.extraction.options.dumpSimulation = true;
+  InitSimulation(c.s);
+  c.m.StopNode = 2;
+  c.m.SimLength = 1e-10;
+  c.m.plotWidth = 10;
+  RunSimulation(c.s, nullptr);
+  EXPECT_EQ(c.m.dump, nullptr);
+  const std::string text = testing::ReadFile(dir.File("inv.DAT"));
+  EXPECT_EQ(text.rfind("   TIME(ns)  n2(V)    IDD(A)\n"
+                       "     0.010      0.000   0.000000\n"
+                       "     0.020      0.000   0.000000\n",
+                       0),
+            0u)
+      << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11);
+}
+
+struct Example : testing::WithRules {
+  SimulationState& m = s.simulation;
+  int Named(const std::string& name) const {
+    for (int k = 0; k <= layout.nodes.count; ++k)
+      if (layout.nodes.nodes[k].name == name) return k;
+    return -1;
+  }
+  void Prepare(const std::string& file) {
+    Open(file);
+    ASSERT_TRUE(ExtractLayout(s));
+    InitSimulation(s);
+    AssignNodes(s);
+  }
+};
+
+// Samples the voltage of one node at every plotted step.
+struct Trace : SimulationView {
+  int node;
+  std::vector<double> v, t;
+  explicit Trace(int n) : node(n) {}
+  void PlottedStep(const AppState& s, int) override {
+    v.push_back(s.simulation.nodes[node].V), t.push_back(s.simulation.SimTime);
+  }
+  void DcPoint(const AppState&, int, double, double) override {}
+  double At(double time) const {
+    return v[std::lower_bound(t.begin(), t.end(), time) - t.begin()];
+  }
+};
+
+TEST(SimExamples, InverterSwingsRailToRailAndInvertsItsClock) {
+  Example x;
+  x.Prepare("inverter.msk");
+  const int in = x.Named("in"), out = x.Named("out");
+  EXPECT_EQ(x.m.StartNode, in);
+  EXPECT_EQ(x.m.StopNode, out);
+  Trace trace(out);
+  RunSimulation(x.s, &trace);
+  EXPECT_GT(*std::max_element(trace.v.begin(), trace.v.end()), 4.95);
+  EXPECT_LT(*std::min_element(trace.v.begin(), trace.v.end()), 0.05);
+  // The input is high from 2.1 to 4.1 ns of every 4.2 ns period.
+  for (double low : {1.5e-9, 5.5e-9, 18.5e-9}) EXPECT_GT(trace.At(low), 4.9) << low;
+  for (double high : {3.5e-9, 7.7e-9, 16.3e-9}) EXPECT_LT(trace.At(high), 0.1) << high;
+  EXPECT_GT(x.m.delayRise, 1e-12);
+  EXPECT_LT(x.m.delayRise, 1e-9);
+  EXPECT_GT(x.m.delayFall, 1e-12);
+  EXPECT_LT(x.m.delayFall, 1e-9);
+}
+
+TEST(SimExamples, RingOscillatorOscillates) {
+  Example x;
+  x.Prepare("ring5.msk");
+  const int out = x.Named("out");
+  x.m.WatchNode = out, x.m.FreqOn = true;
+  Trace trace(out);
+  RunSimulation(x.s, &trace);
+  int risings = 0;
+  for (size_t i = 1; i < trace.v.size(); ++i) risings += trace.v[i - 1] <= 2.5 && trace.v[i] > 2.5;
+  EXPECT_GE(risings, 10);
+  EXPECT_GT(x.m.frequency, 1e8);
+  EXPECT_LT(x.m.frequency, 1e10);
+}
+
+TEST(SimExamples, NandNodeListsAndDefaults) {
+  Example x;
+  x.Open("nand2.msk");
+  ASSERT_TRUE(ExtractLayout(x.s));
+  InitSimulation(x.s);
+  const std::string summary = AssignNodes(x.s);
+  const int a = x.Named("a"), b = x.Named("b"), out = x.Named("out");
+  EXPECT_EQ(x.m.nodeList, (std::vector<int>{a, b, out}));
+  EXPECT_EQ(x.m.StartNode, a);
+  EXPECT_EQ(x.m.WatchNode, out);
+  EXPECT_EQ(summary, std::to_string(x.layout.nodes.count) + " nodes, delay starter is n°" +
+                         std::to_string(a) + ", delay end is n°" + std::to_string(out));
+  ASSERT_EQ(x.m.deviceList.size(), 4u);
+  EXPECT_EQ(x.m.deviceList[0], "I(N1 6 x 2)");
+  EXPECT_EQ(x.m.deviceList[2].substr(0, 4), "I(P1");
+}
+
+TEST(SimDc, InverterTransferCurveAndSweepDirections) {
+  Example x;
+  x.Prepare("inverter.msk");
+  x.m.SimMode = kSimDc;
+  x.m.plotWidth = 100;
+  Recorder up, down;
+  RunSimulation(x.s, &up);
+  ASSERT_EQ(up.ys.size(), 101u);
+  EXPECT_GT(up.ys.front(), 4.9);
+  EXPECT_LT(up.ys.back(), 0.1);
+  EXPECT_GT(x.m.switchingThreshold, 1.5);
+  EXPECT_LT(x.m.switchingThreshold, 3.5);
+  RunSimulation(x.s, &down);
+  EXPECT_EQ(down.columns.front(), 100) << "every other run sweeps downward";
+  EXPECT_LT(down.ys.front(), 0.1);
+}
+
+TEST(SimDc, WithoutAnXNodeNothingRelaxes) {
+  Example x;
+  x.Prepare("inverter.msk");
+  x.m.SimMode = kSimDc;
+  x.m.StartNode = kNoNode;
+  x.m.plotWidth = 10;
+  Recorder r;
+  RunSimulation(x.s, &r);
+  for (double y : r.ys) EXPECT_EQ(y, 0);
+}
+
+bool Drew(const RecordingSurface& surface, const std::string& ending) {
+  for (const std::string& call : surface.Calls())
+    if (call.size() >= ending.size() && call.compare(call.size() - ending.size(), ending.size(),
+                                                     ending) == 0)
+      return true;
+  return false;
+}
+
+TEST(SimPlot, StripsNamesAndDelayMarkers) {
+  Example x;
+  x.Prepare("inverter.msk");
+  RecordingSurface surface(1050, 600);
+  SimulationPlot plot(surface);
+  x.m.plotWidth = plot.PlotWidth();
+  plot.DrawAxes(x.s);
+  RunSimulation(x.s, &plot);
+  EXPECT_TRUE(Drew(surface, " in"));
+  EXPECT_TRUE(Drew(surface, " out"));
+  EXPECT_TRUE(Drew(surface, " " + DelayText(x.m.delayLast)));
+  // The output strip's base line is the bottom of the plot.
+  EXPECT_TRUE(Drew(surface, "line 50,580,1049,580"));
+  x.m.nodeList.clear();
+  surface.Forget();
+  plot.DrawAxes(x.s);
+  EXPECT_TRUE(Drew(surface, "line 50,580,1049,580")) << "one empty strip of the full height";
+}
+
+TEST(SimPlot, DcThresholdIsMarked) {
+  Example x;
+  x.Prepare("inverter.msk");
+  x.m.SimMode = kSimDc;
+  x.m.MinMaxOn = true;
+  RecordingSurface surface(250, 200);
+  SimulationPlot plot(surface);
+  x.m.plotWidth = plot.PlotWidth();
+  plot.DrawAxes(x.s);
+  RunSimulation(x.s, &plot);
+  EXPECT_TRUE(Drew(surface, " " + FormatFixed(x.m.switchingThreshold, 5, 3)));
+}
+
+}  // namespace
+}  // namespace tarnisk
