@@ -28,6 +28,7 @@
 #include "ui/qt/palette.h"
 #include "ui/qt/qt_platform.h"
 #include "ui/qt/resistance_dialog.h"
+#include "ui/qt/simul_frame.h"
 #include "ui/qt/text_dialog.h"
 
 namespace tarnisk {
@@ -82,6 +83,8 @@ Tmdiframe::Tmdiframe(AppState& state, QtPlatform& platform, std::string defaultR
   stepMoveDialog_ = new StepMoveDialog(state_, [this] { Refresh(); }, this);
   cifForm_ = new TFormCif(state_, this);
   extractForm_ = new TFormExtract(state_, this);
+  simulFrame_ = new TsimulFrame(
+      state_, [this] { extractForm_->Open(TFormExtract::kOptionsPage); }, this);
   QObject::connect(palette_, &Palette::escapePressed, this,
                    [this] { KeyDown(state_, *this, Key::Escape); Refresh(); });
   BuildMenus();
@@ -237,7 +240,7 @@ void Tmdiframe::BuildEditMenu() {
 
 void Tmdiframe::BuildOtherMenus() {
   QMenu* sim = menuBar()->addMenu("&Simulate");
-  NotAvailable(sim, "&Start Simulation", "Ctrl+S");
+  Item(sim, "&Start Simulation", "Ctrl+S", [this] { simulFrame_->StartSimulation(); });
   sim->addAction("Simulation on &Layout")->setVisible(false);
   NotAvailable(sim, "MOS characteristics");
   Item(sim, "Simulate Options", "", [this] { extractForm_->Open(TFormExtract::kOptionsPage); });
@@ -304,7 +307,7 @@ void Tmdiframe::BuildToolBar() {
   command("View Node", kCommandViewNode, "In the drawing, select the node to view...");
   command("Copy", kCommandCopySelect, "Select in the drawing the elements to copy ...");
   command("Ruler", kCommandRuler, "Create a point-to-point line in the drawing ...");
-  plain("Simulate", [this] { ShowStatus(state_.platform, "Simulate is not available yet"); });
+  plain("Simulate", [this] { simulFrame_->StartSimulation(); });
   command("Cut", kCommandCut, "Select in the drawing the portion of layout to cut... ");
   plain("Design Rule Checker", [this] { RunDesignRuleChecker(); });
   plain("Show Palette", [this] {

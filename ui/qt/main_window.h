@@ -24,6 +24,7 @@ class DuplicateDialog;
 class StepMoveDialog;
 class TFormCif;
 class TFormExtract;
+class TsimulFrame;
 
 class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
  public:
@@ -99,6 +100,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   StepMoveDialog* stepMoveDialog_ = nullptr;
   TFormCif* cifForm_ = nullptr;
   TFormExtract* extractForm_ = nullptr;
+  TsimulFrame* simulFrame_ = nullptr;
   QActionGroup* commandGroup_ = nullptr;
   std::map<int, QAction*> commandButtons_;
   QAction* noneButton_ = nullptr;
