@@ -22,19 +22,10 @@
 namespace tarnisk {
 namespace {
 
-struct CifWindow : testing::MainWindowTest {
-  TFormCif& form = *window.findChild<TFormCif*>("TFormCif");
+struct CifWindow : testing::ToolWindowTest<TFormCif> {
   testing::TempDir dir;
 
-  CifWindow() { platform.fallback = MessageAnswer::Ok; }
-  void TearDown() override {
-    form.close();
-    MainWindowTest::TearDown();
-  }
-  template <class Widget>
-  Widget& Find(const char* name) {
-    return testing::Child<Widget>(form, name);
-  }
+  CifWindow() : ToolWindowTest("TFormCif") { platform.fallback = MessageAnswer::Ok; }
   QStringList Listing(const char* memo) { return Find<QPlainTextEdit>(memo).toPlainText().split('\n'); }
   void MakeCifFile() { Menu("&Make Cif File"); }
   // A copy of an example in the scratch directory, so the CIF lands there.

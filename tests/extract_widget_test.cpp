@@ -21,18 +21,10 @@
 namespace tarnisk {
 namespace {
 
-struct ExtractWindow : testing::MainWindowTest {
-  TFormExtract& form = *window.findChild<TFormExtract*>("TFormExtract");
+struct ExtractWindow : testing::ToolWindowTest<TFormExtract> {
+  ExtractWindow() : ToolWindowTest("TFormExtract") {}
   testing::TempDir dir;
 
-  void TearDown() override {
-    form.close();
-    MainWindowTest::TearDown();
-  }
-  template <class Widget>
-  Widget& Find(const char* name) {
-    return testing::Child<Widget>(form, name);
-  }
 };
 
 TEST_F(ExtractWindow, MenuEntriesOpenTheirPageWithTheOptions) {

@@ -24,21 +24,13 @@
 namespace tarnisk {
 namespace {
 
-struct SimWindow : testing::MainWindowTest {
-  TsimulFrame& form = *window.findChild<TsimulFrame*>("TsimulFrame");
+struct SimWindow : testing::ToolWindowTest<TsimulFrame> {
+  SimWindow() : ToolWindowTest("TsimulFrame") {}
 
   void SetUp() override {
     MainWindowTest::SetUp();
     ASSERT_TRUE(window.OpenLayout(testing::DataFile("examples/inverter.msk"), false));
     s.simulation.SimLength = 5e-9;  // 1000 steps keep the runs short
-  }
-  void TearDown() override {
-    form.close();
-    MainWindowTest::TearDown();
-  }
-  template <class Widget>
-  Widget& Find(const char* name) {
-    return testing::Child<Widget>(form, name);
   }
   // Pixels of the plot area (right of the labels) that are neither the
   // background nor an axis colour.

@@ -66,4 +66,20 @@ Widget& Child(QObject& parent, const char* name) {
   return *w;
 }
 
+// One of the main window's tool windows, found by its object name and
+// closed after each test.
+template <class Form>
+struct ToolWindowTest : MainWindowTest {
+  explicit ToolWindowTest(const char* name) : form(*window.findChild<Form*>(name)) {}
+  void TearDown() override {
+    form.close();
+    MainWindowTest::TearDown();
+  }
+  template <class Widget>
+  Widget& Find(const char* name) {
+    return Child<Widget>(form, name);
+  }
+  Form& form;
+};
+
 }  // namespace tarnisk::testing
