@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   ngspice xvfb xauth x11-apps imagemagick python3
   klayout
