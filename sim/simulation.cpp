@@ -311,6 +311,7 @@ std::string AssignNodes(AppState& s) {
     for (size_t i = 0; i < devices->size(); ++i)
       m.deviceList.push_back(std::string("I(") + letter + Plain(int64_t(i) + 1) + " " +
                              Plain((*devices)[i].W) + " x " + Plain((*devices)[i].L) + ")");
+  m.currentDevice = m.deviceList.empty() ? -1 : 0;
   auto driven = [&](int k) {
     return table.nodes[k].property == kPropertyPulse || table.nodes[k].property == kPropertyClock;
   };
@@ -415,6 +416,21 @@ double DeviceCurrent(const AppState& s, bool pmos, int index) {
   if (pmos)
     return PmosCurrent(s, n[d.Source].V, n[d.Gate].V, n[d.Drain].V, n[d.Bulk].V, d.Wm, d.Leff);
   return NmosCurrent(s, n[d.Drain].V, n[d.Gate].V, n[d.Source].V, n[d.Bulk].V, d.Wm, d.Leff);
+}
+
+bool SelectDeviceCurrent(AppState& s, int item) {
+  if (item < 0 || item >= int(s.simulation.deviceList.size())) return false;
+  s.simulation.currentDevice = item;
+  return true;
+}
+
+// The device list holds the nMOS devices first, then the pMOS devices.
+double ChosenDeviceCurrent(const AppState& s) {
+  const int item = s.simulation.currentDevice;
+  const int nmos = int(s.extraction.nmos.size());
+  if (item < 0 || item >= nmos + int(s.extraction.pmos.size())) return 0;
+  const bool pmos = item >= nmos;
+  return std::fabs(DeviceCurrent(s, pmos, pmos ? item - nmos : item));
 }
 
 double WaveformVoltage(const AppState& s, int node, double t) {

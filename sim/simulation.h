@@ -88,6 +88,9 @@ struct SimulationState {
   // name) and the device current labels.
   std::vector<int> nodeList;
   std::vector<std::string> deviceList;
+  // The item of deviceList whose current the voltages-and-currents mode
+  // draws, or -1 for none.
+  int currentDevice = -1;
 
   std::FILE* dump = nullptr;  // result file while a run writes one
 };
@@ -120,6 +123,13 @@ double NodeCurrent(const AppState& s, int k);
 
 // Current (A) of one device, index 0-based in its table.
 double DeviceCurrent(const AppState& s, bool pmos, int index);
+
+// Chooses item `item` of the device list for the current curve; an item out
+// of range is ignored. Returns whether the choice was taken.
+bool SelectDeviceCurrent(AppState& s, int item);
+
+// Absolute current (A) of the chosen device list item, 0 when none is chosen.
+double ChosenDeviceCurrent(const AppState& s);
 
 // Voltage of a pulse or clock node at time t (s).
 double WaveformVoltage(const AppState& s, int node, double t);

@@ -12,7 +12,7 @@ namespace tarnisk {
 namespace {
 
 constexpr Colour kBackground = 0x000000, kAxis = 0x808080, kLabel = 0xC0C0C0;
-constexpr Colour kMarker = 0xFFFFFF, kCurrent = 0xFF4040;
+constexpr Colour kMarker = 0xFFFFFF, kCurrent = 0xFF4040, kDeviceCurrent = 0xFF80C0;
 constexpr Colour kAscending = 0xFF0000, kDescending = 0xFFFF00;
 constexpr Colour kCurves[] = {0x00FF00, 0x00FFFF, 0xFF8000, 0xFF00FF, 0x8080FF, 0xFFFF80};
 constexpr int kFontSize = 8;
@@ -64,7 +64,7 @@ void SimulationPlot::DrawAxes(const AppState& s, double fullScaleCurrent) {
   runStart_ = s.simulation.SimTime;
   fullScaleCurrent_ = fullScaleCurrent;
   lastX_ = kPlotLeftMargin;
-  lastIdd_ = 0;
+  lastIdd_ = lastDeviceCurrent_ = 0;
   markedStopColumn_ = s.simulation.delayStopColumn;
   shownFrequency_ = shownMax_ = shownMin_ = 0;
   lastDcX_ = -1;
@@ -107,6 +107,12 @@ void SimulationPlot::DrawVoltageCurrentScales(const AppState& s) {
     surface_.Text(2, y - 6, FormatFixed(fullScaleCurrent_ * 1000 * i * 0.2, 0, 2) + "mA",
                   kFontSize, kFontPlain, kCurrent);
   }
+  const int bottom = kPlotTopMargin + PlotHeight();
+  surface_.Text(kPlotLeftMargin + 4, bottom + 4, "IDD", kFontSize, kFontBold, kCurrent);
+  const SimulationState& m = s.simulation;
+  if (m.currentDevice >= 0 && m.currentDevice < int(m.deviceList.size()))
+    surface_.Text(kPlotLeftMargin + 40, bottom + 4, m.deviceList[size_t(m.currentDevice)],
+                  kFontSize, kFontBold, kDeviceCurrent);
 }
 
 void SimulationPlot::DrawDcAxes(const AppState& s) {
@@ -135,13 +141,23 @@ void SimulationPlot::PlottedStep(const AppState& s, int) {
     surface_.SetPen(CurveColour(int(i)), 1, PenStyle::Solid, PenMode::Copy);
     surface_.Line(lastX_, StripY(s, int(i), n.Vplot), x, StripY(s, int(i), n.V));
   }
-  if (m.SimMode == kSimCurrents) {
-    surface_.SetPen(kCurrent, 1, PenStyle::Solid, PenMode::Copy);
-    surface_.Line(lastX_, CurrentY(lastIdd_), x, CurrentY(m.IDD));
-    lastIdd_ = m.IDD;
-  }
+  if (m.SimMode == kSimCurrents) DrawCurrents(s, x);
   DrawMeasurements(s, x);
   lastX_ = x;
+}
+
+// Mode 2: the supply current and the chosen device's current on the lower
+// scale.
+void SimulationPlot::DrawCurrents(const AppState& s, int x) {
+  const SimulationState& m = s.simulation;
+  surface_.SetPen(kCurrent, 1, PenStyle::Solid, PenMode::Copy);
+  surface_.Line(lastX_, CurrentY(lastIdd_), x, CurrentY(m.IDD));
+  lastIdd_ = m.IDD;
+  if (m.currentDevice < 0) return;
+  const double device = ChosenDeviceCurrent(s);
+  surface_.SetPen(kDeviceCurrent, 1, PenStyle::Solid, PenMode::Copy);
+  surface_.Line(lastX_, CurrentY(lastDeviceCurrent_), x, CurrentY(device));
+  lastDeviceCurrent_ = device;
 }
 
 void SimulationPlot::DrawMeasurements(const AppState& s, int x) {

@@ -38,13 +38,14 @@ class SimulationPlot : public SimulationView {
   void DrawStrips(const AppState& s);
   void DrawVoltageCurrentScales(const AppState& s);
   void DrawDcAxes(const AppState& s);
+  void DrawCurrents(const AppState& s, int x);
   void DrawMeasurements(const AppState& s, int x);
 
   DrawingSurface& surface_;
   double runStart_ = 0;
   double fullScaleCurrent_ = 1e-3;
   int lastX_ = -1;
-  double lastIdd_ = 0;
+  double lastIdd_ = 0, lastDeviceCurrent_ = 0;
   int markedStopColumn_ = -1;
   double shownFrequency_ = 0, shownMax_ = 0, shownMin_ = 0;
   double lastDcX_ = -1, lastDcY_ = 0;

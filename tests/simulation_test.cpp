@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "core/number_format.h"
+#include "editor/view.h"
+#include "sim/layout_animation.h"
+#include "sim/mos_models.h"
 #include "sim/simulation.h"
 #include "sim/simulation_plot.h"
 #include "tests/test_support.h"
@@ -361,6 +365,130 @@ TEST(SimPlot, DcThresholdIsMarked) {
   plot.DrawAxes(x.s);
   RunSimulation(x.s, &plot);
   EXPECT_TRUE(Drew(surface, " " + FormatFixed(x.m.switchingThreshold, 5, 3)));
+}
+
+// The end heights of the lines drawn with pen `pen` ("pen ff80c0").
+std::vector<int> LineEnds(const RecordingSurface& surface, const std::string& pen) {
+  std::vector<int> ends;
+  bool drawing = false;
+  for (const std::string& call : surface.Calls()) {
+    if (call.rfind("pen ", 0) == 0) drawing = call.rfind(pen, 0) == 0;
+    else if (drawing && call.rfind("line ", 0) == 0)
+      ends.push_back(std::stoi(call.substr(call.rfind(',') + 1)));
+  }
+  return ends;
+}
+
+TEST(SimPlot, CurrentsModeDrawsTheChosenDevice) {
+  Example x;
+  x.Prepare("inverter.msk");
+  ASSERT_EQ(x.m.deviceList.size(), 2u);
+  EXPECT_EQ(x.m.currentDevice, 0) << "the first device is chosen by default";
+  // Input and output high: the nMOS (item 0) conducts, the pMOS (item 1) is off.
+  PrepareTopology(x.s);
+  UpdateTemperature(x.s.technology, x.s.technology.TEMP);
+  x.m.nodes[size_t(x.s.extraction.nmos[0].Gate)].V = 5;
+  x.m.nodes[size_t(x.Named("out"))].V = 5;
+  EXPECT_EQ(ChosenDeviceCurrent(x.s), std::fabs(DeviceCurrent(x.s, false, 0)));
+  EXPECT_GT(ChosenDeviceCurrent(x.s), 1e-5);
+  EXPECT_TRUE(SelectDeviceCurrent(x.s, 1));
+  EXPECT_LT(ChosenDeviceCurrent(x.s), 1e-9);
+  EXPECT_FALSE(SelectDeviceCurrent(x.s, 2));
+  EXPECT_FALSE(SelectDeviceCurrent(x.s, -1));
+  EXPECT_EQ(x.m.currentDevice, 1);
+
+  InitSimulation(x.s);
+  x.m.SimMode = kSimCurrents;
+  RecordingSurface surface(1050, 600);
+  SimulationPlot plot(surface);
+  x.m.plotWidth = plot.PlotWidth();
+  plot.DrawAxes(x.s);
+  RunSimulation(x.s, &plot);
+  EXPECT_TRUE(Drew(surface, " " + x.m.deviceList[1]));
+  // The pMOS pulls the output up at every falling input edge: its curve
+  // leaves the zero line of the current scale and comes back to it.
+  const std::vector<int> ends = LineEnds(surface, "pen ff80c0");
+  ASSERT_EQ(ends.size(), size_t(plot.PlotWidth()));
+  EXPECT_LT(*std::min_element(ends.begin(), ends.end()), ends.back() - 5);
+  EXPECT_EQ(ends.back(), 580);
+}
+
+TEST(SimLayout, VoltageColourRunsFromBlueToRedWithinTheRails) {
+  EXPECT_EQ(VoltageColour(0, 5), MakeColour(0, 127, 255));
+  EXPECT_EQ(VoltageColour(1, 5), MakeColour(51, 76, 204));
+  EXPECT_EQ(VoltageColour(2.5, 5), MakeColour(128, 0, 127));
+  EXPECT_EQ(VoltageColour(5, 5), MakeColour(255, 0, 0));
+  EXPECT_EQ(VoltageColour(6, 5), MakeColour(255, 0, 0)) << "above the supply";
+  EXPECT_EQ(VoltageColour(-1, 5), MakeColour(0, 127, 255)) << "below ground";
+}
+
+struct LayoutRun : Example {
+  int drawn = 0;
+  LayoutRun() {
+    Prepare("inverter.msk");
+    PrepareTopology(s);
+  }
+  const Box& GateBox(bool pmos) const {
+    return layout.boxes[(pmos ? s.extraction.pmos : s.extraction.nmos)[0].GateBox];
+  }
+  // A box of node k other than a gate box.
+  const Box& BoxOf(int k) const {
+    for (int i = 1; i <= layout.boxes.Count(); ++i)
+      if (layout.boxes[i].node == k && i != s.extraction.nmos[0].GateBox &&
+          i != s.extraction.pmos[0].GateBox)
+        return layout.boxes[i];
+    ADD_FAILURE() << "no box of node " << k;
+    return layout.boxes[1];
+  }
+};
+
+TEST(SimLayout, BoxesTakeTheirNodeColourAndGatesShowTheirState) {
+  LayoutRun x;
+  const int in = x.Named("in"), out = x.Named("out");
+  ASSERT_EQ(x.s.extraction.nmos[0].Gate, in);
+  x.layout.boxes[1].state = kMarked;  // a mark made before the run
+  LayoutAnimation animation(x.s, [&] { ++x.drawn; });
+  x.m.nodes[size_t(in)].V = 5;
+  x.m.nodes[size_t(out)].V = 0.2;
+  animation.PlottedStep(x.s, 0);
+  EXPECT_EQ(x.drawn, 1);
+  EXPECT_EQ(x.BoxOf(out).state, kHighlighted);
+  EXPECT_EQ(x.BoxOf(out).highlightColour, VoltageColour(0.2, 5));
+  EXPECT_EQ(x.BoxOf(x.Named("Vdd")).highlightColour, MakeColour(255, 0, 0));
+  EXPECT_EQ(x.GateBox(false).highlightColour, MakeColour(255, 255, 0));
+  EXPECT_EQ(x.GateBox(true).highlightColour, MakeColour(128, 128, 128));
+  x.m.nodes[size_t(in)].V = 2.5;  // exactly half the supply is low
+  animation.PlottedStep(x.s, 1);
+  EXPECT_EQ(x.GateBox(false).highlightColour, MakeColour(128, 128, 128));
+  EXPECT_EQ(x.GateBox(true).highlightColour, MakeColour(0, 255, 0));
+  animation.Restore();
+  EXPECT_EQ(x.layout.boxes[1].state, kMarked);
+  for (int i = 2; i <= x.layout.boxes.Count(); ++i)
+    EXPECT_NE(x.layout.boxes[i].state, kHighlighted) << i;
+}
+
+TEST(SimLayout, ARunAnimatesEveryPlottedStepAndKeepsTheWindowMode) {
+  LayoutRun x;
+  RecordingSurface surface(400, 300);
+  AttachSurface(x.s, &surface);
+  x.m.SimMode = kSimDc;
+  x.m.plotWidth = 40;
+  x.m.Running = true;  // a run of the window is going on
+  SimulateOnLayout(x.s, [&] { ++x.drawn; });
+  EXPECT_EQ(x.drawn, 0);
+  x.m.Running = false;
+  SimulateOnLayout(x.s, [&] { ++x.drawn; });
+  EXPECT_EQ(x.drawn, 41) << "40 plotted steps, then the restored layout";
+  EXPECT_EQ(x.m.SimMode, kSimDc);
+  EXPECT_NEAR(x.m.SimTime, x.m.SimLength, 1e-15) << "a transient run";
+  // The inverter's input clock switches both gates on and off.
+  for (const char* gate : {"pen ffff00", "pen 808080", "pen 00ff00"})
+    EXPECT_TRUE(std::count(surface.Calls().begin(), surface.Calls().end(), std::string(gate) +
+                                                                               " 1 solid copy"))
+        << gate;
+  for (int i = 1; i <= x.layout.boxes.Count(); ++i)
+    EXPECT_NE(x.layout.boxes[i].state, kHighlighted) << i;
+  AttachSurface(x.s, nullptr);
 }
 
 }  // namespace

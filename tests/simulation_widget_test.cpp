@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "core/app_state.h"
@@ -32,15 +33,15 @@ struct SimWindow : testing::ToolWindowTest<TsimulFrame> {
     ASSERT_TRUE(window.OpenLayout(testing::DataFile("examples/inverter.msk"), false));
     s.simulation.SimLength = 5e-9;  // 1000 steps keep the runs short
   }
-  // Pixels of the plot area (right of the labels) that are neither the
-  // background nor an axis colour.
-  int CurvePixels() const {
+  // Pixels of the plot area (right of the labels, above the legend) that are
+  // neither the background nor an axis colour, or only those of colour `only`.
+  int CurvePixels(QRgb only = 0) const {
     const QImage& image = form.PlotImage();
     int count = 0;
-    for (int y = 0; y < image.height(); ++y)
+    for (int y = 0; y < image.height() - kPlotBottomMargin; ++y)
       for (int x = kPlotLeftMargin + 1; x < image.width(); ++x) {
         const QRgb c = image.pixel(x, y) & 0xFFFFFF;
-        count += c != 0x000000 && c != 0x808080 && c != 0xFFFFFF;
+        count += only ? c == only : c != 0x000000 && c != 0x808080 && c != 0xFFFFFF;
       }
     return count;
   }
@@ -153,6 +154,41 @@ TEST_F(SimWindow, ScalesAndMeasurementSwitches) {
   EXPECT_EQ(Status(), "Handle frequency on");
   emit Find<QComboBox>("ComboCtk").activated(Item("in"));
   EXPECT_EQ(Status(), "Select node \"in\" for min/max voltage computation ");
+}
+
+TEST_F(SimWindow, AvailableIChoosesTheDeviceCurrentDrawnUnderTheVoltages) {
+  Menu("&Start Simulation");
+  Find<QTabBar>("SimulMode").setCurrentIndex(1);
+  QComboBox& devices = Find<QComboBox>("ComboListI");
+  EXPECT_EQ(devices.currentIndex(), 0);
+  const QRgb deviceColour = 0xFF80C0;
+  EXPECT_GT(CurvePixels(deviceColour), 0);
+  emit devices.activated(1);
+  EXPECT_EQ(s.simulation.currentDevice, 1);
+  EXPECT_EQ(CurvePixels(deviceColour), 0) << "the axes were redrawn for the new device";
+  Find<QPushButton>("btnReset").click();
+  EXPECT_GT(CurvePixels(deviceColour), 0);
+}
+
+TEST_F(SimWindow, SimulationOnLayoutColoursTheBoxesWhileItRuns) {
+  const auto highlighted = [&] {
+    int count = 0;
+    for (int i = 1; i <= s.layout.boxes.Count(); ++i)
+      count += s.layout.boxes[i].state == kHighlighted;
+    return count;
+  };
+  int during = 0;
+  QTimer probe;  // looks at the boxes between the steps of the run
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (s.simulation.Running) during = std::max(during, highlighted());
+  });
+  probe.start(0);
+  Menu("Simulation on &Layout");
+  probe.stop();
+  EXPECT_GT(during, 3);
+  EXPECT_EQ(highlighted(), 0) << "the boxes are drawn normally again";
+  EXPECT_EQ(Status(), " 5.00 ns simulation complete with MOS model Level 3 with 1 NMOS, 1 pMOS");
+  EXPECT_FALSE(form.isVisible());
 }
 
 }  // namespace

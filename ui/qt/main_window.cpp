@@ -241,7 +241,9 @@ void Tmdiframe::BuildEditMenu() {
 void Tmdiframe::BuildOtherMenus() {
   QMenu* sim = menuBar()->addMenu("&Simulate");
   Item(sim, "&Start Simulation", "Ctrl+S", [this] { simulFrame_->StartSimulation(); });
-  sim->addAction("Simulation on &Layout")->setVisible(false);
+  Item(sim, "Simulation on &Layout", "", [this] {
+    simulFrame_->SimulateOnLayout([this] { view_->update(); });
+  })->setVisible(false);
   NotAvailable(sim, "MOS characteristics");
   Item(sim, "Simulate Options", "", [this] { extractForm_->Open(TFormExtract::kOptionsPage); });
   Item(sim, "Vdd Supply, Temperature", "", [this] { extractForm_->Open(TFormExtract::kModelsPage); });

@@ -18,6 +18,7 @@
 #include "core/app_state.h"
 #include "core/number_format.h"
 #include "editor/view.h"
+#include "sim/layout_animation.h"
 #include "sim/simulation.h"
 #include "sim/simulation_plot.h"
 #include "ui/qt/image_surface.h"
@@ -155,6 +156,7 @@ QGroupBox* TsimulFrame::BuildCurrentGroup() {
   form->addRow("Available I", comboListI_);
   form->addRow("Scale I", comboCurrent_);
   connect(comboCurrent_, &QComboBox::activated, this, [this](int i) { ComboCurrentChange(i); });
+  connect(comboListI_, &QComboBox::activated, this, [this](int i) { ComboListIChange(i); });
   return groupCurrent_;
 }
 
@@ -212,20 +214,29 @@ void TsimulFrame::ShowMode() {
     w->setEnabled(!dc);
 }
 
-void TsimulFrame::StartSimulation() {
+bool TsimulFrame::ExtractForSimulation() {
   const bool complete = ExtractLayout(state_);
   Redraw(state_);  // the diffusion is now cut along the poly edges
   if (!complete) {
     ShowStatus(state_.platform, state_.extraction.summary);
-    return;
+    return false;
   }
   InitSimulation(state_);
   nodeListsCurrent_ = false;
+  return true;
+}
+
+void TsimulFrame::StartSimulation() {
+  if (!ExtractForSimulation()) return;
   setWindowTitle(QString::fromStdString(state_.simulation.caption));
   show();
   raise();
   activateWindow();
   FormActivate();
+}
+
+void TsimulFrame::SimulateOnLayout(std::function<void()> stepDrawn) {
+  if (ExtractForSimulation()) tarnisk::SimulateOnLayout(state_, std::move(stepDrawn));
 }
 
 void TsimulFrame::FormActivate() {
@@ -252,6 +263,7 @@ void TsimulFrame::FillNodeLists() {
   select(comboCtk_, m.WatchNode);
   comboListI_->clear();
   for (const std::string& device : m.deviceList) comboListI_->addItem(QString::fromStdString(device));
+  comboListI_->setCurrentIndex(m.currentDevice);
   nodeListsCurrent_ = true;
   ShowStatus(state_.platform, summary);
 }
@@ -352,6 +364,10 @@ void TsimulFrame::ComboCurrentChange(int item) {
   ShowStatus(state_.platform, "Change current scale");
   fullScaleCurrent_ = kCurrentScales[item].amperes;
   FormResize();
+}
+
+void TsimulFrame::ComboListIChange(int item) {
+  if (SelectDeviceCurrent(state_, item)) FormResize();
 }
 
 void TsimulFrame::CheckHandleCtkClick() {

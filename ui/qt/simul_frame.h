@@ -32,6 +32,10 @@ class TsimulFrame : public QDialog {
   // The main window's Simulate command: extraction, InitSimulation, then the
   // window is shown and runs once.
   void StartSimulation();
+  // The main window's Simulation on Layout command: extraction,
+  // InitSimulation, then one run that animates the layout; `stepDrawn` is
+  // called whenever the layout's drawing has changed.
+  void SimulateOnLayout(std::function<void()> stepDrawn);
 
   const QImage& PlotImage() const;
 
@@ -46,6 +50,7 @@ class TsimulFrame : public QDialog {
   void ComboStopChange(int item);
   void ComboScaleXChange(int item);
   void ComboCurrentChange(int item);
+  void ComboListIChange(int item);
   void CheckHandleCtkClick();
   void ComboCtkChange(int item);
   void CheckFreqClick();
@@ -64,6 +69,9 @@ class TsimulFrame : public QDialog {
   QGroupBox* BuildCurrentGroup();
   QWidget* BuildButtons();
   void simulFrameCreate();
+  // Extraction and InitSimulation; false (with the extraction's summary
+  // shown) when the circuit is incomplete.
+  bool ExtractForSimulation();
   void FillNodeLists();
   void ShowStep();
   void ShowMode();
