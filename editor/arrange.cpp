@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdint>
 #include <utility>
 #include <vector>
 
 #include "core/app_state.h"
+#include "core/box_index.h"
 #include "core/number_format.h"
 #include "editor/editing.h"
 #include "editor/view.h"
@@ -19,9 +19,6 @@ namespace {
 using BoxTable = RecordTable<Box, kMaxBoxes>;
 using LayerMarks = std::array<bool, kLayerCount + 1>;
 
-constexpr const char* kProgressWords[8] = {"Cleaning", "cLeaning", "clEaning", "cleAning",
-                                           "cleaNing", "cleanIng", "cleaniNg", "cleaninG"};
-
 // Every layer but contact, whose boxes are never merged or split.
 LayerMarks AllLayersButContact() {
   LayerMarks marks{};
@@ -29,7 +26,7 @@ LayerMarks AllLayersButContact() {
   return marks;
 }
 
-void ShowProgress(AppState& s, int round) { ShowStatus(s.platform, kProgressWords[round % 8]); }
+void ShowProgress(AppState& s, int round) { ShowStatus(s.platform, kCleaningWords[round % 8]); }
 
 // What a round did to a layer: changed it, and whether the layer needs
 // another round (it changed, or a split was put off for want of room).
@@ -106,151 +103,33 @@ bool MergeInto(BoxTable& boxes, int i, const PairIndex& byXRange, const PairInde
     const int alongY = byXRange.First(PairKey(a.x1, a.x2), from, touchesInY);
     const int alongX = byYRange.First(PairKey(a.y1, a.y2), from, touchesInX);
     if (alongY == 0 && alongX == 0) return merged;
-    const bool stackInY = alongY != 0 && (alongX == 0 || alongY <= alongX);
-    const int j = stackInY ? alongY : alongX;
-    Box& b = boxes[j];
-    if (stackInY) {
-      a.y1 = std::min(a.y1, b.y1);
-      a.y2 = std::max(a.y2, b.y2);
-    } else {
-      a.x1 = std::min(a.x1, b.x1);
-      a.x2 = std::max(a.x2, b.x2);
-    }
-    b.state = kErased;
-    merged = true;
+    const int j = alongY == 0 ? alongX : alongX == 0 ? alongY : std::min(alongY, alongX);
+    merged |= MergeTouching(a, boxes[j]);
     from = j + 1;
   }
 }
 
 Outcome MergeLayer(BoxTable& boxes, int first, int last) {
-  const PairIndex byXRange(boxes, first, last, [](const Box& b) { return PairKey(b.x1, b.x2); });
-  const PairIndex byYRange(boxes, first, last, [](const Box& b) { return PairKey(b.y1, b.y2); });
-  bool merged = false;
-  for (int i = first; i <= last; ++i)
-    if (boxes[i].state != kErased) merged |= MergeInto(boxes, i, byXRange, byYRange);
+  const bool merged = MergeLayerBoxes(boxes, first, last);
   return {merged, merged};
 }
 
 // ---- split ----
-
-bool InteriorsOverlap(const Box& a, const Box& b) {
-  return a.x1 < b.x2 && b.x1 < a.x2 && a.y1 < b.y2 && b.y1 < a.y2;
-}
-
-// A uniform grid of buckets over a layer's boxes, each box listed in every
-// cell its interior reaches. Rectangles do not change during a split round
-// (a replaced box is only erased), so it is built once per round and layer.
-class OverlapGrid {
- public:
-  OverlapGrid(const BoxTable& boxes, int first, int last)
-      : boxes_(boxes), first_(first), seen_(last - first + 1, 0) {
-    ChooseCells(first, last);
-    cellStart_.assign(cols_ * rows_ + 1, 0);
-    for (int i = first; i <= last; ++i) ForCells(boxes[i], [&](int64_t c) { ++cellStart_[c + 1]; });
-    for (size_t c = 1; c < cellStart_.size(); ++c) cellStart_[c] += cellStart_[c - 1];
-    cellItems_.resize(cellStart_.back());
-    std::vector<int64_t> fill(cellStart_.begin(), cellStart_.end() - 1);
-    for (int i = first; i <= last; ++i)
-      ForCells(boxes[i], [&](int64_t c) { cellItems_[fill[c]++] = i; });
-  }
-
-  // The boxes j > i whose interiors overlap box i's, in increasing index.
-  void Candidates(int i, std::vector<int>& out) {
-    out.clear();
-    const Box& a = boxes_[i];
-    ForCells(a, [&](int64_t c) {
-      for (int64_t k = cellStart_[c]; k < cellStart_[c + 1]; ++k) {
-        const int j = cellItems_[k];
-        if (j <= i || seen_[j - first_] == i) continue;
-        seen_[j - first_] = i;
-        if (InteriorsOverlap(a, boxes_[j])) out.push_back(j);
-      }
-    });
-    std::sort(out.begin(), out.end());
-  }
-
- private:
-  // About two cells per box, square, over the layer's bounds.
-  void ChooseCells(int first, int last) {
-    int64_t maxX = INT64_MIN, maxY = INT64_MIN;
-    for (int i = first; i <= last; ++i) {
-      const Box& b = boxes_[i];
-      minX_ = std::min<int64_t>(minX_, b.x1);
-      minY_ = std::min<int64_t>(minY_, b.y1);
-      maxX = std::max<int64_t>(maxX, b.x2);
-      maxY = std::max<int64_t>(maxY, b.y2);
-    }
-    const int64_t width = maxX - minX_, height = maxY - minY_;
-    const int64_t count = last - first + 1, cellLimit = 2 * count + 16;
-    cell_ = std::max<int64_t>(
-        1, std::llround(std::ceil(std::sqrt(double(width) * double(height) / double(count)))));
-    while ((width / cell_ + 1) * (height / cell_ + 1) > cellLimit) cell_ *= 2;
-    cols_ = width / cell_ + 1;
-    rows_ = height / cell_ + 1;
-  }
-
-  template <class Fn>
-  void ForCells(const Box& b, Fn fn) const {
-    const int64_t cx0 = (b.x1 - minX_) / cell_, cx1 = (int64_t{b.x2} - 1 - minX_) / cell_;
-    const int64_t cy0 = (b.y1 - minY_) / cell_, cy1 = (int64_t{b.y2} - 1 - minY_) / cell_;
-    for (int64_t cy = cy0; cy <= cy1; ++cy)
-      for (int64_t cx = cx0; cx <= cx1; ++cx) fn(cy * cols_ + cx);
-  }
-
-  const BoxTable& boxes_;
-  int first_;
-  std::vector<int> seen_;  // by index - first: the last i that listed the box
-  int64_t minX_ = INT64_MAX, minY_ = INT64_MAX, cell_ = 1, cols_ = 1, rows_ = 1;
-  std::vector<int64_t> cellStart_;
-  std::vector<int> cellItems_;
-};
-
-// Which box of an overlapping pair goes and the parts that replace it.
-struct Replacement {
-  int victim;
-  std::array<Rect, 4> parts;  // empty rectangles are not added
-};
-
-Replacement Resolve(const Box& a, int i, const Box& b, int j) {
-  if (b.x1 <= a.x1 && a.x2 <= b.x2)  // a's x range within b's: a keeps what is above and below b
-    return {i, {Rect{a.x1, b.y2, a.x2, a.y2}, Rect{a.x1, a.y1, a.x2, b.y1}}};
-  if (a.x1 <= b.x1 && b.x2 <= a.x2)
-    return {j, {Rect{b.x1, a.y2, b.x2, b.y2}, Rect{b.x1, b.y1, b.x2, a.y1}}};
-  if (b.y1 <= a.y1 && a.y2 <= b.y2)  // a's y range within b's: a keeps what is right and left of b
-    return {i, {Rect{b.x2, a.y1, a.x2, a.y2}, Rect{a.x1, a.y1, b.x1, a.y2}}};
-  if (a.y1 <= b.y1 && b.y2 <= a.y2)
-    return {j, {Rect{a.x2, b.y1, b.x2, b.y2}, Rect{b.x1, b.y1, a.x1, b.y2}}};
-  // Corners overlap: a keeps the strips left of, below, above and right of the overlap.
-  const Rect o{std::max(a.x1, b.x1), std::max(a.y1, b.y1), std::min(a.x2, b.x2),
-               std::min(a.y2, b.y2)};
-  return {i,
-          {Rect{a.x1, a.y1, o.xmin, a.y2}, Rect{o.xmin, a.y1, o.xmax, o.ymin},
-           Rect{o.xmin, o.ymax, o.xmax, a.y2}, Rect{o.xmax, a.y1, a.x2, a.y2}}};
-}
-
-// The parts are appended (and examined in the next round) and the victim
-// erased; false when the parts do not fit in the table, with nothing changed.
-bool Replace(AppState& s, const Replacement& r) {
-  Box& victim = s.layout.boxes[r.victim];
-  if (!AddBoxParts(s, r.parts, victim.layer)) return false;
-  victim.state = kErased;
-  return true;
-}
 
 // Box i is compared with every later live box of the layer overlapping it,
 // with its own rectangle even after it was replaced. A pair whose parts do
 // not fit is left for the next round, after the purge has made room.
 Outcome SplitLayer(AppState& s, int first, int last) {
   auto& boxes = s.layout.boxes;
-  OverlapGrid grid(boxes, first, last);
-  std::vector<int> candidates;
+  // Rectangles do not change during a split round (a replaced box is only
+  // erased), so one index serves the whole round.
+  const BoxIndex index(s.layout, first, last);
   bool split = false, putOff = false;
   for (int i = first; i <= last; ++i) {
     if (boxes[i].state == kErased) continue;
-    grid.Candidates(i, candidates);
-    for (const int j : candidates) {
-      if (boxes[j].state == kErased) continue;
-      if (Replace(s, Resolve(boxes[i], i, boxes[j], j)))
+    for (const int j : index.Touching(RectOf(boxes[i]))) {
+      if (j <= i || boxes[j].state == kErased || !InteriorsOverlap(boxes[i], boxes[j])) continue;
+      if (ReplaceBox(s, ResolveOverlap(boxes[i], i, boxes[j], j)))
         split = true;
       else
         putOff = true;
@@ -271,6 +150,58 @@ void ShowResult(AppState& s, int countBefore) {
 }
 
 }  // namespace
+
+bool MergeTouching(Box& a, Box& b) {
+  if (a.x1 == b.x1 && a.x2 == b.x2 && b.y1 <= a.y2 && b.y2 >= a.y1) {
+    a.y1 = std::min(a.y1, b.y1);
+    a.y2 = std::max(a.y2, b.y2);
+  } else if (a.y1 == b.y1 && a.y2 == b.y2 && b.x1 <= a.x2 && b.x2 >= a.x1) {
+    a.x1 = std::min(a.x1, b.x1);
+    a.x2 = std::max(a.x2, b.x2);
+  } else {
+    return false;
+  }
+  b.state = kErased;
+  return true;
+}
+
+bool InteriorsOverlap(const Box& a, const Box& b) {
+  return a.x1 < b.x2 && b.x1 < a.x2 && a.y1 < b.y2 && b.y1 < a.y2;
+}
+
+BoxReplacement ResolveOverlap(const Box& a, int i, const Box& b, int j) {
+  if (b.x1 <= a.x1 && a.x2 <= b.x2)  // a's x range within b's: a keeps what is above and below b
+    return {i, {Rect{a.x1, b.y2, a.x2, a.y2}, Rect{a.x1, a.y1, a.x2, b.y1}}};
+  if (a.x1 <= b.x1 && b.x2 <= a.x2)
+    return {j, {Rect{b.x1, a.y2, b.x2, b.y2}, Rect{b.x1, b.y1, b.x2, a.y1}}};
+  if (b.y1 <= a.y1 && a.y2 <= b.y2)  // a's y range within b's: a keeps what is right and left of b
+    return {i, {Rect{b.x2, a.y1, a.x2, a.y2}, Rect{a.x1, a.y1, b.x1, a.y2}}};
+  if (a.y1 <= b.y1 && b.y2 <= a.y2)
+    return {j, {Rect{a.x2, b.y1, b.x2, b.y2}, Rect{b.x1, b.y1, a.x1, b.y2}}};
+  // Corners overlap: a keeps the strips left of, below, above and right of the overlap.
+  const Rect o{std::max(a.x1, b.x1), std::max(a.y1, b.y1), std::min(a.x2, b.x2),
+               std::min(a.y2, b.y2)};
+  return {i,
+          {Rect{a.x1, a.y1, o.xmin, a.y2}, Rect{o.xmin, a.y1, o.xmax, o.ymin},
+           Rect{o.xmin, o.ymax, o.xmax, a.y2}, Rect{o.xmax, a.y1, a.x2, a.y2}}};
+}
+
+bool ReplaceBox(AppState& s, const BoxReplacement& r) {
+  Box& victim = s.layout.boxes[r.victim];
+  if (!AddBoxParts(s, r.parts, victim.layer)) return false;
+  victim.state = kErased;
+  return true;
+}
+
+bool MergeLayerBoxes(BoxTable& boxes, int first, int last) {
+  if (last < first) return false;
+  const PairIndex byXRange(boxes, first, last, [](const Box& b) { return PairKey(b.x1, b.x2); });
+  const PairIndex byYRange(boxes, first, last, [](const Box& b) { return PairKey(b.y1, b.y2); });
+  bool merged = false;
+  for (int i = first; i <= last; ++i)
+    if (boxes[i].state != kErased) merged |= MergeInto(boxes, i, byXRange, byYRange);
+  return merged;
+}
 
 bool ArrangeMergePhase(AppState& s) {
   Purge(s.layout);

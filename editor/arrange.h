@@ -9,9 +9,44 @@
 // look-ups stand in for the pairwise scan: the boxes, their count and their
 // table order after each phase are those of the plain pairwise scan.
 
+#include <array>
+
+#include "core/geometry.h"
+#include "core/layout.h"
+
 namespace tarnisk {
 
 struct AppState;
+
+// The progress words shown while boxes are being cleaned up, in turn.
+inline constexpr const char* kCleaningWords[8] = {"Cleaning", "cLeaning", "clEaning", "cleAning",
+                                                  "cleaNing", "cleanIng", "cleaniNg", "cleaninG"};
+
+// The rules for one pair of boxes of a layer, shared with the extraction's
+// cleaning of the box store.
+
+// Merges b into a when they share x1 and x2 and their y ranges touch, or
+// share y1 and y2 and their x ranges touch; b is then erased.
+bool MergeTouching(Box& a, Box& b);
+
+bool InteriorsOverlap(const Box& a, const Box& b);
+
+// Which box of an overlapping pair (a at index i, b at index j) goes, and the
+// parts that replace it (empty rectangles are not added).
+struct BoxReplacement {
+  int victim;
+  std::array<Rect, 4> parts;
+};
+BoxReplacement ResolveOverlap(const Box& a, int i, const Box& b, int j);
+
+// Adds the parts and erases the victim; false, with nothing changed, when the
+// parts do not fit in the table.
+bool ReplaceBox(AppState& s, const BoxReplacement& r);
+
+// One merge pass over the boxes first..last of a layer: each live box takes
+// in, one after the other, every later live box that MergeTouching accepts,
+// exactly as the pairwise scan does. Returns whether anything merged.
+bool MergeLayerBoxes(RecordTable<Box, kMaxBoxes>& boxes, int first, int last);
 
 // Both phases with the status messages and the redraw.
 void ArrangeLayout(AppState& s);

@@ -13,7 +13,7 @@
 #include "core/number_format.h"
 #include "editor/parse_number.h"
 #include "sim/mos_models.h"
-#include "verify/box_index.h"
+#include "core/box_index.h"
 #include "verify/drc_grid.h"
 #include "verify/parasitics.h"
 

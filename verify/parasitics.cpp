@@ -6,7 +6,7 @@
 
 #include "core/app_state.h"
 #include "core/number_format.h"
-#include "verify/box_index.h"
+#include "core/box_index.h"
 #include "verify/drc_grid.h"
 
 namespace tarnisk {

@@ -1,4 +1,4 @@
-#include "verify/box_index.h"
+#include "core/box_index.h"
 
 #include <algorithm>
 #include <cmath>
