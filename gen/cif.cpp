@@ -21,14 +21,6 @@ namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// Ordering (and the purge before it) moves records to other indexes, so an
-// undo that works on saved counts or indexes would now hit the wrong boxes
-// or texts: it is dropped.
-void OrderBoxesForCif(AppState& s) {
-  OrderBoxesByLayer(s);
-  s.layout.wide.undoCode = kUndoNothing;
-}
-
 int BoxCount(const LayoutWideState& w, int layer) {
   return std::max(0, w.layerLast[layer] - w.layerFirst[layer] + 1);
 }
@@ -53,7 +45,7 @@ class CifWriter {
   std::string Run(const std::string& name) {
     Header(name);
     Purge(s_.layout);
-    OrderBoxesForCif(s_);
+    OrderBoxesByLayer(s_);
     for (int layer = 1; layer <= kLayerCount; ++layer)
       if (layer != kDiffp && layer != kDiffn) Layer(layer);
     if (HasBoxes(kDiffn) || HasBoxes(kDiffp)) {
@@ -204,7 +196,7 @@ std::string ViewedName(const std::string& openedName) {
 }  // namespace
 
 std::vector<CifLayerRow> CifLayerGrid(AppState& s) {
-  OrderBoxesForCif(s);
+  OrderBoxesByLayer(s);
   std::vector<CifLayerRow> rows;
   for (int layer = 1; layer <= kLayerCount; ++layer) {
     const LayerInfo& info = s.layout.layers[layer];
