@@ -16,8 +16,6 @@ namespace {
 
 constexpr int kProgressEvery = 256;
 
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
-
 // ---------------------------------------------------------------- reader
 
 // Integer of the record lines: blanks, an optional "+", an optional "-",

@@ -10,6 +10,9 @@ namespace tarnisk {
 
 std::string FormatFixed(double value, int width, int decimals);
 
+// A name in double-quote characters, as messages show file names and texts.
+inline std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
 // Round half to even, clamped to the 32-bit range.
 int32_t RoundToInt32(double value);
 

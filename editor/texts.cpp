@@ -30,8 +30,6 @@ constexpr int kMarkLeft = 10, kMarkRight = 60, kMarkHalfHeight = 30;
 
 void Status(AppState& s, const std::string& text) { ShowStatus(s.platform, text); }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
 std::string Truncated(const std::string& text) { return text.substr(0, kMaxTextLength); }
 
 Point PixelToLambda(const AppState& s, Point pixel) {

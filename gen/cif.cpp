@@ -19,8 +19,6 @@ namespace tarnisk {
 
 namespace {
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
 int BoxCount(const LayoutWideState& w, int layer) {
   return std::max(0, w.layerLast[layer] - w.layerFirst[layer] + 1);
 }
