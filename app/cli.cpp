@@ -1,14 +1,13 @@
 #include "app/cli.h"
 
+#include <CLI/CLI.hpp>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <ostream>
 
-#include "app/json_writer.h"
-#include "core/app_state.h"
-#include "core/msk_file.h"
-#include "core/rule_file.h"
+#include "session/files.h"
+#include "session/session.h"
 #include "ui/headless_platform.h"
 
 #ifndef TARNISK_DATA_DIR
@@ -20,51 +19,41 @@ namespace tarnisk {
 namespace {
 
 std::vector<CliCommand> AllCommands() {
-  std::vector<CliCommand> all = LayoutCommands();
-  for (CliCommand& c : EditorCommands()) all.push_back(std::move(c));
-  for (CliCommand& c : VerifyCommands()) all.push_back(std::move(c));
-  for (CliCommand& c : GenCommands()) all.push_back(std::move(c));
-  for (CliCommand& c : ExtractCommands()) all.push_back(std::move(c));
-  for (CliCommand& c : SimCommands()) all.push_back(std::move(c));
+  std::vector<CliCommand> all;
+  for (auto group : {LayoutCommands, EditorCommands, VerifyCommands, InterchangeCommands,
+                     ExtractCommands, SimCommands})
+    for (CliCommand& c : group()) all.push_back(std::move(c));
   return all;
 }
 
-void PrintUsage(std::ostream& err) {
-  err << "usage: tarnisk-cli COMMAND [options]\n"
-         "common options: --rules FILE  --json  --quiet\n"
+std::string OptionName(std::string_view name) {
+  return (name.size() == 1 ? "-" : "--") + std::string(name);
+}
+
+// The command's options, bound to `options`, on a subcommand of the parser.
+void DeclareCommand(CLI::App& app, const CliCommand& c, CliOptions& options) {
+  CLI::App* sub = app.add_subcommand(std::string(c.name), std::string(c.summary));
+  options.positional.resize(c.positionals.size());
+  for (size_t i = 0; i < c.positionals.size(); ++i)
+    sub->add_option(std::string(c.positionals[i]), options.positional[i])->required();
+  const auto value = [&](std::string_view name, const std::string& help) {
+    sub->add_option_function<std::string>(
+        OptionName(name), [&options, name](const std::string& v) { options.values[std::string(name)] = v; },
+        help);
+  };
+  value("rules", "rule file (default: es207.rul here, else the bundled one)");
+  for (const CliOption& o : c.valueOptions) value(o.name, std::string(o.help));
+  for (const CliOption& o : c.flagOptions)
+    sub->add_flag_callback(OptionName(o.name), [&options, name = o.name] { options.flags.emplace(name); },
+                           std::string(o.help));
+  sub->add_flag("--json", options.json, "print one JSON object on standard output");
+  sub->add_flag("--quiet", options.quiet, "no status messages on standard error");
+}
+
+void PrintCommandList(std::ostream& err, const std::vector<CliCommand>& commands) {
+  err << "usage: tarnisk-cli COMMAND [options]   (tarnisk-cli help COMMAND for its options)\n"
          "commands:\n";
-  for (const CliCommand& c : AllCommands()) err << "  " << c.usage << '\n';
-}
-
-bool Contains(const std::vector<std::string_view>& list, std::string_view name) {
-  for (std::string_view item : list)
-    if (item == name) return true;
-  return false;
-}
-
-// Parses the arguments after the command name; returns an error text or "".
-std::string ParseOptions(const CliCommand& command, int argc, const char* const* argv,
-                         CliOptions& options) {
-  for (int i = 2; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const bool longOption = arg.size() >= 3 && arg.substr(0, 2) == "--";
-    const bool shortOption = arg.size() == 2 && arg[0] == '-' && arg[1] != '-';
-    if (!longOption && !shortOption) {
-      options.positional.emplace_back(arg);
-      continue;
-    }
-    const std::string_view name = arg.substr(longOption ? 2 : 1);
-    if (name == "json") options.json = true;
-    else if (name == "quiet") options.quiet = true;
-    else if (name == "rules" || Contains(command.valueOptions, name)) {
-      if (i + 1 >= argc) return "option --" + std::string(name) + " needs a value";
-      options.values[std::string(name)] = argv[++i];
-    } else if (Contains(command.flagOptions, name)) options.flags.emplace(name);
-    else return "unknown option --" + std::string(name) + " for " + std::string(command.name);
-  }
-  if (options.positional.size() != command.positionalCount)
-    return "usage: tarnisk-cli " + std::string(command.usage);
-  return "";
+  for (const CliCommand& c : commands) err << "  " << c.name << "  " << c.summary << '\n';
 }
 
 std::string DefaultRuleFile() {
@@ -72,10 +61,34 @@ std::string DefaultRuleFile() {
   return std::string(TARNISK_DATA_DIR) + "/es207.rul";
 }
 
+const CliCommand* FindCommand(const std::vector<CliCommand>& commands, std::string_view name) {
+  for (const CliCommand& c : commands)
+    if (c.name == name) return &c;
+  return nullptr;
+}
+
+std::string Usage(const CliCommand& c) {
+  std::string usage = "tarnisk-cli " + std::string(c.name);
+  for (std::string_view p : c.positionals) usage += " " + std::string(p);
+  return usage + " [options]";
+}
+
+// "help" and "help COMMAND" as "--help" and "COMMAND --help".
+std::vector<std::string> Arguments(int argc, const char* const* argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "help") {
+    args.erase(args.begin());
+    args.resize(std::min<size_t>(args.size(), 1));
+    args.push_back("--help");
+  }
+  return args;
+}
+
 }  // namespace
 
-void WriteRect(JsonWriter& j, const Rect& r) {
-  j.BeginArray().Integer(r.xmin).Integer(r.ymin).Integer(r.xmax).Integer(r.ymax).EndArray();
+const std::string* CliOptions::Value(std::string_view name) const {
+  const auto it = values.find(name);
+  return it == values.end() ? nullptr : &it->second;
 }
 
 int Fail(CliRun& run, const std::string& message) {
@@ -84,9 +97,9 @@ int Fail(CliRun& run, const std::string& message) {
 }
 
 bool LoadCliRules(CliRun& run) {
-  const auto given = run.options.values.find("rules");
-  const std::string path = given != run.options.values.end() ? given->second : DefaultRuleFile();
-  const RuleLoadResult result = ReadRuleFile(run.state, path);
+  const std::string* given = run.options.Value("rules");
+  const std::string path = given ? *given : DefaultRuleFile();
+  const RuleLoadResult result = LoadRuleFile(run.state, path);
   if (result.status == RuleLoadStatus::Loaded) return true;
   Fail(run, RuleLoadProblem(path, result));
   return false;
@@ -98,46 +111,57 @@ std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& resul
 }
 
 bool OpenCliLayout(CliRun& run, const std::string& path) {
-  ReleaseAll(run.state);
-  const int malformedLine = ReadLayoutFile(run.state, path, ReadMode::Open);
-  const int32_t error = run.state.LastError;
-  if (error == kErrorInvalidNumericInput) {
-    Fail(run, "Invalid numeric input in \"" + path + "\" at line " +
-                  std::to_string(malformedLine));
+  ReleaseAll(run.state.layout);
+  const LayoutReadResult result = OpenLayoutFile(run.state, path, ReadMode::Open);
+  if (result.malformedLine != 0) {
+    Fail(run, result.message);
     return false;
   }
-  if (error == kErrorBoxTableFull || error == kErrorTextTableFull) {
-    if (!run.options.quiet) run.err << "tarnisk-cli: warning: table full, rest of \"" << path
-                                    << "\" not read\n";
-  } else if (error != 0) {
-    Fail(run, "cannot open \"" + path + "\": " + std::strerror(error));
+  if (result.ioError != 0) {
+    Fail(run, "cannot open \"" + path + "\": " + std::strerror(result.ioError));
     return false;
   }
+  if (result.table != kTableOk && !run.options.quiet)
+    run.err << "tarnisk-cli: warning: table full, rest of \"" << path << "\" not read\n";
   ComputeExtent(run.state.layout);
   return true;
 }
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  if (argc < 2) {
-    PrintUsage(err);
+  const std::vector<CliCommand> commands = AllCommands();
+  const std::vector<std::string> args = Arguments(argc, argv);
+  if (args.empty()) {
+    PrintCommandList(err, commands);
     return kExitUsage;
   }
-  const std::string_view name = argv[1];
-  for (const CliCommand& command : AllCommands()) {
-    if (command.name != name) continue;
-    CliOptions options;
-    const std::string problem = ParseOptions(command, argc, argv, options);
-    if (!problem.empty()) {
-      err << "tarnisk-cli: " << problem << '\n';
-      return kExitUsage;
-    }
-    HeadlessPlatform platform(options.quiet ? nullptr : &err);
-    auto state = std::make_unique<AppState>(platform);
-    CliRun run{options, *state, out, err};
-    return command.run(run);
+  const CliCommand* named = FindCommand(commands, args[0]);
+  if (args[0][0] != '-' && !named) {
+    err << "tarnisk-cli: unknown command \"" << args[0] << "\" (tarnisk-cli --help lists them)\n";
+    return kExitUsage;
   }
-  err << "tarnisk-cli: unknown command \"" << name << "\"\n";
-  PrintUsage(err);
+  CLI::App app("Tarnisk's analyses on layout files, for scripts and grading.", "tarnisk-cli");
+  app.require_subcommand(1, 1);
+  std::vector<CliOptions> options(commands.size());
+  for (size_t i = 0; i < commands.size(); ++i) DeclareCommand(app, commands[i], options[i]);
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    err << "tarnisk-cli: " << e.what();
+    if (named) err << " (usage: " << Usage(*named) << ")";
+    err << '\n';
+    return kExitUsage;
+  }
+  for (size_t i = 0; i < commands.size(); ++i) {
+    if (!app.got_subcommand(std::string(commands[i].name))) continue;
+    HeadlessPlatform platform(options[i].quiet ? nullptr : &err);
+    auto state = std::make_unique<Session>(platform);
+    CliRun run{options[i], *state, out, err};
+    return commands[i].run(run);
+  }
   return kExitUsage;
 }
 

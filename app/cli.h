@@ -2,6 +2,7 @@
 // The batch front end: parses a command line, runs one command on files with
 // the same logic as the editor, and reports in text or JSON.
 
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <set>
@@ -11,9 +12,7 @@
 
 namespace tarnisk {
 
-struct AppState;
-struct Rect;
-class JsonWriter;
+struct Session;
 struct RuleLoadResult;
 
 // Exit statuses: scripts depend on them.
@@ -21,27 +20,40 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitProblems = 1;  // a check found problems
 inline constexpr int kExitUsage = 2;     // bad usage or unreadable input
 
+// The parsed command line of one command.
 struct CliOptions {
   std::vector<std::string> positional;
-  std::map<std::string, std::string, std::less<>> values;  // "--name value" options
-  std::set<std::string, std::less<>> flags;                // "--name" options
+  std::map<std::string, std::string, std::less<>> values;  // "--name value" options given
+  std::set<std::string, std::less<>> flags;                // "--name" options given
   bool json = false;
   bool quiet = false;
+
+  // The value of option `name`, or nullptr when it was not given.
+  const std::string* Value(std::string_view name) const;
+  bool Flag(std::string_view name) const { return flags.count(name) > 0; }
 };
 
 struct CliRun {
   const CliOptions& options;
-  AppState& state;
+  Session& state;
   std::ostream& out;
   std::ostream& err;
 };
 
+// An option of a command ("o" is -o, any other name --name) and its help.
+struct CliOption {
+  std::string_view name;
+  std::string_view help;
+};
+
+// One command: its name, what it does, its positional arguments, the options
+// that take a value and the flags.
 struct CliCommand {
   std::string_view name;
-  std::string_view usage;
-  std::vector<std::string_view> valueOptions;
-  std::vector<std::string_view> flagOptions;
-  size_t positionalCount;
+  std::string_view summary;
+  std::vector<std::string_view> positionals;
+  std::vector<CliOption> valueOptions;
+  std::vector<CliOption> flagOptions;
   int (*run)(CliRun&);
 };
 
@@ -57,14 +69,11 @@ std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& resul
 // Empties the database and opens a layout; false (after reporting) on failure.
 bool OpenCliLayout(CliRun& run, const std::string& path);
 
-// A rectangle as [xmin, ymin, xmax, ymax].
-void WriteRect(JsonWriter& j, const Rect& r);
-
 // The commands of each subsystem.
 std::vector<CliCommand> LayoutCommands();
 std::vector<CliCommand> EditorCommands();
 std::vector<CliCommand> VerifyCommands();
-std::vector<CliCommand> GenCommands();
+std::vector<CliCommand> InterchangeCommands();
 std::vector<CliCommand> ExtractCommands();
 std::vector<CliCommand> SimCommands();
 

@@ -5,11 +5,12 @@
 #include <ostream>
 
 #include "app/cli.h"
-#include "app/json_writer.h"
-#include "core/app_state.h"
-#include "core/msk_file.h"
-#include "editor/arrange.h"
-#include "editor/view.h"
+#include "app/json_output.h"
+#include "core/arrange.h"
+#include "session/editor/editing.h"
+#include "session/editor/view.h"
+#include "session/files.h"
+#include "session/session.h"
 #include "ui/qt/image_surface.h"
 
 namespace tarnisk {
@@ -17,8 +18,8 @@ namespace tarnisk {
 namespace {
 
 std::string OptionOr(const CliRun& run, const char* name, const std::string& fallback) {
-  const auto it = run.options.values.find(name);
-  return it == run.options.values.end() ? fallback : it->second;
+  const std::string* value = run.options.Value(name);
+  return value ? *value : fallback;
 }
 
 bool ParseSize(const std::string& text, int& width, int& height) {
@@ -43,8 +44,9 @@ int RunRender(CliRun& run) {
   if (!ParseSize(OptionOr(run, "size", "1024x768"), width, height))
     return Fail(run, "--size wants WIDTHxHEIGHT, for example 1920x1080");
   Rect window;
-  const bool windowGiven = run.options.values.count("window") > 0;
-  if (windowGiven && !ParseWindow(run.options.values.at("window"), window))
+  const std::string* windowText = run.options.Value("window");
+  const bool windowGiven = windowText != nullptr;
+  if (windowGiven && !ParseWindow(*windowText, window))
     return Fail(run, "--window wants x1,y1,x2,y2 in lambda");
   const std::string output = OptionOr(run, "o", "");
   if (output.empty()) return Fail(run, "render needs -o OUT.png");
@@ -52,39 +54,34 @@ int RunRender(CliRun& run) {
 
   EnsureGuiApplication();
   ImageSurface surface(width, height);
-  AppState& s = run.state;
+  Session& s = run.state;
   AttachSurface(s, &surface);
-  if (run.options.flags.count("mono")) SetMonochromeMode(s);
+  if (run.options.Flag("mono")) SetMonochromeMode(s);
   else SetColourMode(s);
   if (windowGiven) SetWindow(s, window.xmin, window.ymin, window.xmax, window.ymax);
   else ViewAll(s);
   AttachSurface(s, nullptr);
   if (!surface.SavePng(output)) return Fail(run, "cannot write \"" + output + "\"");
-  if (run.options.json) {
-    const Rect& w = s.layout.wide.window;
-    JsonWriter j;
-    j.BeginObject().Key("output").String(output).Key("window"), WriteRect(j, w);
-    j.Key("scale").Number(s.layout.wide.scale).EndObject();
-    run.out << j.Text() << '\n';
-  }
+  if (run.options.json)
+    PrintJson(run.out, {{"output", output},
+                        {"window", JsonRect(s.layout.wide.window)},
+                        {"scale", s.layout.wide.scale}});
   return kExitOk;
 }
 
 int RunArrange(CliRun& run) {
   if (!LoadCliRules(run) || !OpenCliLayout(run, run.options.positional[0])) return kExitUsage;
-  AppState& s = run.state;
+  Session& s = run.state;
   const int before = s.layout.boxes.Count();
-  ArrangeLayout(s);
-  const std::string message = s.platform.StatusPanelText(0);
+  const ArrangeResult result = ArrangeLayout(s);
+  const std::string message =
+      result.status == kErrorBoxTableFull ? kBoxTableFullMessage : result.message;
   const int after = s.layout.boxes.Count();
   const std::string& target = run.options.positional[1];
-  if (!WriteLayoutFile(s, target))
+  if (!SaveLayoutFile(s, target))
     return Fail(run, "Error writing \"" + target + "\": " + std::strerror(s.LastError));
   if (run.options.json) {
-    JsonWriter j;
-    j.BeginObject().Key("message").String(message).Key("boxes_before").Integer(before);
-    j.Key("boxes_after").Integer(after).EndObject();
-    run.out << j.Text() << '\n';
+    PrintJson(run.out, {{"message", message}, {"boxes_before", before}, {"boxes_after", after}});
   } else {
     run.out << message << '\n';
   }
@@ -95,9 +92,16 @@ int RunArrange(CliRun& run) {
 
 std::vector<CliCommand> EditorCommands() {
   return {
-      {"render", "render LAYOUT -o OUT.png [--size WxH] [--window x1,y1,x2,y2] [--mono]",
-       {"o", "size", "window"}, {"mono"}, 1, RunRender},
-      {"arrange", "arrange IN.msk OUT.msk", {}, {}, 2, RunArrange},
+      {"render",
+       "the view as the editor draws it, as a PNG",
+       {"LAYOUT"},
+       {{"o", "the PNG file to write (required)"},
+        {"size", "image size WIDTHxHEIGHT in pixels (default 1024x768)"},
+        {"window", "x1,y1,x2,y2 in lambda (default: the whole layout)"}},
+       {{"mono", "draw in monochrome"}},
+       RunRender},
+      {"arrange", "\"Arrange the Layout\", then write the result", {"IN.msk", "OUT.msk"}, {}, {},
+       RunArrange},
   };
 }
 

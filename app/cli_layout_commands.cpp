@@ -4,10 +4,9 @@
 #include <ostream>
 
 #include "app/cli.h"
-#include "app/json_writer.h"
-#include "core/app_state.h"
-#include "core/msk_file.h"
-#include "core/rule_file.h"
+#include "app/json_output.h"
+#include "session/files.h"
+#include "session/session.h"
 
 namespace tarnisk {
 
@@ -15,8 +14,7 @@ namespace {
 
 std::array<int, kLayerCount + 1> BoxesPerLayer(const Layout& l) {
   std::array<int, kLayerCount + 1> counts{};
-  for (int i = 1; i <= l.boxes.Count(); ++i)
-    if (l.boxes[i].state != kErased) ++counts[l.boxes[i].layer];
+  ForEachLive(l.boxes, [&](int, const Box& b) { ++counts[b.layer]; });
   return counts;
 }
 
@@ -26,21 +24,16 @@ int RunInfo(CliRun& run) {
   const Technology& t = run.state.technology;
   const auto counts = BoxesPerLayer(l);
   if (run.options.json) {
-    JsonWriter j;
-    j.BeginObject();
-    j.Key("boxes").Integer(l.boxes.Count());
-    j.Key("texts").Integer(l.texts.Count());
-    j.Key("resistances").Integer(l.resistances.Count());
-    j.Key("extent"), WriteRect(j, l.wide.extent);
-    j.Key("layers").BeginObject();
+    Json layers = Json::object();
     for (int layer = 1; layer <= kLayerCount; ++layer)
-      if (counts[layer] > 0) j.Key(l.layers[layer].name).Integer(counts[layer]);
-    j.EndObject();
-    j.Key("technology").BeginObject();
-    j.Key("name").String(t.Name).Key("lambda").Number(t.LAMB);
-    j.Key("vdd").Number(t.VDD).Key("metals").Integer(t.META);
-    j.EndObject().EndObject();
-    run.out << j.Text() << '\n';
+      if (counts[layer] > 0) layers[l.layers[layer].name] = counts[layer];
+    PrintJson(run.out, {{"boxes", l.boxes.Count()},
+                        {"texts", l.texts.Count()},
+                        {"resistances", l.resistances.Count()},
+                        {"extent", JsonRect(l.wide.extent)},
+                        {"layers", layers},
+                        {"technology",
+                         {{"name", t.Name}, {"lambda", t.LAMB}, {"vdd", t.VDD}, {"metals", t.META}}}});
     return kExitOk;
   }
   const Rect& e = l.wide.extent;
@@ -57,58 +50,50 @@ int RunInfo(CliRun& run) {
 int RunConvert(CliRun& run) {
   if (!LoadCliRules(run) || !OpenCliLayout(run, run.options.positional[0])) return kExitUsage;
   const std::string& target = run.options.positional[1];
-  if (!WriteLayoutFile(run.state, target))
+  if (!SaveLayoutFile(run.state, target))
     return Fail(run, "Error writing \"" + target + "\": " + std::strerror(run.state.LastError));
-  if (run.options.json) {
-    JsonWriter j;
-    j.BeginObject().Key("boxes").Integer(run.state.layout.boxes.Count());
-    j.Key("output").String(target).EndObject();
-    run.out << j.Text() << '\n';
-  }
+  if (run.options.json)
+    PrintJson(run.out, {{"boxes", run.state.layout.boxes.Count()}, {"output", target}});
   return kExitOk;
 }
 
-void WriteLayerJson(JsonWriter& j, const LayerInfo& info) {
-  j.BeginObject();
-  j.Key("name").String(info.name).Key("code").String(info.code);
-  j.Key("sheet_resistance").Number(info.sheetResistance);
-  j.Key("thickness").Number(info.thickness).Key("height").Number(info.height);
-  j.Key("cif").String(info.cifName).Key("gds2").Integer(info.gds2);
-  j.Key("overetch").Number(info.overetch).Key("min_width").Integer(info.minWidth);
-  j.EndObject();
+Json LayerJson(const LayerInfo& info) {
+  return {{"name", info.name},           {"code", info.code},
+          {"sheet_resistance", info.sheetResistance},
+          {"thickness", info.thickness}, {"height", info.height},
+          {"cif", info.cifName},         {"gds2", info.gds2},
+          {"overetch", info.overetch},   {"min_width", info.minWidth}};
 }
 
-void WriteMosJson(JsonWriter& j, const MosParameters& p, double tox, bool pmos) {
-  j.BeginObject();
+Json MosJson(const MosParameters& p, double tox, bool pmos) {
+  Json j = Json::object();
   for (const MosKey& k : MosKeys())
-    if (!(pmos && k.nmosOnly)) j.Key(k.name).Number(p.*k.field);
-  j.Key("TOX").Number(tox);
-  j.EndObject();
+    if (!(pmos && k.nmosOnly)) j[k.name] = p.*k.field;
+  j["TOX"] = tox;
+  return j;
 }
 
-void WriteTechnologyJson(JsonWriter& j, const AppState& s, const std::string& error) {
+Json TechnologyJson(const Session& s, const std::string& error) {
   const Technology& t = s.technology;
-  j.BeginObject();
-  j.Key("name").String(t.Name).Key("lambda").Number(t.LAMB).Key("vdd").Number(t.VDD);
-  j.Key("temp").Number(t.TEMP).Key("delt").Number(t.DELT).Key("metals").Integer(t.META);
-  j.Key("rules").BeginObject();
-  for (const RuleKey& k : RuleKeys()) j.Key(k.key).Integer(t.*k.field);
-  j.EndObject();
-  j.Key("capacitances").BeginObject();
-  for (const CapacitanceKey& k : CapacitanceKeys()) j.Key(k.key).Number(t.*k.field);
-  j.EndObject();
-  j.Key("layers").BeginArray();
-  for (int layer = 1; layer <= kLayerCount; ++layer) WriteLayerJson(j, s.layout.layers[layer]);
-  j.EndArray();
-  j.Key("nmos"), WriteMosJson(j, t.nmos, t.TOX, false);
-  j.Key("pmos"), WriteMosJson(j, t.pmos, t.TOX, true);
-  j.Key("error");
-  if (error.empty()) j.Null();
-  else j.String(error);
-  j.EndObject();
+  Json rules = Json::object(), capacitances = Json::object(), layers = Json::array();
+  for (const RuleKey& k : RuleKeys()) rules[k.key] = t.*k.field;
+  for (const CapacitanceKey& k : CapacitanceKeys()) capacitances[k.key] = t.*k.field;
+  for (int layer = 1; layer <= kLayerCount; ++layer) layers.push_back(LayerJson(s.layout.layers[layer]));
+  return {{"name", t.Name},
+          {"lambda", t.LAMB},
+          {"vdd", t.VDD},
+          {"temp", t.TEMP},
+          {"delt", t.DELT},
+          {"metals", t.META},
+          {"rules", rules},
+          {"capacitances", capacitances},
+          {"layers", layers},
+          {"nmos", MosJson(t.nmos, t.TOX, false)},
+          {"pmos", MosJson(t.pmos, t.TOX, true)},
+          {"error", error.empty() ? Json() : Json(error)}};
 }
 
-void WriteTechnologyText(std::ostream& out, const AppState& s) {
+void WriteTechnologyText(std::ostream& out, const Session& s) {
   const Technology& t = s.technology;
   out << "name: " << t.Name << "\nlambda: " << t.LAMB << "\nvdd: " << t.VDD
       << "\ntemp: " << t.TEMP << "\ndelt: " << t.DELT << "\nmetals: " << t.META << '\n';
@@ -122,14 +107,12 @@ void WriteTechnologyText(std::ostream& out, const AppState& s) {
 
 int RunTech(CliRun& run) {
   const std::string& path = run.options.positional[0];
-  const RuleLoadResult result = ReadRuleFile(run.state, path);
+  const RuleLoadResult result = LoadRuleFile(run.state, path);
   if (result.status == RuleLoadStatus::NotOpened)
     return Fail(run, RuleLoadProblem(path, result));
   const bool malformed = result.status == RuleLoadStatus::Malformed;
   if (run.options.json) {
-    JsonWriter j;
-    WriteTechnologyJson(j, run.state, malformed ? "Invalid numeric input" : "");
-    run.out << j.Text() << '\n';
+    PrintJson(run.out, TechnologyJson(run.state, malformed ? "Invalid numeric input" : ""));
   } else {
     WriteTechnologyText(run.out, run.state);
   }
@@ -140,9 +123,9 @@ int RunTech(CliRun& run) {
 
 std::vector<CliCommand> LayoutCommands() {
   return {
-      {"info", "info LAYOUT", {}, {}, 1, RunInfo},
-      {"convert", "convert IN.msk OUT.msk", {}, {}, 2, RunConvert},
-      {"tech", "tech RULEFILE", {}, {}, 1, RunTech},
+      {"info", "counts, extent, boxes per layer, technology", {"LAYOUT"}, {}, {}, RunInfo},
+      {"convert", "read and write back a layout", {"IN.msk", "OUT.msk"}, {}, {}, RunConvert},
+      {"tech", "the technology record after loading a rule file", {"RULEFILE"}, {}, {}, RunTech},
   };
 }
 

@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "app/cli.h"
-#include "app/json_writer.h"
-#include "core/app_state.h"
+#include "app/json_output.h"
 #include "core/number_format.h"
-#include "editor/parse_number.h"
-#include "sim/simulation.h"
-#include "sim/simulation_plot.h"
+#include "core/parse_number.h"
+#include "session/analysis/extract_command.h"
+#include "session/analysis/simulate.h"
+#include "session/analysis/simulation_plot.h"
+#include "session/session.h"
 #include "ui/qt/image_surface.h"
-#include "verify/extract.h"
 
 namespace tarnisk {
 
@@ -30,10 +30,7 @@ struct SimRequest {
   std::string csv, png;
 };
 
-const std::string* Value(const CliRun& run, std::string_view name) {
-  const auto it = run.options.values.find(name);
-  return it == run.options.values.end() ? nullptr : &it->second;
-}
+const std::string* Value(const CliRun& run, std::string_view name) { return run.options.Value(name); }
 
 // A number option in [minimum, maximum]; false when present and unreadable.
 bool ReadNumber(const CliRun& run, std::string_view name, double minimum, double maximum,
@@ -68,7 +65,7 @@ std::string ReadRequest(const CliRun& run, SimRequest& r) {
 }
 
 // Node number of the node called `name`, or -1.
-int FindNode(const AppState& s, const std::string& name) {
+int FindNode(const Session& s, const std::string& name) {
   for (int k = 1; k <= s.layout.nodes.count; ++k)
     if (s.layout.nodes.nodes[k].name == name) return k;
   return -1;
@@ -76,11 +73,11 @@ int FindNode(const AppState& s, const std::string& name) {
 
 // Applies the options that refer to the extracted circuit; returns an error text.
 std::string ApplySettings(CliRun& run, const SimRequest& r) {
-  AppState& s = run.state;
+  Session& s = run.state;
   SimulationState& m = s.simulation;
   m.SimMode = r.mode;
-  m.FreqOn = run.options.flags.count("freq") > 0;
-  m.MinMaxOn = run.options.flags.count("minmax") > 0;
+  m.FreqOn = run.options.Flag("freq");
+  m.MinMaxOn = run.options.Flag("minmax");
   for (auto [name, text, node] : {std::tuple{"--start", &r.start, &m.StartNode},
                                   std::tuple{"--stop", &r.stop, &m.StopNode},
                                   std::tuple{"--watch", &r.watch, &m.WatchNode}}) {
@@ -92,7 +89,7 @@ std::string ApplySettings(CliRun& run, const SimRequest& r) {
   if (!ReadNumber(run, "length", 0.001, 1e6, lengthNs)) return "--length takes nanoseconds";
   if (!ReadNumber(run, "points", 1, 100000, points)) return "--points takes 1 to 100000";
   const std::string* step = Value(run, "step");
-  if (step && (step->empty() || !ApplyStepField(s, *step))) return "--step takes 0.01 to 1000 ps";
+  if (step && (step->empty() || !ApplyStepField(m, *step))) return "--step takes 0.01 to 1000 ps";
   m.SimLength = lengthNs * 1e-9;
   m.plotWidth = int(points);
   return "";
@@ -104,8 +101,8 @@ class CliView : public SimulationView {
  public:
   CliView(std::ostream* csv, SimulationPlot* plot) : csv_(csv), plot_(plot) {}
 
-  void Header(const AppState& s) {
-    const SimulationState& m = s.simulation;
+  void Header(const Simulation& s) {
+    const SimulationState& m = s.state;
     if (!csv_) return;
     if (m.SimMode == kSimDc) {
       *csv_ << "x_volts," << NodeName(s, m.StopNode) << '\n';
@@ -115,53 +112,51 @@ class CliView : public SimulationView {
     for (int k : m.nodeList) *csv_ << ',' << NodeName(s, k);
     *csv_ << '\n';
   }
-  void PlottedStep(const AppState& s, int column) override {
+  void PlottedStep(const Simulation& s, int column) override {
     if (plot_) plot_->PlottedStep(s, column);
     if (!csv_) return;
-    *csv_ << FormatFixed(s.simulation.SimTime * 1e9, 0, 4);
-    for (int k : s.simulation.nodeList) *csv_ << ',' << FormatFixed(s.simulation.nodes[k].V, 0, 4);
+    *csv_ << FormatFixed(s.state.SimTime * 1e9, 0, 4);
+    for (int k : s.state.nodeList) *csv_ << ',' << FormatFixed(s.state.nodes[k].V, 0, 4);
     *csv_ << '\n';
   }
-  void DcPoint(const AppState& s, int column, double x, double y) override {
+  void DcPoint(const Simulation& s, int column, double x, double y) override {
     if (plot_) plot_->DcPoint(s, column, x, y);
     if (csv_) *csv_ << FormatFixed(x, 0, 4) << ',' << FormatFixed(y, 0, 4) << '\n';
   }
 
  private:
-  static std::string NodeName(const AppState& s, int k) {
+  static std::string NodeName(const Simulation& s, int k) {
     return k >= 0 && k <= s.layout.nodes.count ? s.layout.nodes.nodes[k].name : "";
   }
   std::ostream* csv_;
   SimulationPlot* plot_;
 };
 
-void NodeKey(JsonWriter& j, const AppState& s, std::string_view key, int node) {
-  j.Key(key);
-  if (node >= 1 && node <= s.layout.nodes.count) j.String(s.layout.nodes.nodes[node].name);
-  else j.Null();
+Json NodeName(const Session& s, int node) {
+  if (node >= 1 && node <= s.layout.nodes.count) return s.layout.nodes.nodes[node].name;
+  return nullptr;
 }
 
-void WriteJson(std::ostream& out, const AppState& s) {
+void WriteJson(std::ostream& out, const Session& s) {
   const SimulationState& m = s.simulation;
-  JsonWriter j;
-  j.BeginObject().Key("message").String(s.platform.StatusPanelText(0));
-  j.Key("steps").Integer(m.stepCount).Key("delay_rise_s").Number(m.delayRise);
-  j.Key("delay_fall_s").Number(m.delayFall).Key("frequency_hz").Number(m.frequency);
-  j.Key("max_v").Number(m.localMax).Key("min_v").Number(m.localMin);
-  j.Key("idd_total").Number(m.IDDTotal);
-  NodeKey(j, s, "start_node", m.StartNode);
-  NodeKey(j, s, "stop_node", m.StopNode);
-  if (m.SimMode == kSimDc) {
-    j.Key("switching_threshold");
-    if (m.switchingThreshold >= 0) j.Number(m.switchingThreshold);
-    else j.Null();
-  }
-  out << j.EndObject().Text() << '\n';
+  Json j = {{"message", m.message},
+            {"steps", m.stepCount},
+            {"delay_rise_s", m.delayRise},
+            {"delay_fall_s", m.delayFall},
+            {"frequency_hz", m.frequency},
+            {"max_v", m.localMax},
+            {"min_v", m.localMin},
+            {"idd_total", m.IDDTotal},
+            {"start_node", NodeName(s, m.StartNode)},
+            {"stop_node", NodeName(s, m.StopNode)}};
+  if (m.SimMode == kSimDc)
+    j["switching_threshold"] = m.switchingThreshold >= 0 ? Json(m.switchingThreshold) : Json();
+  PrintJson(out, j);
 }
 
-void WriteText(std::ostream& out, const AppState& s) {
+void WriteText(std::ostream& out, const Session& s) {
   const SimulationState& m = s.simulation;
-  out << s.platform.StatusPanelText(0) << '\n';
+  out << m.message << '\n';
   if (m.SimMode == kSimDc) {
     if (m.switchingThreshold >= 0)
       out << "switching threshold " << FormatFixed(m.switchingThreshold, 0, 3) << " V\n";
@@ -177,7 +172,7 @@ void WriteText(std::ostream& out, const AppState& s) {
 
 // Runs the simulation into the requested CSV and PNG files; returns an error
 // text or "".
-std::string RunWithOutputs(AppState& s, const SimRequest& request) {
+std::string RunWithOutputs(Session& s, const SimRequest& request) {
   std::ofstream csv;
   if (!request.csv.empty()) {
     csv.open(request.csv);
@@ -189,11 +184,12 @@ std::string RunWithOutputs(AppState& s, const SimRequest& request) {
     EnsureGuiApplication();
     image = std::make_unique<ImageSurface>(s.simulation.plotWidth + kPlotLeftMargin, kPngHeight);
     plot = std::make_unique<SimulationPlot>(*image);
-    plot->DrawAxes(s);
   }
+  Simulation simulation = SimulationOf(s);
+  if (plot) plot->DrawAxes(simulation);
   CliView view(request.csv.empty() ? nullptr : &csv, plot.get());
-  view.Header(s);
-  RunSimulation(s, &view);
+  view.Header(simulation);
+  RunSimulation(simulation, &view);
   if (image && !image->SavePng(request.png)) return "cannot write \"" + request.png + "\"";
   return "";
 }
@@ -202,15 +198,15 @@ int RunSimulate(CliRun& run) {
   SimRequest request;
   const std::string problem = ReadRequest(run, request);
   if (!problem.empty()) return Fail(run, problem);
-  AppState& s = run.state;
-  s.extraction.options.modelLevel = request.modelLevel;
+  Session& s = run.state;
+  s.extractOptions.modelLevel = request.modelLevel;
   if (!LoadCliRules(run) || !OpenCliLayout(run, run.options.positional[0])) return kExitUsage;
-  if (!ExtractLayout(s)) {
-    run.out << s.extraction.summary << '\n';
+  if (!PrepareSimulation(s)) {
+    run.out << s.circuit.summary << '\n';
     return kExitProblems;
   }
-  InitSimulation(s);
-  AssignNodes(s);
+  Simulation simulation = SimulationOf(s);
+  AssignNodes(simulation);
   const std::string invalid = ApplySettings(run, request);
   if (!invalid.empty()) return Fail(run, invalid);
   const std::string failure = RunWithOutputs(s, request);
@@ -225,12 +221,20 @@ int RunSimulate(CliRun& run) {
 std::vector<CliCommand> SimCommands() {
   return {
       {"simulate",
-       "simulate LAYOUT [--model 1|3|9] [--length NS] [--step PS] [--mode time|currents|dc] "
-       "[--start NODE] [--stop NODE] [--watch NODE] [--freq] [--minmax] [--points N] "
-       "[--csv OUT.csv] [--png OUT.png]",
-       {"model", "length", "step", "mode", "start", "stop", "watch", "points", "csv", "png"},
-       {"freq", "minmax"},
-       1,
+       "waveforms, delays, frequency and extremes of the extracted circuit",
+       {"LAYOUT"},
+       {{"model", "MOS model level: 1, 3 (default) or 9"},
+        {"length", "simulated time in ns"},
+        {"step", "time step in ps (0.01 to 1000)"},
+        {"mode", "time (default), currents or dc"},
+        {"start", "node that starts the delay (the X node in dc mode)"},
+        {"stop", "node that ends the delay (the Y node in dc mode)"},
+        {"watch", "node whose frequency and extremes are measured"},
+        {"points", "plot columns of the run (1 to 100000)"},
+        {"csv", "write the plotted points to this CSV file"},
+        {"png", "write the plot to this PNG file"}},
+       {{"freq", "measure the frequency of the watched node"},
+        {"minmax", "measure the extremes of the watched node"}},
        RunSimulate},
   };
 }

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/app_state.h"
+#include "session/session.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_platform.h"
 
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   const std::string rules =
       std::filesystem::exists("es207.rul") ? "es207.rul" : data + "/es207.rul";
   tarnisk::QtPlatform platform;
-  auto state = std::make_unique<tarnisk::AppState>(platform);
+  auto state = std::make_unique<tarnisk::Session>(platform);
   tarnisk::Tmdiframe window(*state, platform, rules, data + "/help/tarnisk-help.md");
   window.resize(1280, 860);
   window.showMaximized();

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "core/app_state.h"
-#include "core/msk_file.h"
-#include "editor/arrange.h"
+#include "session/editor/editing.h"
+#include "session/files.h"
+#include "session/session.h"
 #include "ui/headless_platform.h"
 
 namespace tarnisk {
@@ -22,45 +22,45 @@ constexpr int kGeneratedBoxes = 72700;  // plus one piece per ten boxes: under 8
 
 struct BenchState {
   HeadlessPlatform platform;
-  std::unique_ptr<AppState> state = std::make_unique<AppState>(platform);
+  std::unique_ptr<Session> state = std::make_unique<Session>(platform);
 };
 
-bool ReadGeneratedArray(AppState& s) {
+bool ReadGeneratedArray(Session& s) {
   const std::string path =
       (std::filesystem::temp_directory_path() / "tarnisk-arrange-bench.msk").string();
   const std::string command = std::string("python3 '") + TARNISK_INVERTER_GENERATOR + "' --boxes " +
                               std::to_string(kGeneratedBoxes) + " '" + path + "' > /dev/null";
   const bool generated = std::system(command.c_str()) == 0;
-  if (generated) ReadLayoutFile(s, path, ReadMode::Open);
+  if (generated) OpenLayoutFile(s, path, ReadMode::Open);
   std::remove(path.c_str());
   return generated && s.LastError == 0;
 }
 
 // Cuts the box in two pieces: abutting, overlapping along the cut, or
 // overlapping across a corner so that the split phase has to undo it.
-void CutInTwo(AppState& s, int index, int kind) {
+void CutInTwo(Session& s, int index, int kind) {
   Box& b = s.layout.boxes[index];
   const int32_t xm = b.x1 + (b.x2 - b.x1) / 2, ym = b.y1 + (b.y2 - b.y1) / 2;
   const Box whole = b;
   switch (kind) {
     case 0:
       b.x2 = xm;
-      AddBox(s, xm, whole.y1, whole.x2, whole.y2, whole.layer);
+      AddBox(s.layout, xm, whole.y1, whole.x2, whole.y2, whole.layer);
       break;
     case 1:
       b.y2 = ym + 1;
-      AddBox(s, whole.x1, ym, whole.x2, whole.y2, whole.layer);
+      AddBox(s.layout, whole.x1, ym, whole.x2, whole.y2, whole.layer);
       break;
     default:
       b.y2 = ym + 1;
-      AddBox(s, xm, whole.y1, whole.x2, whole.y2, whole.layer);
+      AddBox(s.layout, xm, whole.y1, whole.x2, whole.y2, whole.layer);
       break;
   }
 }
 
 // One box in each run of ten: the first that is not a contact and is at
 // least 2 lambda in both directions.
-void CutOneInTen(AppState& s) {
+void CutOneInTen(Session& s) {
   const int count = s.layout.boxes.Count();
   for (int start = 1, kind = 0; start <= count; start += 10) {
     for (int i = start; i < start + 10 && i <= count; ++i) {

@@ -8,38 +8,39 @@
 #include <memory>
 #include <random>
 
-#include "core/app_state.h"
-#include "gen/cif.h"
-#include "ui/headless_platform.h"
+#include "core/layout.h"
+#include "core/progress.h"
+#include "core/technology.h"
+#include "interchange/cif.h"
 
 namespace tarnisk {
 namespace {
 
 // 80,000 boxes on every layer with overetch on the cuts, and a few labels.
-void FillLayout(AppState& s) {
+void FillLayout(Layout& layout, Technology& technology) {
   std::mt19937 rng(7);
   std::uniform_int_distribution<int> pos(-20000, 20000), size(2, 40), layer(1, kLayerCount);
   for (int i = 0; i < kMaxBoxes; ++i) {
     const int x = pos(rng), y = pos(rng), l = layer(rng);
     const int w = l == kContact || l == kVia ? 2 : size(rng);
-    AddBox(s, x, y, x + w, y + size(rng), l);
+    AddBox(layout, x, y, x + w, y + size(rng), l);
   }
-  for (int i = 0; i < 500; ++i) AddLayoutText(s, i, i, "node " + std::to_string(i));
-  s.technology.LAMB = 0.4;
-  s.technology.R401 = s.technology.R601 = 2;
-  s.layout.layers[kContact].overetch = s.layout.layers[kVia].overetch = 0.05;
+  for (int i = 0; i < 500; ++i) AddLayoutText(layout, i, i, "node " + std::to_string(i));
+  technology.LAMB = 0.4;
+  technology.R401 = technology.R601 = 2;
+  layout.layers[kContact].overetch = layout.layers[kVia].overetch = 0.05;
 }
 
 void BM_CifWrite80k(benchmark::State& st) {
-  HeadlessPlatform platform;
-  auto s = std::make_unique<AppState>(platform);
-  s->layout.wide.drawOnAdd = 0;
-  FillLayout(*s);
+  auto layout = std::make_unique<Layout>();
+  Technology technology;
+  SilentProgress progress;
+  FillLayout(*layout, technology);
   const std::string path =
       (std::filesystem::temp_directory_path() / "tarnisk-bench.CIF").string();
   CifSettings settings;
   for (auto _ : st) {
-    const CifConversion c = ConvertIntoCif(*s, settings, "1000", path, CifOptions{});
+    const CifConversion c = ConvertIntoCif({*layout, technology, 0, progress}, settings, "1000", path, CifOptions{});
     if (!c.written) st.SkipWithError("the CIF file was not written");
   }
   std::remove(path.c_str());

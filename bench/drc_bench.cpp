@@ -5,9 +5,10 @@
 
 #include <memory>
 
-#include "core/app_state.h"
+#include "core/layout.h"
+#include "core/progress.h"
 #include "core/rule_file.h"
-#include "ui/headless_platform.h"
+#include "core/technology.h"
 #include "verify/drc.h"
 
 namespace tarnisk {
@@ -47,36 +48,38 @@ constexpr int kShifts = 10;
 constexpr int kPitchX = 50 + 12 + kShifts, kPitchY = 55 + 12 + kShifts;
 constexpr int kColumns = 66, kRows = 31;
 
-void AddTile(AppState& s, int32_t x, int32_t y, const TileBox& b) {
-  AddBox(s, x + b.x1, y + b.y1, x + b.x2, y + b.y2, b.layer);
+void AddTile(Layout& l, int32_t x, int32_t y, const TileBox& b) {
+  AddBox(l, x + b.x1, y + b.y1, x + b.x2, y + b.y2, b.layer);
 }
 
-void FillTiles(AppState& s, bool withViolations) {
-  ReleaseAll(s);
-  s.layout.wide.drawOnAdd = 0;
+void FillTiles(Layout& l, bool withViolations) {
+  ReleaseAll(l);
   for (int c = 0; c < kColumns; ++c)
     for (int r = 0; r < kRows; ++r) {
       const int32_t x = c * kPitchX + r * 7 % kShifts, y = r * kPitchY + c * 3 % kShifts;
-      for (const TileBox& b : kTile) AddTile(s, x, y, b);
-      if (withViolations) AddTile(s, x, y, kNarrowMetal);
+      for (const TileBox& b : kTile) AddTile(l, x, y, b);
+      if (withViolations) AddTile(l, x, y, kNarrowMetal);
     }
-  ComputeExtent(s.layout);
+  ComputeExtent(l);
 }
 
 struct DrcFixture {
   explicit DrcFixture(bool withViolations) {
-    ReadRuleFile(*state, TARNISK_DRC_RULES);
-    FillTiles(*state, withViolations);
+    ReadRuleFile({technology, *layout, ranges}, TARNISK_DRC_RULES, progress);
+    FillTiles(*layout, withViolations);
   }
-  HeadlessPlatform platform;
-  std::unique_ptr<AppState> state = std::make_unique<AppState>(platform);
+  SilentProgress progress;
+  Technology technology;
+  MosViewerRanges ranges;
+  std::unique_ptr<Layout> layout = std::make_unique<Layout>();
 };
 
 void RunChecker(benchmark::State& st, bool withViolations, bool everyCheck) {
   DrcFixture f(withViolations);
-  DrcResult result;
-  for (auto _ : st) result = RunDesignRuleCheck(*f.state, {.runEveryCheck = everyCheck});
-  st.counters["boxes"] = f.state->layout.boxes.Count();
+  DrcReport result;
+  for (auto _ : st)
+    result = RunDesignRuleCheck(*f.layout, f.technology, {.runEveryCheck = everyCheck}, f.progress);
+  st.counters["boxes"] = f.layout->boxes.Count();
   st.counters["columns"] = result.maxColumns;
   st.counters["rows"] = result.maxRows;
   st.counters["errors"] = result.errorCount;

@@ -10,9 +10,9 @@
 #include <memory>
 #include <random>
 
-#include "core/app_state.h"
-#include "editor/editing.h"
-#include "editor/view.h"
+#include "session/session.h"
+#include "session/editor/editing.h"
+#include "session/editor/view.h"
 #include "ui/qt/layout_view.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_platform.h"
@@ -29,7 +29,7 @@ struct Editor {
     std::uniform_int_distribution<int> pos(0, 4000), size(2, 30), layer(1, 8);
     for (int i = 0; i < kMaxBoxes; ++i) {
       const int x = pos(rng), y = pos(rng);
-      AddBox(s, x, y, x + size(rng), y + size(rng), layer(rng));
+      AddBox(s.layout, x, y, x + size(rng), y + size(rng), layer(rng));
     }
     s.layout.wide.drawOnAdd = 1;
     ViewAll(s);
@@ -51,8 +51,8 @@ struct Editor {
     }
   }
   QtPlatform platform;
-  std::unique_ptr<AppState> owner = std::make_unique<AppState>(platform);
-  AppState& s = *owner;
+  std::unique_ptr<Session> owner = std::make_unique<Session>(platform);
+  Session& s = *owner;
   Tmdiframe window{s, platform, "", ""};
 };
 

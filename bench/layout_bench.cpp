@@ -8,25 +8,24 @@
 #include <memory>
 #include <random>
 
-#include "core/app_state.h"
 #include "core/msk_file.h"
-#include "ui/headless_platform.h"
+#include "core/progress.h"
 
 namespace tarnisk {
 namespace {
 
 struct BenchState {
-  HeadlessPlatform platform;
-  std::unique_ptr<AppState> state = std::make_unique<AppState>(platform);
+  SilentProgress progress;
+  std::unique_ptr<Layout> layout = std::make_unique<Layout>();
 };
 
-void FillRandom(AppState& s, int count, unsigned seed) {
-  ReleaseAll(s);
+void FillRandom(Layout& l, int count, unsigned seed) {
+  ReleaseAll(l);
   std::mt19937 rng(seed);
   std::uniform_int_distribution<int> pos(-20000, 20000), size(1, 40), layer(1, kLayerCount);
   for (int i = 0; i < count; ++i) {
     const int x = pos(rng), y = pos(rng);
-    AddBox(s, x, y, x + size(rng), y + size(rng), layer(rng));
+    AddBox(l, x, y, x + size(rng), y + size(rng), layer(rng));
   }
 }
 
@@ -36,22 +35,22 @@ std::string BenchFile() {
 
 void BM_LayoutWriteMsk80k(benchmark::State& st) {
   BenchState b;
-  FillRandom(*b.state, kMaxBoxes, 1);
+  FillRandom(*b.layout, kMaxBoxes, 1);
   const std::string path = BenchFile();
-  for (auto _ : st) benchmark::DoNotOptimize(WriteLayoutFile(*b.state, path));
+  for (auto _ : st) benchmark::DoNotOptimize(WriteLayoutFile(*b.layout, path, 0, b.progress));
   std::remove(path.c_str());
 }
 
 void BM_LayoutReadMsk80k(benchmark::State& st) {
   BenchState b;
-  FillRandom(*b.state, kMaxBoxes, 2);
+  FillRandom(*b.layout, kMaxBoxes, 2);
   const std::string path = BenchFile();
-  WriteLayoutFile(*b.state, path);
+  WriteLayoutFile(*b.layout, path, 0, b.progress);
   for (auto _ : st) {
-    ReleaseAll(*b.state);
-    ReadLayoutFile(*b.state, path, ReadMode::Open);
+    ReleaseAll(*b.layout);
+    ReadLayoutFile(*b.layout, path, ReadMode::Open, b.progress);
   }
-  if (b.state->layout.boxes.Count() != kMaxBoxes) st.SkipWithError("not every box was read");
+  if (b.layout->boxes.Count() != kMaxBoxes) st.SkipWithError("not every box was read");
   std::remove(path.c_str());
 }
 
@@ -59,10 +58,10 @@ void BM_LayoutPurge80k(benchmark::State& st) {
   BenchState b;
   for (auto _ : st) {
     st.PauseTiming();
-    FillRandom(*b.state, kMaxBoxes, 3);
-    for (int i = 1; i <= kMaxBoxes; i += 3) b.state->layout.boxes[i].state = kErased;
+    FillRandom(*b.layout, kMaxBoxes, 3);
+    for (int i = 1; i <= kMaxBoxes; i += 3) b.layout->boxes[i].state = kErased;
     st.ResumeTiming();
-    Purge(b.state->layout);
+    Purge(*b.layout);
   }
 }
 
@@ -70,9 +69,9 @@ void BM_LayoutOrderByLayer80k(benchmark::State& st) {
   BenchState b;
   for (auto _ : st) {
     st.PauseTiming();
-    FillRandom(*b.state, kMaxBoxes, 4);
+    FillRandom(*b.layout, kMaxBoxes, 4);
     st.ResumeTiming();
-    OrderBoxesByLayer(*b.state);
+    OrderBoxesByLayer(*b.layout, b.progress);
   }
 }
 

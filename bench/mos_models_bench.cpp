@@ -4,28 +4,24 @@
 
 #include <benchmark/benchmark.h>
 
-#include <memory>
 
-#include "core/app_state.h"
-#include "sim/mos_models.h"
-#include "ui/headless_platform.h"
-#include "verify/extract.h"
+#include "core/technology.h"
+#include "models/mos_models.h"
 
 namespace tarnisk {
 namespace {
 
 void BM_MosCurrent(benchmark::State& st) {
-  HeadlessPlatform platform;
-  auto s = std::make_unique<AppState>(platform);
-  s->extraction.options.modelLevel = int(st.range(0));
-  s->technology.pmos.PHIB = 0.7;
-  UpdateTemperature(s->technology, s->technology.TEMP);
+  Technology t;
+  t.pmos.PHIB = 0.7;
+  UpdateTemperature(t, t.TEMP);
+  const MosModel model{t, int(st.range(0))};
   double v = 0;
   for (auto _ : st) {
     v += 0.001;
     if (v > 5) v = 0;
-    benchmark::DoNotOptimize(NmosCurrent(*s, v, 5 - v, 0, 0, 10e-6, 2e-6));
-    benchmark::DoNotOptimize(PmosCurrent(*s, v, 5 - v, 5, 5, 20e-6, 2e-6));
+    benchmark::DoNotOptimize(NmosCurrent(model, v, 5 - v, 0, 0, 10e-6, 2e-6));
+    benchmark::DoNotOptimize(PmosCurrent(model, v, 5 - v, 5, 5, 20e-6, 2e-6));
   }
 }
 BENCHMARK(BM_MosCurrent)->Arg(kModelLevel1)->Arg(kModelLevel3)->Arg(kModelLevel9);

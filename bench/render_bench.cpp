@@ -6,8 +6,8 @@
 #include <memory>
 #include <random>
 
-#include "core/app_state.h"
-#include "editor/view.h"
+#include "session/session.h"
+#include "session/editor/view.h"
 #include "ui/headless_platform.h"
 #include "ui/qt/image_surface.h"
 
@@ -20,19 +20,19 @@ struct RenderFixture {
     AttachSurface(*state, &surface);
   }
   HeadlessPlatform platform;
-  std::unique_ptr<AppState> state = std::make_unique<AppState>(platform);
+  std::unique_ptr<Session> state = std::make_unique<Session>(platform);
   ImageSurface surface{1920, 1080};
 };
 
 // 80,000 boxes of the drawing layers, sized and spread like a large chip.
-void FillChip(AppState& s) {
+void FillChip(Session& s) {
   s.layout.wide.drawOnAdd = 0;
   std::mt19937 rng(5);
   std::uniform_int_distribution<int> pos(0, 40000), size(2, 60);
   const int layers[] = {kNwell, kDiffp, kDiffn, kContact, kPoly, kMetal, kVia, kMetal2};
   for (int i = 0; i < kMaxBoxes; ++i) {
     const int x = pos(rng), y = pos(rng);
-    AddBox(s, x, y, x + size(rng), y + size(rng), layers[i % 8]);
+    AddBox(s.layout, x, y, x + size(rng), y + size(rng), layers[i % 8]);
   }
   s.layout.wide.drawOnAdd = 1;
 }
@@ -46,12 +46,12 @@ void BM_RenderViewAll80kColour(benchmark::State& st) {
 // A zoomed view in which 28 patterned boxes tile the whole window.
 void BM_RenderZoomedPatterns(benchmark::State& st) {
   RenderFixture f;
-  AppState& s = *f.state;
+  Session& s = *f.state;
   if (st.range(0)) SetMonochromeMode(s);
   const int patterned[] = {kMetal3, kMetal4, kMetal5};
   for (int i = 0; i < 28; ++i) {
     const int x = (i % 7) * 40 - 20, y = (i / 7) * 40 - 20;
-    AddBox(s, x, y, x + 40, y + 40, patterned[i % 3]);
+    AddBox(s.layout, x, y, x + 40, y + 40, patterned[i % 3]);
   }
   for (auto _ : st) SetWindow(s, 0, 0, 220, 120);
 }

@@ -12,12 +12,11 @@
 #include <memory>
 #include <string>
 
-#include "core/app_state.h"
-#include "core/msk_file.h"
-#include "core/rule_file.h"
-#include "sim/simulation.h"
+#include "session/analysis/extract_command.h"
+#include "session/analysis/simulate.h"
+#include "session/files.h"
+#include "session/session.h"
 #include "ui/headless_platform.h"
-#include "verify/extract.h"
 
 namespace tarnisk {
 namespace {
@@ -26,7 +25,7 @@ constexpr int kInverters = 1000;
 constexpr int kChainLength = 250;
 
 // Writes the chain with the generator script, opens and extracts it.
-bool ExtractChain(AppState& s) {
+bool ExtractChain(Session& s) {
   const std::string path =
       (std::filesystem::temp_directory_path() / "tarnisk-sim-bench.msk").string();
   const std::string command = std::string("python3 '") + TARNISK_INVERTER_GENERATOR +
@@ -34,29 +33,30 @@ bool ExtractChain(AppState& s) {
                               " --inverters " + std::to_string(kInverters) + " '" + path +
                               "' > /dev/null";
   const bool generated = std::system(command.c_str()) == 0;
-  if (generated) ReadLayoutFile(s, path, ReadMode::Open);
+  if (generated) OpenLayoutFile(s, path, ReadMode::Open);
   std::remove(path.c_str());
-  return generated && s.LastError == 0 && ExtractLayout(s);
+  return generated && s.LastError == 0 && EnsureExtracted(s);
 }
 
 void BM_SimulateInverterChain(benchmark::State& bench) {
   HeadlessPlatform platform;
-  auto s = std::make_unique<AppState>(platform);
-  ReadRuleFile(*s, TARNISK_SIM_RULES);
-  s->extraction.options.modelLevel = int(bench.range(0));
+  auto s = std::make_unique<Session>(platform);
+  LoadRuleFile(*s, TARNISK_SIM_RULES);
+  s->extractOptions.modelLevel = int(bench.range(0));
   if (!ExtractChain(*s)) {
     bench.SkipWithError("the inverter chain could not be generated or extracted");
     return;
   }
+  Simulation simulation = SimulationOf(*s);
   for (auto _ : bench) {
-    InitSimulation(*s);
-    AssignNodes(*s);
+    InitSimulation(simulation);
+    AssignNodes(simulation);
     s->simulation.TimeStep = 5e-12;
     s->simulation.SimLength = 20e-9;
-    RunSimulation(*s, nullptr);
+    RunSimulation(simulation, nullptr);
   }
   bench.counters["steps"] = s->simulation.stepCount;
-  bench.counters["devices"] = double(s->extraction.nmos.size() + s->extraction.pmos.size());
+  bench.counters["devices"] = double(s->circuit.nmos.size() + s->circuit.pmos.size());
 }
 BENCHMARK(BM_SimulateInverterChain)
     ->Arg(kModelLevel1)->Arg(kModelLevel3)->Arg(kModelLevel9)

@@ -10,8 +10,6 @@
 
 namespace tarnisk {
 
-// The rectangle of a box.
-inline Rect RectOf(const Box& b) { return {b.x1, b.y1, b.x2, b.y2}; }
 
 class BoxIndex {
  public:

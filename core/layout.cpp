@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <utility>
 
-#include "core/app_state.h"
-#include "editor/edit_state.h"
-#include "editor/render.h"
+#include "core/progress.h"
 
 namespace tarnisk {
 
@@ -16,9 +13,6 @@ namespace {
 std::string Truncated(const std::string& text) {
   return text.size() > kMaxTextLength ? text.substr(0, kMaxTextLength) : text;
 }
-
-// Frame that a text or resistance mark occupies for the extent.
-Rect LabelFrame(int32_t x, int32_t y) { return {x, y, x + 40, y + 10}; }
 
 // Fills each dead slot from the live records at the end of the table; the
 // order of the live records is not kept. Returns whether any record went.
@@ -44,6 +38,12 @@ bool PurgeTable(Table& table, IsDead isDead) {
 // or count no longer designates the same objects.
 void ForgetUndo(Layout& layout) { layout.wide.undoCode = kUndoNothing; }
 
+// Grows the extent by the new record and tells the listener.
+void Added(Layout& layout, RecordKind kind, int index, const Rect& area) {
+  GrowRect(layout.wide.extent, area);
+  layout.listener.Notify({kind, index, area});
+}
+
 nodeBaseRecord MakeNode(const std::string& name, int number) {
   nodeBaseRecord node;
   node.inUse = 1;
@@ -62,51 +62,46 @@ void ResetNodes(NodeTable& table) {
   table.count = 1;
 }
 
-// Sets LastError to fullCode and returns false when the table is full;
-// otherwise clears LastError.
-template <class Table>
-bool RoomFor(AppState& s, const Table& table, int32_t fullCode) {
-  s.LastError = table.Full() ? fullCode : 0;
-  return !table.Full();
-}
-
 }  // namespace
 
-AppState::AppState(Platform& p) : platform(p) {
-  std::error_code ec;
-  layout.wide.programDirectory = std::filesystem::current_path(ec).string();
-  layout.wide.modelDirectory =
-      (std::filesystem::path(layout.wide.programDirectory) / "IEEE").string();
-  ResetDatabase(*this);
-  ResetNodes(layout.nodes);
-  ComputeExtent(layout);
+Layout::Layout() {
+  ResetNodes(nodes);
+  ComputeExtent(*this);
 }
 
-void AddBox(AppState& s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int layer) {
-  Layout& l = s.layout;
-  if (!RoomFor(s, l.boxes, kErrorBoxTableFull)) return;
-  if (x1 >= x2 || y1 >= y2 || layer < 1 || layer > kLayerCount) return;
+TableStatus AddBox(Layout& l, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int layer) {
+  if (l.boxes.Full()) return kErrorBoxTableFull;
+  if (x1 >= x2 || y1 >= y2 || layer < 1 || layer > kLayerCount) return kTableOk;
   Box box;
   box.state = kNormal;
   box.x1 = x1, box.y1 = y1, box.x2 = x2, box.y2 = y2;
   box.layer = static_cast<uint8_t>(layer);
   l.boxes.Append(box);
-  if (!l.wide.drawOnAdd) return;
-  GrowRect(l.wide.extent, {x1, y1, x2, y2});
-  DrawBox(s, l.boxes.Count());
+  Added(l, RecordKind::Box, l.boxes.Count(), {x1, y1, x2, y2});
+  return kTableOk;
 }
 
-void AddLayoutText(AppState& s, int32_t x, int32_t y, const std::string& text) {
-  auto& texts = s.layout.texts;
-  if (!RoomFor(s, texts, kErrorTextTableFull) || text.empty()) return;
+TableStatus AddBoxParts(Layout& l, std::span<const Rect> parts, int layer) {
+  const auto hasArea = [](const Rect& r) { return r.xmin < r.xmax && r.ymin < r.ymax; };
+  if (kMaxBoxes - l.boxes.Count() < std::count_if(parts.begin(), parts.end(), hasArea))
+    return kErrorBoxTableFull;
+  for (const Rect& r : parts) AddBox(l, r.xmin, r.ymin, r.xmax, r.ymax, layer);
+  return kTableOk;
+}
+
+TableStatus AddLayoutText(Layout& l, int32_t x, int32_t y, const std::string& text) {
+  auto& texts = l.texts;
+  if (texts.Full()) return kErrorTextTableFull;
+  if (text.empty()) return kTableOk;
   for (int i = 1; i <= texts.Count(); ++i)
-    if (texts[i].state != 0 && texts[i].x == x && texts[i].y == y) return;
+    if (texts[i].state != 0 && texts[i].x == x && texts[i].y == y) return kTableOk;
   LayoutText t;
   t.x = x, t.y = y;
   t.text = Truncated(text);
   t.state = 1;
   texts.Append(std::move(t));
-  DrawText(s, texts.Count());
+  Added(l, RecordKind::Text, texts.Count(), LabelFrame(x, y));
+  return kTableOk;
 }
 
 void CopyTextProperties(Layout& layout, int from, int to) {
@@ -120,23 +115,22 @@ void CopyTextProperties(Layout& layout, int from, int to) {
   b.edgeTimes = a.edgeTimes;
 }
 
-void AddResistanceMark(AppState& s, int32_t x, int32_t y, const std::string& text) {
-  auto& marks = s.layout.resistances;
-  if (!RoomFor(s, marks, kErrorTextTableFull) || text.empty()) return;
+TableStatus AddResistanceMark(Layout& l, int32_t x, int32_t y, const std::string& text) {
+  auto& marks = l.resistances;
+  if (marks.Full()) return kErrorTextTableFull;
+  if (text.empty()) return kTableOk;
   ResistanceMark m;
   m.text = Truncated(text);
   m.x = x, m.y = y;
   m.state = 1;
   marks.Append(std::move(m));
-  DrawResistanceMark(s, marks.Count());
+  Added(l, RecordKind::ResistanceMark, marks.Count(), LabelFrame(x, y));
+  return kTableOk;
 }
 
-int AddNode(AppState& s, const std::string& name) {
-  NodeTable& t = s.layout.nodes;
-  if (t.count >= kMaxNodeNumber) {
-    s.LastError = kErrorNodeTableFull;
-    return -1;
-  }
+int AddNode(Layout& layout, const std::string& name) {
+  NodeTable& t = layout.nodes;
+  if (t.count >= kMaxNodeNumber) return -1;
   ++t.count;
   t.nodes[t.count] = MakeNode(Truncated(name), t.count);
   return t.count;
@@ -160,9 +154,9 @@ void Purge(Layout& layout) {
   if (moved) ForgetUndo(layout);
 }
 
-void OrderBoxesByLayer(AppState& s) {
-  auto& boxes = s.layout.boxes;
-  LayoutWideState& w = s.layout.wide;
+void OrderBoxesByLayer(Layout& layout, Progress& progress) {
+  auto& boxes = layout.boxes;
+  LayoutWideState& w = layout.wide;
   const int count = boxes.Count();
   int start = 1;
   bool swapped = false;
@@ -180,25 +174,17 @@ void OrderBoxesByLayer(AppState& s) {
       swapped = true;
     }
     start = std::max(start, w.layerLast[layer] + 1);
-    s.platform.ProcessEvents();
+    progress.Yield();
   }
-  if (swapped) ForgetUndo(s.layout);
+  if (swapped) ForgetUndo(layout);
 }
 
 void ComputeExtent(Layout& layout) {
   Rect e = kSentinelRect;
-  for (int i = 1; i <= layout.boxes.Count(); ++i) {
-    const Box& b = layout.boxes[i];
-    if (b.state != kErased) GrowRect(e, {b.x1, b.y1, b.x2, b.y2});
-  }
-  for (int i = 1; i <= layout.texts.Count(); ++i) {
-    const LayoutText& t = layout.texts[i];
-    if (t.state != 0) GrowRect(e, LabelFrame(t.x, t.y));
-  }
-  for (int i = 1; i <= layout.resistances.Count(); ++i) {
-    const ResistanceMark& m = layout.resistances[i];
-    if (m.state != 0) GrowRect(e, LabelFrame(m.x, m.y));
-  }
+  ForEachLive(layout.boxes, [&](int, const Box& b) { GrowRect(e, RectOf(b)); });
+  ForEachLive(layout.texts, [&](int, const LayoutText& t) { GrowRect(e, LabelFrame(t.x, t.y)); });
+  ForEachLive(layout.resistances,
+              [&](int, const ResistanceMark& m) { GrowRect(e, LabelFrame(m.x, m.y)); });
   const bool empty = int64_t{e.xmin} - 20 > e.xmax || int64_t{e.ymin} - 20 > e.ymax;
   layout.wide.extent = empty ? layout.wide.defaultWindow : e;
 }
@@ -222,22 +208,18 @@ bool BoxOverlap(const Layout& layout, int a, int b, Rect& intersection) {
          p.state != kErased && q.state != kErased;
 }
 
-void ResetDatabase(AppState& s) {
-  Layout& l = s.layout;
+void ResetDatabase(Layout& l, uint8_t colourMode) {
   l.boxes.Clear();
   l.wide.savedBoxCount = 0;
   l.layers = DefaultLayerTable();
-  // The layers follow the display mode (the program starts in colour).
-  for (int layer = 1; layer <= kLayerCount; ++layer) l.layers[layer].colourMode = s.view.colourMode;
+  for (int layer = 1; layer <= kLayerCount; ++layer) l.layers[layer].colourMode = colourMode;
   ClearNodes(l);
   l.wide.modified = 0;
   l.wide.extracted = 0;
-  s.LastError = 0;
   l.wide.ruleFileName = "ES207.RUL";
 }
 
-void ReleaseAll(AppState& s) {
-  Layout& l = s.layout;
+void ReleaseAll(Layout& l) {
   l.boxes.Clear();
   l.texts.Clear();
   l.resistances.Clear();
@@ -245,11 +227,6 @@ void ReleaseAll(AppState& s) {
   l.wide.savedBoxCount = l.wide.savedTextCount = l.wide.savedResistanceCount = 0;
   l.wide.modified = 0;
   l.wide.extracted = 0;
-}
-
-void SetLayoutTitle(AppState& s, const std::string& fileName) {
-  s.layout.wide.currentFileName = fileName;
-  s.platform.SetCaption("Tarnisk 1.0 - " + fileName);
 }
 
 }  // namespace tarnisk

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,15 @@
 
 namespace tarnisk {
 
-struct AppState;
+class Progress;
 
-// Codes stored in LastError by the table operations.
-inline constexpr int32_t kErrorBoxTableFull = 8;
-inline constexpr int32_t kErrorTextTableFull = 54;  // texts and resistance marks
-inline constexpr int32_t kErrorNodeTableFull = 4;
+// What a table operation reports: 0, or the code of the table that was full.
+// The editor keeps the last one as LastError.
+using TableStatus = int32_t;
+inline constexpr TableStatus kTableOk = 0;
+inline constexpr TableStatus kErrorBoxTableFull = 8;
+inline constexpr TableStatus kErrorTextTableFull = 54;  // texts and resistance marks
+inline constexpr TableStatus kErrorNodeTableFull = 4;
 
 inline constexpr int kMaxBoxes = 80000;
 inline constexpr int kMaxTexts = 1000;
@@ -86,6 +90,16 @@ struct NodeTable {
   int count = 1;  // highest node number in use
 };
 
+// Undo codes: what the one-level undo reverts.
+enum UndoCode : uint8_t {
+  kUndoRemoveAdded = 0,
+  kUndoRestoreErased = 2,
+  kUndoRestoreStretch = 4,
+  kUndoNothing = 5,
+  kUndoRemoveLastText = 6,
+  kUndoMoveOrPaste = 7,
+};
+
 struct LayoutWideState {
   Rect extent{-15, -15, 50, 50};
   Rect defaultWindow{-15, -15, 50, 50};
@@ -110,35 +124,92 @@ struct LayoutWideState {
   std::array<int32_t, kLayerCount + 1> layerLast{};
 };
 
+enum class RecordKind { Box, Text, ResistanceMark };
+
+// A record appended to one of the tables, with the area (lambda) it covers.
+struct LayoutChange {
+  RecordKind kind;
+  int index;
+  Rect area;
+};
+
+// Told of every record added to a layout; the editor draws it.
+class LayoutListener {
+ public:
+  virtual ~LayoutListener() = default;
+  virtual void LayoutChanged(const LayoutChange& change) = 0;
+};
+
+// The one listener of a layout. A copy of a layout starts without one, and a
+// layout assigned from another keeps its own.
+class ListenerSlot {
+ public:
+  ListenerSlot() = default;
+  ListenerSlot(const ListenerSlot&) {}
+  ListenerSlot& operator=(const ListenerSlot&) { return *this; }
+  void Set(LayoutListener* listener) { listener_ = listener; }
+  void Notify(const LayoutChange& change) const {
+    if (listener_) listener_->LayoutChanged(change);
+  }
+
+ private:
+  LayoutListener* listener_ = nullptr;
+};
+
 struct Layout {
+  Layout();
+
   RecordTable<Box, kMaxBoxes> boxes;
   RecordTable<LayoutText, kMaxTexts> texts;
   RecordTable<ResistanceMark, kMaxResistanceMarks> resistances;
   NodeTable nodes;
   LayerTable layers = DefaultLayerTable();
   LayoutWideState wide;
+  ListenerSlot listener;
 };
 
-// Table operations. The Add functions report through AppState::LastError.
-void AddBox(AppState& s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int layer);
-void AddLayoutText(AppState& s, int32_t x, int32_t y, const std::string& text);
+// The rectangle of a box.
+inline Rect RectOf(const Box& b) { return {b.x1, b.y1, b.x2, b.y2}; }
+inline void SetBoxRect(Box& b, const Rect& r) {
+  b.x1 = r.xmin, b.y1 = r.ymin, b.x2 = r.xmax, b.y2 = r.ymax;
+}
+
+// Frame that a text or resistance mark occupies for the extent.
+inline Rect LabelFrame(int32_t x, int32_t y) { return {x, y, x + 40, y + 10}; }
+
+// Table operations. Each add grows the extent by what it added and tells the
+// listener; it returns the full table's code, or kTableOk (also when the
+// record was refused as empty).
+TableStatus AddBox(Layout& layout, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int layer);
+// Adds the non-empty rectangles as boxes on `layer` when the table has room
+// for all of them. Otherwise adds none and returns the full-table code, so
+// that a box is never replaced by only some of its parts.
+TableStatus AddBoxParts(Layout& layout, std::span<const Rect> parts, int layer);
+TableStatus AddLayoutText(Layout& layout, int32_t x, int32_t y, const std::string& text);
 void CopyTextProperties(Layout& layout, int from, int to);
-void AddResistanceMark(AppState& s, int32_t x, int32_t y, const std::string& text);
-int AddNode(AppState& s, const std::string& name);  // node number, or -1 when full
+TableStatus AddResistanceMark(Layout& layout, int32_t x, int32_t y, const std::string& text);
+int AddNode(Layout& layout, const std::string& name);  // node number, or -1 when full
 void ClearNodes(Layout& layout);
 
 void Purge(Layout& layout);
-void OrderBoxesByLayer(AppState& s);
+// Lets pending events run once per layer.
+void OrderBoxesByLayer(Layout& layout, Progress& progress);
 void ComputeExtent(Layout& layout);
 
 bool BoxIntersects(const Layout& layout, int box, const Rect& r);
 bool BoxInside(const Layout& layout, int box, const Rect& r);
 bool BoxOverlap(const Layout& layout, int a, int b, Rect& intersection);
 
-void ResetDatabase(AppState& s);
-void ReleaseAll(AppState& s);
+// Empties the boxes and nodes and restores the default layer table, whose
+// colour mode follows the display (1 colour, 0 monochrome).
+void ResetDatabase(Layout& layout, uint8_t colourMode);
+void ReleaseAll(Layout& layout);
 
-// Sets the current file name and the main window's caption.
-void SetLayoutTitle(AppState& s, const std::string& fileName);
+// Calls f(index, record) for every live record of a table, in table order.
+template <class Table, class F>
+void ForEachLive(Table& table, F f) {
+  for (int i = 1; i <= table.Count(); ++i)
+    if (table[i].state != 0) f(i, table[i]);
+}
 
 }  // namespace tarnisk

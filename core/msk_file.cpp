@@ -5,9 +5,9 @@
 #include <ctime>
 #include <optional>
 
-#include "core/app_state.h"
 #include "core/file_io.h"
 #include "core/number_format.h"
+#include "core/progress.h"
 #include "core/text_cursor.h"
 
 namespace tarnisk {
@@ -69,14 +69,15 @@ void SetPropertyFromLetter(LayoutText& t, char letter) {
 
 class MskReader {
  public:
-  MskReader(AppState& s, std::string_view text, const std::string& name, ReadMode mode)
-      : s_(s), c_(text), name_(name), mode_(mode) {}
+  MskReader(Layout& layout, Progress& progress, std::string_view text, const std::string& name,
+            ReadMode mode)
+      : l_(layout), progress_(progress), c_(text), name_(name), mode_(mode) {}
 
   // Returns false when a malformed number ended the read.
   bool Run(int64_t dx, int64_t dy) {
     dx_ = dx, dy_ = dy;
     bool end = false;
-    while (!c_.AtEof() && !end && s_.LastError == 0) {
+    while (!c_.AtEof() && !end && table_ == kTableOk) {
       const char c1 = c_.Get(), c2 = c_.Get();
       c_.Get();
       if (c1 == 'B' && c2 == 'B') ReadExtentLine();
@@ -103,15 +104,15 @@ class MskReader {
     const int64_t w = ReadRecordInteger(c_), h = ReadRecordInteger(c_);
     const char l1 = c_.Get(), l2 = c_.Get();
     c_.SkipLine();
-    const int layer = LayerFromCode(l1, l2, s_.layout.layers);
+    const int layer = LayerFromCode(l1, l2, l_.layers);
     if (layer != 0) {
       const int64_t x1 = dx_ + x, y1 = dy_ + y, x2 = x1 + w, y2 = y1 + h;
       if (InRange(x1) && InRange(y1) && InRange(x2) && InRange(y2))
-        AddBox(s_, int32_t(x1), int32_t(y1), int32_t(x2), int32_t(y2), layer);
+        table_ = AddBox(l_, int32_t(x1), int32_t(y1), int32_t(x2), int32_t(y2), layer);
       boxRead_ = true;
     }
     if (++boxLines_ % kProgressEvery == 0)
-      ShowStatus(s_.platform, std::to_string(boxLines_) + " boxes");
+      ShowStatus(progress_, std::to_string(boxLines_) + " boxes");
   }
 
   void ReadResistanceLine() {
@@ -119,7 +120,7 @@ class MskReader {
     const int64_t x = dx_ + ReadRecordInteger(c_), y = dy_ + ReadRecordInteger(c_);
     const std::string text = ReadHashText(c_);
     if (mode_ != ReadMode::InsertAtPasteOrigin && InRange(x) && InRange(y))
-      AddResistanceMark(s_, int32_t(x), int32_t(y), text);
+      table_ = AddResistanceMark(l_, int32_t(x), int32_t(y), text);
   }
 
   bool ReadTextLine() {
@@ -127,9 +128,9 @@ class MskReader {
     const int64_t x = dx_ + ReadRecordInteger(c_), y = dy_ + ReadRecordInteger(c_);
     const std::string text = ReadHashText(c_);
     if (!boxRead_ || mode_ == ReadMode::InsertAtPasteOrigin) return true;
-    auto& texts = s_.layout.texts;
+    auto& texts = l_.texts;
     const int before = texts.Count();
-    if (InRange(x) && InRange(y)) AddLayoutText(s_, int32_t(x), int32_t(y), text);
+    if (InRange(x) && InRange(y)) table_ = AddLayoutText(l_, int32_t(x), int32_t(y), text);
     return ReadPropertyLine(texts.Count() > before ? &texts[texts.Count()] : nullptr);
   }
 
@@ -163,14 +164,12 @@ class MskReader {
   }
 
   bool Malformed() {
-    s_.LastError = kErrorInvalidNumericInput;
     errorLine_ = c_.Line();
-    ShowStatus(s_.platform, "Invalid numeric input in " + Quoted(name_) + " at line " +
-                                std::to_string(c_.Line()));
     return false;
   }
 
-  AppState& s_;
+  Layout& l_;
+  Progress& progress_;
   TextCursor c_;
   const std::string& name_;
   ReadMode mode_;
@@ -178,9 +177,11 @@ class MskReader {
   bool boxRead_ = false;
   int boxLines_ = 0;
   int errorLine_ = 0;
+  TableStatus table_ = kTableOk;
 
  public:
   int ErrorLine() const { return errorLine_; }
+  TableStatus Table() const { return table_; }
 };
 
 // ---------------------------------------------------------------- writer
@@ -208,35 +209,29 @@ char PropertyLetter(const LayoutText& t) {
 
 }  // namespace
 
-std::string FormatLayoutFile(AppState& s, const std::string& name) {
-  const Layout& l = s.layout;
+std::string FormatLayoutFile(const Layout& l, const std::string& name, std::time_t now,
+                             Progress& progress) {
   std::string out;
   out.reserve(64 + size_t(l.boxes.Count()) * 28 + size_t(l.texts.Count()) * 200);
-  out += "VERSION " + LocalTimeStamp(s.platform.Now(), ' ') + "\r\n";
+  out += "VERSION " + LocalTimeStamp(now, ' ') + "\r\n";
   out += "FIG #";
   AppendLine(out, name);
   const Rect& e = l.wide.extent;
   out += "\r\nBB(";
   AppendInt(out, e.xmin), out += ',', AppendInt(out, e.ymin), out += ',';
   AppendInt(out, e.xmax), out += ',', AppendInt(out, e.ymax), out += ")\r\n";
-  for (int i = 1; i <= l.boxes.Count(); ++i) {
-    const Box& b = l.boxes[i];
-    if (b.state == kErased) continue;
+  ForEachLive(l.boxes, [&](int i, const Box& b) {
     out += "REC(";
     AppendInt(out, b.x1), out += ',', AppendInt(out, b.y1), out += ',';
     AppendInt(out, int64_t{b.x2} - b.x1), out += ',', AppendInt(out, int64_t{b.y2} - b.y1);
     out += ',', out += l.layers[b.layer].code, out += ")\r\n";
-    if (i % kProgressEvery == 0) ShowStatus(s.platform, std::to_string(i) + " boxes");
-  }
-  for (int i = 1; i <= l.resistances.Count(); ++i) {
-    const ResistanceMark& m = l.resistances[i];
-    if (m.state == 0) continue;
+    if (i % kProgressEvery == 0) ShowStatus(progress, std::to_string(i) + " boxes");
+  });
+  ForEachLive(l.resistances, [&](int, const ResistanceMark& m) {
     out += "RST ", AppendInt(out, m.x), out += ' ', AppendInt(out, m.y), out += " #";
     AppendLine(out, m.text), out += "\r\n";
-  }
-  for (int i = 1; i <= l.texts.Count(); ++i) {
-    const LayoutText& t = l.texts[i];
-    if (t.state == 0) continue;
+  });
+  ForEachLive(l.texts, [&](int, const LayoutText& t) {
     out += "TITLE ", AppendInt(out, t.x), out += ' ', AppendInt(out, t.y), out += "  #";
     AppendLine(out, t.text), out += "\r\n$";
     const char letter = PropertyLetter(t);
@@ -245,16 +240,21 @@ std::string FormatLayoutFile(AppState& s, const std::string& name) {
     if (HasEdgeTimes(letter))
       for (double time : t.edgeTimes) out += FormatFixed(time * 1e9, 6, 2) + " ";
     out += "\r\n";
-  }
+  });
   out += "FFIG ";
   AppendLine(out, name);
   out += "\r\n";
   return out;
 }
 
-int ReadLayoutText(AppState& s, std::string_view text, const std::string& name,
-                   ReadMode mode) {
-  Layout& l = s.layout;
+int32_t LayoutReadResult::LastError() const {
+  if (ioError != 0) return ioError;
+  if (malformedLine != 0) return kErrorInvalidNumericInput;
+  return table;
+}
+
+LayoutReadResult ReadLayoutText(Layout& l, std::string_view text, const std::string& name,
+                                ReadMode mode, Progress& progress) {
   l.wide.savedBoxCount = l.boxes.Count();
   l.wide.savedTextCount = l.texts.Count();
   int64_t dx = 0, dy = 0;
@@ -270,41 +270,50 @@ int ReadLayoutText(AppState& s, std::string_view text, const std::string& name,
     }
   }
   l.wide.extracted = 0;
-  s.LastError = 0;
-  MskReader reader(s, text, name, mode);
-  if (!reader.Run(dx, dy)) return reader.ErrorLine();
-  ShowStatus(s.platform, std::to_string(l.boxes.Count()) + " boxes");
-  return 0;
+  MskReader reader(l, progress, text, name, mode);
+  LayoutReadResult result;
+  const bool complete = reader.Run(dx, dy);
+  result.table = reader.Table();
+  if (!complete) {
+    result.malformedLine = reader.ErrorLine();
+    result.message = "Invalid numeric input in " + Quoted(name) + " at line " +
+                     std::to_string(result.malformedLine);
+    return result;
+  }
+  result.message = std::to_string(l.boxes.Count()) + " boxes";
+  return result;
 }
 
-int ReadLayoutFile(AppState& s, const std::string& path, ReadMode mode) {
+LayoutReadResult ReadLayoutFile(Layout& l, const std::string& path, ReadMode mode,
+                                Progress& progress) {
   std::string contents;
   const int ioResult = ReadWholeFile(path, contents);
-  ShowStatus(s.platform, "Open " + path + "...");
+  ShowStatus(progress, "Open " + path + "...");
   if (ioResult != 0) {
-    s.LastError = ioResult;
-    ShowStatus(s.platform, std::to_string(s.layout.boxes.Count()) + " boxes");
-    return 0;
+    LayoutReadResult result;
+    result.ioError = ioResult;
+    result.message = std::to_string(l.boxes.Count()) + " boxes";
+    return result;
   }
-  return ReadLayoutText(s, contents, path, mode);
+  return ReadLayoutText(l, contents, path, mode, progress);
 }
 
-bool WriteLayoutFile(AppState& s, const std::string& path) {
-  ShowStatus(s.platform, "Save file...");
-  Purge(s.layout);
-  s.layout.wide.currentFileName = path;
-  ComputeExtent(s.layout);
-  const std::string text = FormatLayoutFile(s, path);
-  s.LastError = WriteFileAtomically(path, text);
-  if (s.LastError != 0) {
-    ShowStatus(s.platform, "Error writing " + Quoted(path));
-    return false;
+LayoutWriteResult WriteLayoutFile(Layout& l, const std::string& path, std::time_t now,
+                                  Progress& progress) {
+  ShowStatus(progress, "Save file...");
+  Purge(l);
+  l.wide.currentFileName = path;
+  ComputeExtent(l);
+  const std::string text = FormatLayoutFile(l, path, now, progress);
+  LayoutWriteResult result;
+  result.ioError = WriteFileAtomically(path, text);
+  if (result.ioError != 0) {
+    result.message = "Error writing " + Quoted(path);
+    return result;
   }
-  s.layout.wide.modified = 0;
-  SetLayoutTitle(s, path);
-  ShowStatus(s.platform,
-             "Saved " + std::to_string(s.layout.boxes.Count()) + " boxes in " + Quoted(path));
-  return true;
+  l.wide.modified = 0;
+  result.message = "Saved " + std::to_string(l.boxes.Count()) + " boxes in " + Quoted(path);
+  return result;
 }
 
 }  // namespace tarnisk

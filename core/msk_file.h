@@ -3,12 +3,15 @@
 // (RST) and texts (TITLE with a property line), coordinates in lambda.
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
+#include "core/layout.h"
+
 namespace tarnisk {
 
-struct AppState;
+class Progress;
 
 enum class ReadMode {
   Open = 0,               // the caller has emptied the database
@@ -16,24 +19,44 @@ enum class ReadMode {
   InsertAtPasteOrigin = 2 // boxes only, lower-left corner on the paste origin
 };
 
-// LastError after a property line with a malformed level or time.
+// The editor's LastError after a property line with a malformed level or time.
 inline constexpr int32_t kErrorInvalidNumericInput = 106;
 
-// Reads a layout file into the database; LastError holds the I/O result of
-// opening it, a full-table code, or kErrorInvalidNumericInput. Returns the
-// line of a malformed number, or 0.
-int ReadLayoutFile(AppState& s, const std::string& path, ReadMode mode);
+// What reading a layout file did. A full table stops the read at the next
+// line; a malformed number ends it at once.
+struct LayoutReadResult {
+  int ioError = 0;               // errno-style result of opening the file, 0 when opened
+  TableStatus table = kTableOk;  // the table that filled up
+  int malformedLine = 0;         // line of a malformed number, 0 when none
+  std::string message;           // the closing status message
+
+  // The editor's LastError: the I/O result, the full table's code or
+  // kErrorInvalidNumericInput.
+  int32_t LastError() const;
+};
+
+// Reads a layout file into the database.
+LayoutReadResult ReadLayoutFile(Layout& layout, const std::string& path, ReadMode mode,
+                                Progress& progress);
 
 // The same reader on text already in memory; `name` is used in messages.
-int ReadLayoutText(AppState& s, std::string_view text, const std::string& name,
-                   ReadMode mode);
+LayoutReadResult ReadLayoutText(Layout& layout, std::string_view text, const std::string& name,
+                                ReadMode mode, Progress& progress);
 
 // The file text of the layout as it stands (the writer's lines, in order),
-// with `name` on its FIG and FFIG lines.
-std::string FormatLayoutFile(AppState& s, const std::string& name);
+// with `name` on its FIG and FFIG lines and `now` on its VERSION line.
+std::string FormatLayoutFile(const Layout& layout, const std::string& name, std::time_t now,
+                             Progress& progress);
 
-// Writes the whole layout, replacing the file only once the new one is
-// complete. Returns false (and keeps the modified flag) when it failed.
-bool WriteLayoutFile(AppState& s, const std::string& path);
+struct LayoutWriteResult {
+  int ioError = 0;  // errno-style, 0 when written
+  std::string message;
+};
+
+// Purges the layout and writes it whole, replacing the file only once the new
+// one is complete; on success the layout is no longer modified and `path`
+// becomes its file name.
+LayoutWriteResult WriteLayoutFile(Layout& layout, const std::string& path, std::time_t now,
+                                  Progress& progress);
 
 }  // namespace tarnisk

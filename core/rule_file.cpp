@@ -6,7 +6,9 @@
 #include <optional>
 #include <set>
 
-#include "core/app_state.h"
+#include "core/layout.h"
+#include "core/progress.h"
+#include "core/technology.h"
 #include "core/file_io.h"
 #include "core/number_format.h"
 #include "core/text_cursor.h"
@@ -76,7 +78,8 @@ void SkipDelimiter(TextCursor& c) {
 
 class RuleLoader {
  public:
-  explicit RuleLoader(AppState& s) : s_(s), t_(s.technology) {}
+  RuleLoader(const RuleTarget& target, Progress& progress)
+      : t_(target.technology), layers_(target.layout.layers), progress_(progress) {}
 
   // Returns false when a malformed number stopped the load.
   bool Run(std::string_view text) {
@@ -118,12 +121,12 @@ class RuleLoader {
     SkipDelimiter(c);
     t_.Name = c.RestOfLine(kMaxTokenLength);
     c.SkipLine();
-    ShowStatus(s_.platform, "Read \"" + t_.Name + "\" rule file");
-    ShowStatus3(s_.platform, t_.Name);
+    ShowStatus(progress_, "Read \"" + t_.Name + "\" rule file");
+    ShowStatus3(progress_, t_.Name);
   }
 
   bool ReadCifLine(TextCursor& c) {
-    ShowStatus(s_.platform, "Read CIF & GDS2 infos...");
+    ShowStatus(progress_, "Read CIF & GDS2 infos...");
     SkipDelimiter(c);
     const std::string layerName = ReadToken(c);
     SkipDelimiter(c);
@@ -137,12 +140,12 @@ class RuleLoader {
       t_.CifTextLayer = cifName;
       return true;
     }
-    const int layer = LayerFromName(layerName, s_.layout.layers);
+    const int layer = LayerFromName(layerName, layers_);
     if (layer == 0) {
-      ShowStatus(s_.platform, "Warning : layer \"" + layerName + "\" not identified...");
+      ShowStatus(progress_, "Warning : layer \"" + layerName + "\" not identified...");
       return true;
     }
-    LayerInfo& info = s_.layout.layers[layer];
+    LayerInfo& info = layers_[layer];
     info.cifName = cifName;
     info.gds2 = static_cast<uint8_t>(*gds2 & 0xFF);
     info.overetch = *overetch;
@@ -174,7 +177,7 @@ class RuleLoader {
     for (const CapacitanceKey& k : CapacitanceKeys())
       if (Matches(token, k.key)) t_.*k.field = value, namedCapacitances_.insert(k.key);
     for (const LayerKey& k : kLayerKeys)
-      if (Matches(token, k.key)) s_.layout.layers[k.layer].*k.field = value;
+      if (Matches(token, k.key)) layers_[k.layer].*k.field = value;
     MosParameters& mos = nmosSection_ ? t_.nmos : t_.pmos;
     for (const MosKey& k : MosKeys())
       if (k.key && Matches(token, k.key)) mos.*k.field = value;
@@ -189,12 +192,12 @@ class RuleLoader {
  private:
   bool Malformed(const TextCursor& c) {
     errorLine_ = c.Line();
-    s_.platform.ShowMessage("Error", "Invalid numeric input", MessageButtons::Ok);
     return false;
   }
 
-  AppState& s_;
   Technology& t_;
+  LayerTable& layers_;
+  Progress& progress_;
   bool nmosSection_ = true;
   int errorLine_ = 0;
   std::set<std::string> namedCapacitances_;
@@ -202,8 +205,8 @@ class RuleLoader {
 
 int32_t ClampedSum(int64_t value) { return RoundToInt32(static_cast<double>(value)); }
 
-void ComputeDerivedValues(AppState& s, double vddBefore) {
-  Technology& t = s.technology;
+void ComputeDerivedValues(const RuleTarget& target, double vddBefore) {
+  Technology& t = target.technology;
   t.ContactCellWidth = ClampedSum(int64_t{t.R401} + 2 * int64_t{t.R405});
   t.VerilogCellWidth = t.ContactCellWidth;
   t.VerilogTrackPitch = ClampedSum(2 * int64_t{t.ContactCellWidth} + 4);
@@ -216,9 +219,9 @@ void ComputeDerivedValues(AppState& s, double vddBefore) {
       {kVia2, t.R801},   {kMetal3, t.R901}, {kVia3, t.RA01},   {kMetal4, t.RB01},
       {kVia4, t.RC01},   {kMetal5, t.RD01},
   };
-  for (const auto& [layer, width] : minWidths) s.layout.layers[layer].minWidth = width;
+  for (const auto& [layer, width] : minWidths) target.layout.layers[layer].minWidth = width;
 
-  MosViewerRanges& v = s.viewerRanges;
+  MosViewerRanges& v = target.viewerRanges;
   if (t.VDD != vddBefore) v.vdMax = v.vgMax = t.VDD;
   if (t.VDD >= 4) v.vgStep = 1.0, v.secondStep = 0.5, v.vbMax = -2.0;
   else if (t.VDD >= 2) v.vgStep = 0.5, v.secondStep = 0.5, v.vbMax = -2.0;
@@ -227,32 +230,33 @@ void ComputeDerivedValues(AppState& s, double vddBefore) {
 
 }  // namespace
 
-RuleLoadResult LoadRuleText(AppState& s, std::string_view text, bool opened) {
-  Technology& t = s.technology;
+RuleLoadResult LoadRuleText(const RuleTarget& target, std::string_view text, bool opened,
+                            Progress& progress) {
+  Technology& t = target.technology;
   const double vddBefore = t.VDD;
   t.LAMB = 0.5;
   t.META = 2;
   t.TOX = 0;
   t.Name = "standard 1.0";
   if (opened) {
-    RuleLoader loader(s);
+    RuleLoader loader(target, progress);
     const bool complete = loader.Run(text);
     // Capacitances read before a malformed line are converted too, so that
     // every capacitance held stays in farads.
     loader.ConvertCapacitances();
     if (!complete) return {RuleLoadStatus::Malformed, loader.ErrorLine()};
-    s.defaultVddTextLevel = t.VDD;
   }
-  ComputeDerivedValues(s, vddBefore);
-  ShowStatus3(s.platform, t.Name);
+  ComputeDerivedValues(target, vddBefore);
+  ShowStatus3(progress, t.Name);
   return {opened ? RuleLoadStatus::Loaded : RuleLoadStatus::NotOpened, 0};
 }
 
-RuleLoadResult ReadRuleFile(AppState& s, const std::string& path) {
+RuleLoadResult ReadRuleFile(const RuleTarget& target, const std::string& path,
+                            Progress& progress) {
   std::string contents;
   const bool opened = ReadWholeFile(path, contents) == 0;
-  if (opened) s.layout.wide.ruleFileName = std::filesystem::path(path).filename().string();
-  return LoadRuleText(s, contents, opened);
+  if (opened) target.layout.wide.ruleFileName = std::filesystem::path(path).filename().string();
+  return LoadRuleText(target, contents, opened, progress);
 }
 
 }  // namespace tarnisk

@@ -7,7 +7,10 @@
 
 namespace tarnisk {
 
-struct AppState;
+class Progress;
+struct Layout;
+struct MosViewerRanges;
+struct Technology;
 
 enum class RuleLoadStatus { Loaded, NotOpened, Malformed };
 
@@ -16,14 +19,24 @@ struct RuleLoadResult {
   int errorLine = 0;  // line of the malformed number
 };
 
-// Loads a rule file into the technology record and the layer table. A file
-// that cannot be opened resets the load-reset fields and computes the derived
-// values without a message; a malformed number stops the load with the
-// message box "Invalid numeric input".
-RuleLoadResult ReadRuleFile(AppState& s, const std::string& path);
+// What a rule file fills: the technology record, the layer table of the
+// layout (process values, interchange names, minimum sizes) and the sweep
+// limits of the MOS viewer.
+struct RuleTarget {
+  Technology& technology;
+  Layout& layout;
+  MosViewerRanges& viewerRanges;
+};
+
+// Loads a rule file. A file that cannot be opened resets the load-reset
+// fields and computes the derived values; a malformed number stops the load
+// (the editor then says "Invalid numeric input").
+RuleLoadResult ReadRuleFile(const RuleTarget& target, const std::string& path,
+                            Progress& progress);
 
 // The same load on text already in memory (opened = true), or the path taken
 // when the file could not be opened (opened = false).
-RuleLoadResult LoadRuleText(AppState& s, std::string_view text, bool opened);
+RuleLoadResult LoadRuleText(const RuleTarget& target, std::string_view text, bool opened,
+                            Progress& progress);
 
 }  // namespace tarnisk

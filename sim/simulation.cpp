@@ -4,10 +4,13 @@
 #include <cmath>
 #include <filesystem>
 
-#include "core/app_state.h"
+#include "core/layout.h"
 #include "core/number_format.h"
-#include "editor/parse_number.h"
-#include "sim/mos_models.h"
+#include "core/parse_number.h"
+#include "core/progress.h"
+#include "core/technology.h"
+#include "models/mos_models.h"
+#include "verify/extract.h"
 
 namespace tarnisk {
 
@@ -22,53 +25,45 @@ std::string Plain(int64_t value) { return std::to_string(value); }
 
 std::string Ns(double seconds, int decimals) { return FormatFixed(seconds * 1e9, 5, decimals); }
 
-int NodeCount(const AppState& s) { return int(s.simulation.nodes.size()) - 1; }
+int NodeCount(const Simulation& s) { return int(s.state.nodes.size()) - 1; }
 
-bool ValidNode(const AppState& s, int k) { return k >= 1 && k <= NodeCount(s); }
+bool ValidNode(const Simulation& s, int k) { return k >= 1 && k <= NodeCount(s); }
+
+// Shows a status message and keeps it as the simulation's latest.
+void Say(const Simulation& s, const std::string& text) {
+  s.state.message = text;
+  ShowStatus(s.progress, text);
+}
 
 bool Crossed(double before, double after, double threshold) {
   return (before > threshold && after <= threshold) || (before <= threshold && after > threshold);
 }
 
-bool CrosstalkEnabled(const AppState& s) {
-  return s.extraction.options.lateralCrosstalk || s.extraction.options.verticalCrosstalk;
-}
-
-// Current of the nMOS devices in node k's range, leaving node k.
-double NmosNodeCurrent(const AppState& s, int k) {
-  const std::vector<SimNode>& n = s.simulation.nodes;
+// Current of one type's devices in node k's range, leaving node k. Node k is
+// the first diffusion argument of an nMOS and the second of a pMOS: either
+// current is then positive when it leaves node k.
+template <bool kPmos>
+double TypeNodeCurrent(const Simulation& s, int k) {
+  const std::vector<SimNode>& n = s.state.nodes;
+  const std::vector<MosDevice>& devices = kPmos ? s.circuit.pmos : s.circuit.nmos;
   const SimNode& node = n[k];
+  const int first = kPmos ? node.firstP : node.firstN, last = kPmos ? node.lastP : node.lastN;
   double sum = 0;
-  for (int i = node.firstN; i <= node.lastN; ++i) {
-    const MosDevice& d = s.extraction.nmos[i];
+  for (int i = first; i <= last; ++i) {
+    const MosDevice& d = devices[i];
+    if (d.Drain != k && d.Source != k) continue;
+    const double vk = n[k].V, other = n[d.Drain == k ? d.Source : d.Drain].V;
     const double vg = n[d.Gate].V, vb = n[d.Bulk].V;
-    if (d.Drain == k) sum += NmosCurrent(s, n[d.Drain].V, vg, n[d.Source].V, vb, d.Wm, d.Leff);
-    else if (d.Source == k)
-      sum += NmosCurrent(s, n[d.Source].V, vg, n[d.Drain].V, vb, d.Wm, d.Leff);
+    if constexpr (kPmos) sum += PmosCurrent(s.model, other, vg, vk, vb, d.Wm, d.Leff);
+    else sum += NmosCurrent(s.model, vk, vg, other, vb, d.Wm, d.Leff);
   }
   return sum;
 }
 
-// Current of the pMOS devices in node k's range, leaving node k: node k is
-// always the second diffusion argument.
-double PmosNodeCurrent(const AppState& s, int k) {
-  const std::vector<SimNode>& n = s.simulation.nodes;
-  const SimNode& node = n[k];
+double ResistanceCurrent(const Simulation& s, int k) {
+  const std::vector<SimNode>& n = s.state.nodes;
   double sum = 0;
-  for (int i = node.firstP; i <= node.lastP; ++i) {
-    const MosDevice& d = s.extraction.pmos[i];
-    const double vg = n[d.Gate].V, vb = n[d.Bulk].V;
-    if (d.Drain == k) sum += PmosCurrent(s, n[d.Source].V, vg, n[d.Drain].V, vb, d.Wm, d.Leff);
-    else if (d.Source == k)
-      sum += PmosCurrent(s, n[d.Drain].V, vg, n[d.Source].V, vb, d.Wm, d.Leff);
-  }
-  return sum;
-}
-
-double ResistanceCurrent(const AppState& s, int k) {
-  const std::vector<SimNode>& n = s.simulation.nodes;
-  double sum = 0;
-  for (const SimResistance& r : s.simulation.resistances) {
+  for (const SimResistance& r : s.state.resistances) {
     if (r.a == k) sum += (n[k].V - n[r.b].V) / r.R;
     else if (r.b == k) sum += (n[k].V - n[r.a].V) / r.R;
   }
@@ -77,15 +72,15 @@ double ResistanceCurrent(const AppState& s, int k) {
 
 // Displacement current through the coupling capacitances of node k, from
 // the changes of the previous step. Only nodes 1..kMaxCoupledNode couple.
-double CouplingCurrent(const AppState& s, int k) {
+double CouplingCurrent(const Simulation& s, int k) {
   if (k > kMaxCoupledNode) return 0;
-  const std::vector<SimNode>& n = s.simulation.nodes;
-  const CouplingMatrix& cc = s.extraction.coupling;
+  const std::vector<SimNode>& n = s.state.nodes;
+  const CouplingMatrix& cc = s.circuit.coupling;
   const int last = std::min(kMaxCoupledNode, NodeCount(s));
   double sum = 0;
   for (int j = 1; j <= last; ++j) {
     const double c = cc.At(j, k);
-    if (j != k && c > 0) sum += (n[k].dVlast - n[j].dVlast) * c / s.simulation.TimeStep;
+    if (j != k && c > 0) sum += (n[k].dVlast - n[j].dVlast) * c / s.state.TimeStep;
   }
   return sum;
 }
@@ -148,7 +143,7 @@ void MeasureFrequency(SimulationState& m, const SimNode& n, double halfVdd) {
   m.lastRisingCrossing = m.SimTime;
 }
 
-void Measure(const AppState& s, SimulationState& m, int k) {
+void Measure(const Simulation& s, SimulationState& m, int k) {
   const SimNode& n = m.nodes[k];
   const bool watched = k == m.WatchNode;
   if (watched && m.MinMaxOn && s.layout.nodes.nodes[k].display == 2) MeasureExtremes(m, n);
@@ -168,10 +163,10 @@ void ClearMeasurements(SimulationState& m) {
 
 // --- Result file -----------------------------------------------------------
 
-void OpenDump(AppState& s) {
-  SimulationState& m = s.simulation;
+void OpenDump(Simulation& s) {
+  SimulationState& m = s.state;
   const std::string& layoutFile = s.layout.wide.currentFileName;
-  if (!s.extraction.options.dumpSimulation || layoutFile.empty()) return;
+  if (!s.options.dumpSimulation || layoutFile.empty()) return;
   const std::string path = std::filesystem::path(layoutFile).replace_extension("DAT").string();
   m.dump = std::fopen(path.c_str(), "w");
   if (!m.dump) return;
@@ -179,8 +174,8 @@ void OpenDump(AppState& s) {
   std::fprintf(m.dump, "   TIME(ns)  %s(V)    IDD(A)\n", stopName.c_str());
 }
 
-void DumpLine(const AppState& s) {
-  const SimulationState& m = s.simulation;
+void DumpLine(const Simulation& s) {
+  const SimulationState& m = s.state;
   const double v = ValidNode(s, m.StopNode) ? m.nodes[m.StopNode].V : 0;
   std::fprintf(m.dump, "%s %s %s\n", FormatFixed(m.SimTime * 1e9, 10, 3).c_str(),
                FormatFixed(v, 10, 3).c_str(), FormatFixed(m.IDD, 10, 6).c_str());
@@ -193,51 +188,53 @@ void CloseDump(SimulationState& m) {
 
 // --- Runs ------------------------------------------------------------------
 
-void ShowRunEnd(AppState& s, bool stopped) {
-  SimulationState& m = s.simulation;
+void ShowRunEnd(Simulation& s, bool stopped) {
+  SimulationState& m = s.state;
   if (stopped) {
-    ShowStatus(s.platform, "Simulation stopped at time " + Ns(m.SimTime, 2) + " ns");
+    Say(s, "Simulation stopped at time " + Ns(m.SimTime, 2) + " ns");
     return;
   }
-  ShowStatus(s.platform, Ns(m.SimLength, 2) + " ns simulation complete with MOS model " +
-                             ModelName(s.extraction.options.modelLevel) + " with " +
-                             Plain(int64_t(s.extraction.nmos.size())) + " NMOS, " +
-                             Plain(int64_t(s.extraction.pmos.size())) + " pMOS");
+  Say(s, Ns(m.SimLength, 2) + " ns simulation complete with MOS model " +
+                             ModelName(s.options.modelLevel) + " with " +
+                             Plain(int64_t(s.circuit.nmos.size())) + " NMOS, " +
+                             Plain(int64_t(s.circuit.pmos.size())) + " pMOS");
 }
 
-void RunTransient(AppState& s, SimulationView* view) {
-  SimulationState& m = s.simulation;
+void RunTransient(Simulation& s, SimulationView* view) {
+  SimulationState& m = s.state;
   const int steps = int(std::lround(m.SimLength / m.TimeStep));
   m.stepsPerPixel = std::max(1, int(std::lround(double(steps) / std::max(1, m.plotWidth))));
   m.stepCount = 0;
   const double runStart = m.SimTime;
   while (m.stepCount < steps && !m.StopRequested) {
     SimulationStep(s, view);
-    s.platform.ProcessEvents();
+    s.progress.Yield();
+    if (s.progress.StopRequested()) RequestStop(m);
   }
   const bool stopped = m.stepCount < steps;
   ShowRunEnd(s, stopped);
   m.SimTime = stopped ? 0 : runStart + m.SimLength;
 }
 
-void RunDc(AppState& s, SimulationView* view) {
-  SimulationState& m = s.simulation;
+void RunDc(Simulation& s, SimulationView* view) {
+  SimulationState& m = s.state;
   const int width = std::max(1, m.plotWidth);
   for (int i = 0; i <= width && !m.StopRequested; ++i) {
     DcAnalysisPoint(s, m.dcAscending ? i : width - i, width, view);
-    s.platform.ProcessEvents();
+    s.progress.Yield();
+    if (s.progress.StopRequested()) RequestStop(m);
   }
   m.dcAscending = !m.dcAscending;
 }
 
 // One pseudo-time step of the DC relaxation over the free nodes except the
 // swept one. Returns the largest change.
-double RelaxOnce(AppState& s, int sweptNode) {
-  std::vector<SimNode>& nodes = s.simulation.nodes;
+double RelaxOnce(Simulation& s, int sweptNode) {
+  std::vector<SimNode>& nodes = s.state.nodes;
   const int count = NodeCount(s);
   for (int k = 2; k <= count; ++k)
     if (nodes[k].kind == kPropertyNone && k != sweptNode)
-      nodes[k].dV = -s.simulation.TimeStep * NodeCurrent(s, k) / nodes[k].C;
+      nodes[k].dV = -s.state.TimeStep * NodeCurrent(s, k) / nodes[k].C;
   double largest = 0;
   for (int k = 2; k <= count; ++k)
     if (nodes[k].kind == kPropertyNone && k != sweptNode) {
@@ -248,11 +245,11 @@ double RelaxOnce(AppState& s, int sweptNode) {
 }
 
 // Relaxes the circuit to rest, or until the Y node swings back and forth.
-void Relax(AppState& s, int xNode, int yNode) {
+void Relax(Simulation& s, int xNode, int yNode) {
   int lastDirection = 0, reversals = 0;
   for (int i = 0; i < kDcMaxIterations; ++i) {
     if (RelaxOnce(s, xNode) < kDcTolerance) return;
-    const int direction = s.simulation.nodes[yNode].dV > 0 ? 1 : -1;
+    const int direction = s.state.nodes[yNode].dV > 0 ? 1 : -1;
     reversals = lastDirection != 0 && direction != lastDirection ? reversals + 1 : 0;
     lastDirection = direction;
     if (reversals >= 2) return;
@@ -263,8 +260,13 @@ void Relax(AppState& s, int xNode, int yNode) {
 
 // --- Public interface ------------------------------------------------------
 
-void InitSimulation(AppState& s) {
-  SimulationState& m = s.simulation;
+Simulation::Simulation(SimulationState& state, const Layout& layout, const Circuit& circuit,
+                       Technology& technology, const ExtractOptions& options, Progress& progress)
+    : state(state), layout(layout), circuit(circuit), technology(technology), options(options),
+      progress(progress), model{technology, options.modelLevel, &halt} {}
+
+void InitSimulation(Simulation& s) {
+  SimulationState& m = s.state;
   const NodeTable& table = s.layout.nodes;
   const double vdd = s.technology.VDD;
   m.nodes.assign(size_t(table.count) + 1, SimNode{});
@@ -286,26 +288,25 @@ void InitSimulation(AppState& s) {
   CheckFloatingWells(s);
 }
 
-int CheckFloatingWells(AppState& s) {
-  std::vector<SimNode>& nodes = s.simulation.nodes;
+int CheckFloatingWells(Simulation& s) {
+  std::vector<SimNode>& nodes = s.state.nodes;
   int count = 0;
-  for (int i = 1; i <= s.layout.boxes.Count(); ++i) {
-    const Box& b = s.layout.boxes[i];
-    if (b.state == kErased || b.layer != kNwell || b.node < 0 || b.node >= int(nodes.size())) continue;
+  ForEachLive(s.layout.boxes, [&](int, const Box& b) {
+    if (b.layer != kNwell || b.node < 0 || b.node >= int(nodes.size())) return;
     SimNode& n = nodes[b.node];
-    if (n.kind != kPropertyNone) continue;
+    if (n.kind != kPropertyNone) return;
     n.V = n.Vplot = n.Vprev = s.technology.VDD;
     ++count;
-  }
-  ShowStatus(s.platform, count == 0 ? "No error" : Plain(count) + " float. wells");
+  });
+  Say(s, count == 0 ? "No error" : Plain(count) + " float. wells");
   return count;
 }
 
-std::string AssignNodes(AppState& s) {
-  ShowStatus(s.platform, "Assign nodes");
-  SimulationState& m = s.simulation;
+std::string AssignNodes(Simulation& s) {
+  Say(s, "Assign nodes");
+  SimulationState& m = s.state;
   const NodeTable& table = s.layout.nodes;
-  const Extraction& e = s.extraction;
+  const Circuit& e = s.circuit;
   m.deviceList.clear();
   for (const auto& [devices, letter] : {std::pair{&e.nmos, "N"}, std::pair{&e.pmos, "P"}})
     for (size_t i = 0; i < devices->size(); ++i)
@@ -333,17 +334,17 @@ std::string AssignNodes(AppState& s) {
          ", delay end is n°" + Plain(m.StopNode);
 }
 
-bool ApplyStepField(AppState& s, const std::string& text) {
+bool ApplyStepField(SimulationState& state, const std::string& text) {
   const ParsedNumber ps = ParseNumber(text, 0.01, 1000, 5);
   if (!ps.ok) return false;
-  s.simulation.TimeStep = ps.value * 1e-12;
+  state.TimeStep = ps.value * 1e-12;
   return true;
 }
 
-void PrepareTopology(AppState& s) {
-  SimulationState& m = s.simulation;
-  DeviceRanges(m.nodes, s.extraction.nmos, false);
-  DeviceRanges(m.nodes, s.extraction.pmos, true);
+void PrepareTopology(Simulation& s) {
+  SimulationState& m = s.state;
+  DeviceRanges(m.nodes, s.circuit.nmos, false);
+  DeviceRanges(m.nodes, s.circuit.pmos, true);
   m.resistances.clear();
   const int count = NodeCount(s);
   const auto& marks = s.layout.resistances;
@@ -355,8 +356,8 @@ void PrepareTopology(AppState& s) {
   }
 }
 
-void RunSimulation(AppState& s, SimulationView* view) {
-  SimulationState& m = s.simulation;
+void RunSimulation(Simulation& s, SimulationView* view) {
+  SimulationState& m = s.state;
   if (int(m.nodes.size()) != s.layout.nodes.count + 1) InitSimulation(s);
   PrepareTopology(s);
   OpenDump(s);
@@ -370,8 +371,8 @@ void RunSimulation(AppState& s, SimulationView* view) {
   CloseDump(m);
 }
 
-void SimulationStep(AppState& s, SimulationView* view) {
-  SimulationState& m = s.simulation;
+void SimulationStep(Simulation& s, SimulationView* view) {
+  SimulationState& m = s.state;
   std::vector<SimNode>& nodes = m.nodes;
   const int count = NodeCount(s);
   const double vdd = s.technology.VDD;
@@ -394,46 +395,50 @@ void SimulationStep(AppState& s, SimulationView* view) {
     n.Vprev = n.V;
     n.dVlast = n.dV;
   }
+  if (s.halt.message) {
+    Say(s, *s.halt.message);
+    s.halt.message = nullptr;
+  }
   ++m.stepCount;
   m.SimTime += m.TimeStep;
-  if (m.stepCount % kStatusInterval == 0) ShowStatus(s.platform, "t=" + Ns(m.SimTime, 2) + " ns");
+  if (m.stepCount % kStatusInterval == 0) Say(s, "t=" + Ns(m.SimTime, 2) + " ns");
   if (m.stepCount % std::max(1, m.stepsPerPixel) != 0) return;
   if (m.dump) DumpLine(s);
   if (view) view->PlottedStep(s, PlotColumn(m));
   for (SimNode& n : nodes) n.Vplot = n.V;
 }
 
-double NodeCurrent(const AppState& s, int k) {
-  double current = NmosNodeCurrent(s, k) + PmosNodeCurrent(s, k);
-  if (!s.simulation.resistances.empty()) current += ResistanceCurrent(s, k);
-  if (CrosstalkEnabled(s)) current += CouplingCurrent(s, k);
+double NodeCurrent(const Simulation& s, int k) {
+  double current = TypeNodeCurrent<false>(s, k) + TypeNodeCurrent<true>(s, k);
+  if (!s.state.resistances.empty()) current += ResistanceCurrent(s, k);
+  if (s.options.Crosstalk()) current += CouplingCurrent(s, k);
   return current;
 }
 
-double DeviceCurrent(const AppState& s, bool pmos, int index) {
-  const std::vector<SimNode>& n = s.simulation.nodes;
-  const MosDevice& d = (pmos ? s.extraction.pmos : s.extraction.nmos)[index];
+double DeviceCurrent(const Simulation& s, bool pmos, int index) {
+  const std::vector<SimNode>& n = s.state.nodes;
+  const MosDevice& d = (pmos ? s.circuit.pmos : s.circuit.nmos)[index];
   if (pmos)
-    return PmosCurrent(s, n[d.Source].V, n[d.Gate].V, n[d.Drain].V, n[d.Bulk].V, d.Wm, d.Leff);
-  return NmosCurrent(s, n[d.Drain].V, n[d.Gate].V, n[d.Source].V, n[d.Bulk].V, d.Wm, d.Leff);
+    return PmosCurrent(s.model, n[d.Source].V, n[d.Gate].V, n[d.Drain].V, n[d.Bulk].V, d.Wm, d.Leff);
+  return NmosCurrent(s.model, n[d.Drain].V, n[d.Gate].V, n[d.Source].V, n[d.Bulk].V, d.Wm, d.Leff);
 }
 
-bool SelectDeviceCurrent(AppState& s, int item) {
-  if (item < 0 || item >= int(s.simulation.deviceList.size())) return false;
-  s.simulation.currentDevice = item;
+bool SelectDeviceCurrent(SimulationState& state, int item) {
+  if (item < 0 || item >= int(state.deviceList.size())) return false;
+  state.currentDevice = item;
   return true;
 }
 
 // The device list holds the nMOS devices first, then the pMOS devices.
-double ChosenDeviceCurrent(const AppState& s) {
-  const int item = s.simulation.currentDevice;
-  const int nmos = int(s.extraction.nmos.size());
-  if (item < 0 || item >= nmos + int(s.extraction.pmos.size())) return 0;
+double ChosenDeviceCurrent(const Simulation& s) {
+  const int item = s.state.currentDevice;
+  const int nmos = int(s.circuit.nmos.size());
+  if (item < 0 || item >= nmos + int(s.circuit.pmos.size())) return 0;
   const bool pmos = item >= nmos;
   return std::fabs(DeviceCurrent(s, pmos, pmos ? item - nmos : item));
 }
 
-double WaveformVoltage(const AppState& s, int node, double t) {
+double WaveformVoltage(const Simulation& s, int node, double t) {
   const nodeBaseRecord& r = s.layout.nodes.nodes[node];
   std::array<double, 4> T = r.edgeTimes;
   for (double& edge : T)
@@ -451,15 +456,15 @@ double WaveformVoltage(const AppState& s, int node, double t) {
   return vh + (vl - vh) * (tp - T[2]) / (T[3] - T[2]);
 }
 
-void DcAnalysisPoint(AppState& s, int column, int width, SimulationView* view) {
-  SimulationState& m = s.simulation;
+void DcAnalysisPoint(Simulation& s, int column, int width, SimulationView* view) {
+  SimulationState& m = s.state;
   for (SimNode& n : m.nodes) n.Vplot = n.V;
   const bool haveX = ValidNode(s, m.StartNode), haveY = ValidNode(s, m.StopNode);
   const double x = s.technology.VDD * column / std::max(1, width);
   if (haveX) {
     m.nodes[m.StartNode].V = x;
     if (column % kDcStatusInterval == 0)
-      ShowStatus(s.platform, "Running DC simulation at " + s.layout.nodes.nodes[m.StartNode].name +
+      Say(s, "Running DC simulation at " + s.layout.nodes.nodes[m.StartNode].name +
                                  "=" + FormatFixed(x, 5, 3));
   }
   if (haveX && haveY) Relax(s, m.StartNode, m.StopNode);
@@ -468,8 +473,8 @@ void DcAnalysisPoint(AppState& s, int column, int width, SimulationView* view) {
   if (view) view->DcPoint(s, column, x, y);
 }
 
-void RequestStop(AppState& s) {
-  if (s.simulation.Running) s.simulation.StopRequested = true;
+void RequestStop(SimulationState& state) {
+  if (state.Running) state.StopRequested = true;
 }
 
 std::string DelayText(double seconds) {
@@ -477,15 +482,6 @@ std::string DelayText(double seconds) {
   const bool nano = value > 10000;
   if (nano) value /= 1000;
   return Plain(value) + (nano ? "ns" : "ps");
-}
-
-std::string ModelName(int modelLevel) {
-  switch (modelLevel) {
-    case kModelLevel1: return "Level 1";
-    case kModelLevel3: return "Level 3";
-    case kModelLevel9: return "Level 9";
-    default: return "unknown";
-  }
 }
 
 }  // namespace tarnisk

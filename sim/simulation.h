@@ -13,9 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "models/mos_models.h"
+
 namespace tarnisk {
 
-struct AppState;
+class Progress;
+class Simulation;
+struct Circuit;
+struct ExtractOptions;
+struct Layout;
+struct Technology;
 
 enum SimModeCode : uint8_t { kSimVoltageTime = 0, kSimDc = 1, kSimCurrents = 2 };
 
@@ -44,9 +51,9 @@ class SimulationView {
  public:
   virtual ~SimulationView() = default;
   // A transient step that falls on plot column `column` (0 = run start).
-  virtual void PlottedStep(const AppState& s, int column) = 0;
+  virtual void PlottedStep(const Simulation& s, int column) = 0;
   // One DC sweep point: X voltage x and Y voltage y at plot column `column`.
-  virtual void DcPoint(const AppState& s, int column, double x, double y) = 0;
+  virtual void DcPoint(const Simulation& s, int column, double x, double y) = 0;
 };
 
 struct SimulationState {
@@ -66,6 +73,7 @@ struct SimulationState {
   int stepCount = 0;        // steps done in the present run
   int stepsPerPixel = 1;
   std::string caption = "Simulation";
+  std::string message;  // the latest status message of the simulator
 
   // Delay between StartNode and StopNode.
   bool delayArmed = false;
@@ -95,59 +103,78 @@ struct SimulationState {
   std::FILE* dump = nullptr;  // result file while a run writes one
 };
 
+// A simulation of an extracted circuit: the state it advances, what it reads
+// (the layout's nodes, texts and resistance marks, the circuit's devices and
+// coupling, the technology, the model level and crosstalk and dump options)
+// and where its progress goes. A run brings the technology's
+// temperature-corrected parameters up to date.
+class Simulation {
+ public:
+  Simulation(SimulationState& state, const Layout& layout, const Circuit& circuit,
+             Technology& technology, const ExtractOptions& options, Progress& progress);
+  Simulation(const Simulation&) = delete;
+  Simulation& operator=(const Simulation&) = delete;
+
+  SimulationState& state;
+  const Layout& layout;
+  const Circuit& circuit;
+  Technology& technology;
+  const ExtractOptions& options;
+  Progress& progress;
+  ModelHalt halt;  // a Level 9 guard's message, shown after the step
+  const MosModel model;
+};
+
 // Resets the node states and the measurements after an extraction, names the
 // window after the layout file and checks the floating wells.
-void InitSimulation(AppState& s);
+void InitSimulation(Simulation& s);
 
 // Sets every nwell box's node that is free (not tied to a supply) to the
 // supply voltage; shows and returns the number of such boxes.
-int CheckFloatingWells(AppState& s);
+int CheckFloatingWells(Simulation& s);
 
 // Fills the node and device lists and chooses the default start, stop and
 // watch nodes. Returns the summary of the choice.
-std::string AssignNodes(AppState& s);
+std::string AssignNodes(Simulation& s);
 
 // Takes the step field's text (ps): accepted in 0.01 .. 1000, an empty field
 // gives 5. Returns false and leaves the step unchanged when it is unreadable.
-bool ApplyStepField(AppState& s, const std::string& text);
+bool ApplyStepField(SimulationState& state, const std::string& text);
 
 // One run in the present mode; view may be null.
-void RunSimulation(AppState& s, SimulationView* view);
+void RunSimulation(Simulation& s, SimulationView* view);
 
 // One transient time step over all nodes.
-void SimulationStep(AppState& s, SimulationView* view);
+void SimulationStep(Simulation& s, SimulationView* view);
 
 // Current (A) leaving node k through devices, resistances and, when the
 // crosstalk options are on, coupling capacitances.
-double NodeCurrent(const AppState& s, int k);
+double NodeCurrent(const Simulation& s, int k);
 
 // Current (A) of one device, index 0-based in its table.
-double DeviceCurrent(const AppState& s, bool pmos, int index);
+double DeviceCurrent(const Simulation& s, bool pmos, int index);
 
 // Chooses item `item` of the device list for the current curve; an item out
 // of range is ignored. Returns whether the choice was taken.
-bool SelectDeviceCurrent(AppState& s, int item);
+bool SelectDeviceCurrent(SimulationState& state, int item);
 
 // Absolute current (A) of the chosen device list item, 0 when none is chosen.
-double ChosenDeviceCurrent(const AppState& s);
+double ChosenDeviceCurrent(const Simulation& s);
 
 // Voltage of a pulse or clock node at time t (s).
-double WaveformVoltage(const AppState& s, int node, double t);
+double WaveformVoltage(const Simulation& s, int node, double t);
 
 // Recomputes every node's device index ranges and collects the resistances.
-void PrepareTopology(AppState& s);
+void PrepareTopology(Simulation& s);
 
 // The DC operating point of plot column `column` out of `width`.
-void DcAnalysisPoint(AppState& s, int column, int width, SimulationView* view);
+void DcAnalysisPoint(Simulation& s, int column, int width, SimulationView* view);
 
 // Asks a run in progress to stop after its present step.
-void RequestStop(AppState& s);
+void RequestStop(SimulationState& state);
 
 // A delay as the plot labels it: whole picoseconds, or nanoseconds above
 // 10000 ps ("85ps", "12ns").
 std::string DelayText(double seconds);
-
-// "Level 1", "Level 3", "Level 9" or "unknown".
-std::string ModelName(int modelLevel);
 
 }  // namespace tarnisk

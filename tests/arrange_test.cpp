@@ -1,5 +1,5 @@
-#include "core/msk_file.h"
-#include "editor/arrange.h"
+#include "session/files.h"
+#include "core/arrange.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "editor/editing.h"
+#include "session/editor/editing.h"
 #include "tests/test_support.h"
 
 namespace tarnisk {
@@ -46,12 +46,12 @@ bool PlainMergePair(Box& a, Box& b) {
 // One phase of the pairwise scan: rounds over the dirty layers until no pair
 // changes; `pair` acts on boxes i < j of a layer and says whether it did.
 template <class Pair>
-void PlainPhase(AppState& s, Pair pair) {
+void PlainPhase(Session& s, Pair pair) {
   auto& boxes = s.layout.boxes;
   Marks dirty = AllButContact();
   for (bool changed = true; changed;) {
     changed = false;
-    OrderBoxesByLayer(s);
+    OrderBoxesByLayer(s.layout, s.progress);
     for (int layer = 1; layer <= kLayerCount; ++layer) {
       if (!dirty[layer]) continue;
       dirty[layer] = false;
@@ -68,18 +68,18 @@ void PlainPhase(AppState& s, Pair pair) {
   }
 }
 
-void PlainMerge(AppState& s) {
+void PlainMerge(Session& s) {
   Purge(s.layout);
   PlainPhase(s, [&](int i, int j) { return PlainMergePair(s.layout.boxes[i], s.layout.boxes[j]); });
 }
 
-void PlainReplace(AppState& s, int victim, std::vector<Rect> parts) {
+void PlainReplace(Session& s, int victim, std::vector<Rect> parts) {
   s.layout.boxes[victim].state = kErased;
   const int layer = s.layout.boxes[victim].layer;
-  for (const Rect& r : parts) AddBox(s, r.xmin, r.ymin, r.xmax, r.ymax, layer);
+  for (const Rect& r : parts) AddBox(s.layout, r.xmin, r.ymin, r.xmax, r.ymax, layer);
 }
 
-bool PlainSplitPair(AppState& s, int i, int j) {
+bool PlainSplitPair(Session& s, int i, int j) {
   const Box a = s.layout.boxes[i], b = s.layout.boxes[j];
   if (!(a.x1 < b.x2 && b.x1 < a.x2 && a.y1 < b.y2 && b.y1 < a.y2)) return false;
   const Rect o{std::max(a.x1, b.x1), std::max(a.y1, b.y1), std::min(a.x2, b.x2),
@@ -101,7 +101,7 @@ bool PlainSplitPair(AppState& s, int i, int j) {
   return true;
 }
 
-void PlainSplit(AppState& s) {
+void PlainSplit(Session& s) {
   PlainPhase(s, [&](int i, int j) { return PlainSplitPair(s, i, j); });
 }
 
@@ -120,7 +120,7 @@ std::vector<BoxRecord> Table(const Layout& l) {
 }
 
 // Many abutting, overlapping and repeated boxes on a few layers, some erased.
-void FillRandom(AppState& s, std::mt19937& rng, int count, int span) {
+void FillRandom(Session& s, std::mt19937& rng, int count, int span) {
   const int layers[] = {kContact, kPoly, kMetal, kMetal2};
   std::uniform_int_distribution<int> pos(-span / 2, span / 2), size(1, 12), pick(0, 3), kind(0, 9);
   for (int n = 0; n < count; ++n) {
@@ -134,14 +134,14 @@ void FillRandom(AppState& s, std::mt19937& rng, int count, int span) {
       if (k == 1) b.y1 = b.y2, b.y2 += size(rng);
       if (k == 2) b.x1 = b.x2 - size(rng) % (w + 1), b.x2 = b.x1 + w;
       if (k == 3) b.y1 += size(rng) % (h + 1) - 3, b.y2 = b.y1 + h;
-      AddBox(s, b.x1, b.y1, b.x2, b.y2, b.layer);
+      AddBox(s.layout, b.x1, b.y1, b.x2, b.y2, b.layer);
     } else if (k == 9) {
       // A long strap across many others.
       const int x = pos(rng), y = pos(rng);
-      AddBox(s, x, y, x + 10 * size(rng), y + 3, layers[pick(rng)]);
+      AddBox(s.layout, x, y, x + 10 * size(rng), y + 3, layers[pick(rng)]);
     } else {
       const int x = pos(rng), y = pos(rng);
-      AddBox(s, x, y, x + size(rng), y + size(rng), layers[pick(rng)]);
+      AddBox(s.layout, x, y, x + size(rng), y + size(rng), layers[pick(rng)]);
     }
     if (kind(rng) == 0) s.layout.boxes[s.layout.boxes.Count()].state = kErased;
   }
@@ -181,24 +181,24 @@ TEST(Arrange, MatchesThePlainPairwiseScanAfterEachPhase) {
     FillRandom(plain.s, rng, count, span);
     ASSERT_EQ(Table(fast.layout), Table(plain.layout));
 
-    ArrangeMergePhase(fast.s);
+    ArrangeMergePhase(fast.s.layout, fast.s.progress);
     PlainMerge(plain.s);
     ASSERT_EQ(Table(fast.layout), Table(plain.layout)) << "merge, seed " << seed;
 
-    ArrangeSplitPhase(fast.s);
+    ArrangeSplitPhase(fast.s.layout, fast.s.progress);
     PlainSplit(plain.s);
     ASSERT_EQ(Table(fast.layout), Table(plain.layout)) << "split, seed " << seed;
   }
 }
 
 // The example layouts with a shifted copy of every box laid over them.
-void ReadWithShiftedCopy(AppState& s, const std::string& example) {
-  ASSERT_EQ(ReadLayoutFile(s, testing::DataFile("examples/" + example), ReadMode::Open), 0);
+void ReadWithShiftedCopy(Session& s, const std::string& example) {
+  ASSERT_EQ(OpenLayoutFile(s, testing::DataFile("examples/" + example), ReadMode::Open).LastError(), 0);
   ASSERT_EQ(s.LastError, 0);
   const int count = s.layout.boxes.Count();
   for (int i = 1; i <= count; ++i) {
     const Box b = s.layout.boxes[i];
-    AddBox(s, b.x1 + 3, b.y1 + 1, b.x2 + 3, b.y2 + 1, b.layer);
+    AddBox(s.layout, b.x1 + 3, b.y1 + 1, b.x2 + 3, b.y2 + 1, b.layer);
   }
 }
 
@@ -207,10 +207,10 @@ TEST(Arrange, MatchesThePlainPairwiseScanOnTheExampleLayouts) {
     Fresh fast, plain;
     ReadWithShiftedCopy(fast.s, example);
     ReadWithShiftedCopy(plain.s, example);
-    ArrangeMergePhase(fast.s);
+    ArrangeMergePhase(fast.s.layout, fast.s.progress);
     PlainMerge(plain.s);
     ASSERT_EQ(Table(fast.layout), Table(plain.layout)) << "merge, " << example;
-    ArrangeSplitPhase(fast.s);
+    ArrangeSplitPhase(fast.s.layout, fast.s.progress);
     PlainSplit(plain.s);
     ASSERT_EQ(Table(fast.layout), Table(plain.layout)) << "split, " << example;
   }
@@ -237,8 +237,8 @@ TEST(Arrange, KeepsEveryLayersCoverAndLeavesNoOverlap) {
 
 TEST(Arrange, MergesAbuttingBoxesButNeverContacts) {
   Fresh f;
-  AddBox(f.s, 0, 0, 10, 4, kMetal);
-  AddBox(f.s, 0, 4, 10, 8, kMetal);
+  AddBox(f.s.layout, 0, 0, 10, 4, kMetal);
+  AddBox(f.s.layout, 0, 4, 10, 8, kMetal);
   ArrangeLayout(f.s);
   ASSERT_EQ(f.layout.boxes.Count(), 1);
   const Box& b = f.layout.boxes[1];
@@ -249,8 +249,8 @@ TEST(Arrange, MergesAbuttingBoxesButNeverContacts) {
   EXPECT_EQ(history.back(), "Tarnisk removed redundant and overlaping boxes (50.00% removed)");
 
   Fresh contacts;
-  AddBox(contacts.s, 0, 0, 10, 4, kContact);
-  AddBox(contacts.s, 0, 4, 10, 8, kContact);
+  AddBox(contacts.s.layout, 0, 0, 10, 4, kContact);
+  AddBox(contacts.s.layout, 0, 4, 10, 8, kContact);
   ArrangeLayout(contacts.s);
   EXPECT_EQ(contacts.layout.boxes.Count(), 2);
   EXPECT_EQ(contacts.platform.Panel(0), "No redundant box in the layout");
@@ -259,8 +259,8 @@ TEST(Arrange, MergesAbuttingBoxesButNeverContacts) {
 
 TEST(Arrange, SplitsOverlappingBoxesIntoDisjointOnesOfTheSameUnion) {
   Fresh f;
-  AddBox(f.s, 0, 0, 10, 10, kMetal);
-  AddBox(f.s, 5, 5, 15, 15, kMetal);
+  AddBox(f.s.layout, 0, 0, 10, 10, kMetal);
+  AddBox(f.s.layout, 5, 5, 15, 15, kMetal);
   ArrangeLayout(f.s);
   EXPECT_EQ(TotalArea(f.layout, kMetal), 175);
   EXPECT_EQ(Cover(f.layout, kMetal).size(), 175u);
@@ -272,9 +272,9 @@ TEST(Arrange, SplitsOverlappingBoxesIntoDisjointOnesOfTheSameUnion) {
 
 TEST(Arrange, LeavesAPairWholeWhenItsPartsDoNotFit) {
   Fresh f;
-  for (int i = 0; i < kMaxBoxes - 2; ++i) AddBox(f.s, 1000, i, 1001, i + 1, kContact);
-  AddBox(f.s, 0, 0, 10, 10, kMetal);
-  AddBox(f.s, 5, 5, 15, 15, kMetal);
+  for (int i = 0; i < kMaxBoxes - 2; ++i) AddBox(f.s.layout, 1000, i, 1001, i + 1, kContact);
+  AddBox(f.s.layout, 0, 0, 10, 10, kMetal);
+  AddBox(f.s.layout, 5, 5, 15, 15, kMetal);
   ArrangeLayout(f.s);
   EXPECT_EQ(f.layout.boxes.Count(), kMaxBoxes);
   EXPECT_EQ(TotalArea(f.layout, kMetal), 200);

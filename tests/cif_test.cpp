@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "app/cli.h"
-#include "core/app_state.h"
-#include "editor/editing.h"
-#include "editor/view.h"
-#include "gen/cif.h"
+#include "session/session.h"
+#include "session/editor/editing.h"
+#include "session/editor/view.h"
+#include "interchange/cif.h"
+#include "session/files.h"
 #include "tests/cli_runner.h"
 #include "tests/test_support.h"
 
@@ -34,7 +35,7 @@ std::vector<std::string> Body(const std::string& text) {
 
 struct CifWriter : ::testing::Test {
   Fresh f;
-  AppState& s = f.s;
+  Session& s = f.s;
   CifOptions options;
 
   void SetUp() override {
@@ -46,7 +47,7 @@ struct CifWriter : ::testing::Test {
     f.layout.layers[kAarea].cifName = "CAA";
   }
   std::string Write(CifSummary* summary = nullptr) {
-    return FormatCifFile(s, "out.CIF", options, summary);
+    return FormatCifFile(CifLayoutOf(s), "out.CIF", options, summary);
   }
 };
 
@@ -66,21 +67,21 @@ TEST_F(CifWriter, AnEmptyLayoutIsAValidFile) {
 }
 
 TEST_F(CifWriter, BoxesBecomeScaledFourCornerPolygons) {
-  AddBox(s, 0, 0, 4, 2, kPoly);
+  AddBox(s.layout, 0, 0, 4, 2, kPoly);
   EXPECT_EQ(Body(Write()), (std::vector<std::string>{"L CPG;", "P 0,0 1600,0 1600,800 0,800;"}));
   // Halves round to even: with 0.5 unit per lambda, 1 -> 0, 3 -> 2, -3 -> -2.
   options.unit = 1;
   s.technology.LAMB = 0.5;
-  ReleaseAll(s);
-  AddBox(s, -3, 1, 3, 5, kPoly);
+  ReleaseAll(s.layout);
+  AddBox(s.layout, -3, 1, 3, 5, kPoly);
   EXPECT_EQ(Body(Write())[1], "P -2,0 2,0 2,2 -2,2;");
 }
 
 TEST_F(CifWriter, DiffusionsGoOnTheActiveAreaAtDrawnSizeThenOnTheirOwnLayersGrown) {
   f.layout.layers[kDiffn].overetch = 0.1;
   f.layout.layers[kAarea].overetch = 0.2;
-  AddBox(s, 0, 0, 10, 5, kDiffn);
-  AddBox(s, 20, 0, 25, 5, kDiffn);
+  AddBox(s.layout, 0, 0, 10, 5, kDiffn);
+  AddBox(s.layout, 20, 0, 25, 5, kDiffn);
   EXPECT_EQ(Body(Write()), (std::vector<std::string>{
                                "L CAA;", "P 0,0 4000,0 4000,2000 0,2000;",
                                "P 8000,0 10000,0 10000,2000 8000,2000;", "L CSN;",
@@ -91,7 +92,7 @@ TEST_F(CifWriter, DiffusionsGoOnTheActiveAreaAtDrawnSizeThenOnTheirOwnLayersGrow
 TEST_F(CifWriter, LayersComeInNumberOrderWithTheActiveAreaOpenedTwice) {
   f.layout.layers[kAarea].overetch = 0.2;
   for (int layer : {kAarea, kDiffp, kMetal, kDiffn, kNwell, kGatep})
-    AddBox(s, layer, 0, layer + 1, 1, layer);
+    AddBox(s.layout, layer, 0, layer + 1, 1, layer);
   std::vector<std::string> layerLines;
   for (const std::string& line : Body(Write()))
     if (line[0] == 'L') layerLines.push_back(line);
@@ -108,11 +109,11 @@ TEST_F(CifWriter, OnlyCutsOfTheRuleSizeGetTheOveretch) {
   f.layout.layers[kContact].overetch = 0.05;
   f.layout.layers[kVia].overetch = 0.05;
   f.layout.layers[kMetal].overetch = -0.1;
-  AddBox(s, 0, 0, 2, 2, kContact);   // R401 wide: grown
-  AddBox(s, 10, 0, 13, 2, kContact); // off-size: as drawn
-  AddBox(s, 40, 0, 45, 5, kMetal);   // a negative overetch shrinks
-  AddBox(s, 20, 0, 23, 3, kVia);     // R601 wide: grown
-  AddBox(s, 30, 0, 32, 2, kVia);     // off-size
+  AddBox(s.layout, 0, 0, 2, 2, kContact);   // R401 wide: grown
+  AddBox(s.layout, 10, 0, 13, 2, kContact); // off-size: as drawn
+  AddBox(s.layout, 40, 0, 45, 5, kMetal);   // a negative overetch shrinks
+  AddBox(s.layout, 20, 0, 23, 3, kVia);     // R601 wide: grown
+  AddBox(s.layout, 30, 0, 32, 2, kVia);     // off-size
   EXPECT_EQ(Body(Write()), (std::vector<std::string>{
                                "L CCC;", "P -50,-50 850,-50 850,850 -50,850;",
                                "P 4000,0 5200,0 5200,800 4000,800;", "L CMF;",
@@ -123,10 +124,10 @@ TEST_F(CifWriter, OnlyCutsOfTheRuleSizeGetTheOveretch) {
 
 TEST_F(CifWriter, LabelsReplaceBlanksAndUseTheChosenCommandCellNameAndTextLayer) {
   s.technology.CifTextLayer = "CTX";
-  AddBox(s, 0, 0, 1, 1, kMetal);
-  AddLayoutText(s, 10, 5, "out 1");
-  AddLayoutText(s, 0, 0, "gone");
-  AddLayoutText(s, -1, 2, "a  b ");
+  AddBox(s.layout, 0, 0, 1, 1, kMetal);
+  AddLayoutText(s.layout, 10, 5, "out 1");
+  AddLayoutText(s.layout, 0, 0, "gone");
+  AddLayoutText(s.layout, -1, 2, "a  b ");
   f.layout.texts[2].state = 0;
   options.topCell = "my chip";
   options.labelCommand = "95";
@@ -171,18 +172,18 @@ TEST(CifScale, TheOutputNameGetsTheExtensionCif) {
 
 struct CifConversionTest : ::testing::Test {
   Fresh f;
-  AppState& s = f.s;
+  Session& s = f.s;
   testing::TempDir dir;
   CifSettings settings;
   std::string Status() const { return f.platform.Panel(0); }
 };
 
 TEST_F(CifConversionTest, WritesTheFileAndRemembersItsNameAndUnit) {
-  AddBox(s, 0, 0, 4, 4, kMetal);
-  AddBox(s, 0, 0, 4, 4, kPoly);
+  AddBox(s.layout, 0, 0, 4, 4, kMetal);
+  AddBox(s.layout, 0, 0, 4, 4, kPoly);
   f.layout.boxes[2].state = kErased;
   const std::string out = dir.File("chip.CIF");
-  const CifConversion c = ConvertIntoCif(s, settings, "0", out, CifOptions{});
+  const CifConversion c = ConvertIntoCif(CifLayoutOf(s), settings, "0", out, CifOptions{});
   ASSERT_TRUE(c.written);
   EXPECT_EQ(f.layout.boxes.Count(), 1) << "the database is purged";
   EXPECT_EQ(settings.unit, 1);
@@ -195,7 +196,7 @@ TEST_F(CifConversionTest, WritesTheFileAndRemembersItsNameAndUnit) {
 
 TEST_F(CifConversionTest, AFileThatCannotBeCreatedIsReported) {
   const std::string out = dir.File("missing/chip.CIF");
-  const CifConversion c = ConvertIntoCif(s, settings, "1000", out, CifOptions{});
+  const CifConversion c = ConvertIntoCif(CifLayoutOf(s), settings, "1000", out, CifOptions{});
   EXPECT_FALSE(c.written);
   EXPECT_NE(c.ioError, 0);
   EXPECT_EQ(Status(), "# Error: \"" + out + "\" output file open error...");
@@ -203,12 +204,12 @@ TEST_F(CifConversionTest, AFileThatCannotBeCreatedIsReported) {
 }
 
 TEST_F(CifConversionTest, ReorderingForCifDropsTheUndoThatWouldHitOtherBoxes) {
-  AddBox(s, 0, 0, 10, 10, kMetal);
-  AddBox(s, 20, 0, 30, 10, kMetal);
+  AddBox(s.layout, 0, 0, 10, 10, kMetal);
+  AddBox(s.layout, 20, 0, 30, 10, kMetal);
   f.layout.wide.currentLayer = kPoly;
   StoreBox(s, {LambdaToPixelX(s, 0), LambdaToPixelY(s, 20)},
            {LambdaToPixelX(s, 10), LambdaToPixelY(s, 30)});
-  const std::vector<CifLayerRow> rows = CifLayerGrid(s);  // poly now comes first
+  const std::vector<CifLayerRow> rows = CifLayerGrid(s.layout, s.progress);  // poly now comes first
   Undo(s);
   Purge(f.layout);
   EXPECT_EQ(f.layout.boxes.Count(), 3);
@@ -239,14 +240,14 @@ TEST_F(CifConversionTest, TheListingStopsAfter200LinesWithAMark) {
 }
 
 TEST_F(CifConversionTest, ConvertIntoMskOnlyListsTheLastFileWritten) {
-  const CifInputConversion missing = ConvertCifIntoMsk(s, settings);
+  const CifInputConversion missing = ConvertCifIntoMsk(settings, s.progress);
   EXPECT_FALSE(missing.ok);
   EXPECT_EQ(Status(), "# Error: \"noFile.cif\" input file open error...");
   EXPECT_EQ(missing.caption, "End conversion of \"noFile.cif\" into MSK");
 
   settings.fileName = dir.File("last.CIF");
   testing::WriteFile(settings.fileName, NumberedLines(150));
-  const CifInputConversion c = ConvertCifIntoMsk(s, settings);
+  const CifInputConversion c = ConvertCifIntoMsk(settings, s.progress);
   ASSERT_TRUE(c.ok);
   EXPECT_EQ(c.lines.size(), 100u);
   EXPECT_EQ(Status(), "Convert \"" + settings.fileName + "\" to MSK...");
@@ -257,7 +258,7 @@ TEST_F(CifConversionTest, ViewingListsCutLinesAndCountsCellDefinitions) {
   const std::string path = dir.File("chip.cif");  // only the lower-case name exists
   std::string text = "DS 1 1 10;\n" + std::string(300, 'x') + "\n  DS 2;\nds 3;\nDS 4;\n";
   testing::WriteFile(path, text + NumberedLines(250) + "DS 5;");
-  const CifView view = ViewCifFile(s, path);
+  const CifView view = ViewCifFile(path, s.progress);
   ASSERT_TRUE(view.ok);
   EXPECT_EQ(view.name, path);
   EXPECT_EQ(view.cells, 3);
@@ -265,7 +266,7 @@ TEST_F(CifConversionTest, ViewingListsCutLinesAndCountsCellDefinitions) {
   EXPECT_EQ(view.lines[1], std::string(128, 'x'));
   EXPECT_EQ(Status(), "End reading \"" + path + "\"");
 
-  const CifView missing = ViewCifFile(s, dir.File("none.cif"));
+  const CifView missing = ViewCifFile(dir.File("none.cif"), s.progress);
   EXPECT_FALSE(missing.ok);
   EXPECT_EQ(Status(), "# Error: \"" + dir.File("none.CIF") + "\" input file open error...");
 }

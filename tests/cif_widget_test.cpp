@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "core/app_state.h"
+#include "session/session.h"
 #include "tests/window_fixture.h"
 #include "ui/qt/cif_form.h"
 

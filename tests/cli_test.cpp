@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -43,6 +44,44 @@ TEST(Cli, BadUsageAndUnreadableInputsExitWith2) {
   EXPECT_EQ(missing.status, kExitUsage);
   EXPECT_NE(missing.err.find("cannot open \"/nonexistent/a.msk\""), std::string::npos);
   EXPECT_EQ(RunTool({"info", "x.msk", "--rules", "/nonexistent.rul"}).status, kExitUsage);
+}
+
+TEST(Cli, HelpPrintsUsageAndExitsZero) {
+  const CliResult all = RunTool({"--help"});
+  EXPECT_EQ(all.status, kExitOk);
+  for (const char* command : {"info", "convert", "tech", "render", "arrange", "drc", "cif",
+                              "extract", "simulate"})
+    EXPECT_NE(all.out.find(command), std::string::npos) << command;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"help", "simulate"}, {"simulate", "--help"}}) {
+    const CliResult one = RunTool(args);
+    EXPECT_EQ(one.status, kExitOk);
+    EXPECT_NE(one.out.find("--length"), std::string::npos) << one.out;
+    EXPECT_NE(one.out.find("LAYOUT"), std::string::npos);
+  }
+}
+
+TEST(Cli, UsageErrorsAreOneLineNamingTheCommandsUsage) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"info", "a.msk", "--bogus"}, {"info"}, {"convert", "a.msk"},
+        {"drc", "a.msk", "--png"}}) {
+    const CliResult r = RunTool(args);
+    EXPECT_EQ(r.status, kExitUsage) << args[0];
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("(usage: tarnisk-cli " + args[0] + " "), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(RunTool({"frobnicate"}).err,
+            "tarnisk-cli: unknown command \"frobnicate\" (tarnisk-cli --help lists them)\n");
+}
+
+TEST(Cli, JsonStringsAreValidUtf8WhateverTheFileHeld) {
+  testing::TempDir dir;
+  const std::string layout = dir.File("latin1.msk");
+  testing::WriteFile(layout, "REC(0,0,4,4,ME)\r\nTITLE 1 1  #caf\xe9\r\n$v 1000 0 \r\n");
+  const CliResult r = RunTool({"extract", layout, "--rules", kRules, "--json", "--quiet"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("\"name\":\"caf\xc3\xa9\""), std::string::npos) << r.out;
 }
 
 TEST(Cli, MalformedInputsNameTheLine) {

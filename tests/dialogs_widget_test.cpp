@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "core/app_state.h"
+#include "session/session.h"
 #include "tests/fake_editor_host.h"
 #include "ui/qt/resistance_dialog.h"
 #include "ui/qt/text_dialog.h"
@@ -32,7 +32,7 @@ Widget* Child(QDialog& dialog, const char* name) {
 
 struct Dialogs : ::testing::Test {
   testing::FakeEditorHost host;
-  AppState& s = host.State();
+  Session& s = host.State();
 
   void SetUp() override { SetWindow(s, 0, 0, 100, 100); }
   Point P(int32_t x, int32_t y) const { return {LambdaToPixelX(s, x), LambdaToPixelY(s, y)}; }

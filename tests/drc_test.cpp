@@ -8,11 +8,11 @@
 #include "app/cli.h"
 #include "core/rule_file.h"
 #include "core/technology.h"
-#include "editor/view.h"
+#include "session/editor/view.h"
 #include "tests/cli_runner.h"
 #include "tests/test_support.h"
 #include "ui/buffer_surface.h"
-#include "verify/drc.h"
+#include "session/analysis/drc_command.h"
 #include "verify/drc_grid.h"
 
 namespace tarnisk {
@@ -29,10 +29,10 @@ struct Drc : testing::WithRules {
       : WithRules(rules) {
     Add(boxes);
   }
-  DrcResult Run(bool everyCheck = false) {
+  DrcReport Run(bool everyCheck = false) {
     return DesignRuleCheckerCommand(s, {.runEveryCheck = everyCheck});
   }
-  std::vector<std::string> Labels(const DrcResult& r) const {
+  std::vector<std::string> Labels(const DrcReport& r) const {
     std::vector<std::string> labels;
     for (const DrcViolation& v : r.violations) labels.push_back(v.label);
     return labels;
@@ -43,7 +43,7 @@ const std::string kErrorsMessage = "Design rule errors detected. Good luck and k
 
 TEST(DrcEdgeCases, NarrowMetalIsOneWidthViolationOfTheRowPass) {
   Drc d("es207.rul", {{0, 0, 2, 10, kMetal}});
-  const DrcResult r = d.Run();
+  const DrcReport r = d.Run();
   ASSERT_EQ(r.errorCount, 1);
   EXPECT_EQ(r.violations[0].label, "(r501)");
   EXPECT_EQ(r.violations[0].what, "metal width ");
@@ -59,7 +59,7 @@ TEST(DrcEdgeCases, CornerContactIsAnAngleInEitherDiagonal) {
     Drc d("es207.rul");
     if (rising) d.Add({{0, 0, 5, 5, kMetal}, {5, 5, 10, 10, kMetal}});
     else d.Add({{0, 5, 5, 10, kMetal}, {5, 0, 10, 5, kMetal}});
-    const DrcResult r = d.Run();
+    const DrcReport r = d.Run();
     ASSERT_EQ(r.errorCount, 1) << rising;
     EXPECT_EQ(r.violations[0].what, "metal angle ");
     EXPECT_EQ(r.violations[0].label, "(r501)");
@@ -69,7 +69,7 @@ TEST(DrcEdgeCases, CornerContactIsAnAngleInEitherDiagonal) {
 
 TEST(DrcEdgeCases, ContactOnPolyAloneButNotUnderMetal) {
   Drc alone("es207.rul", {{-1, -1, 3, 3, kPoly}, {0, 0, 2, 2, kContact}});
-  const DrcResult r = alone.Run();
+  const DrcReport r = alone.Run();
   ASSERT_EQ(r.errorCount, 1);
   EXPECT_EQ(r.violations[0].what, "contact alone here");
   EXPECT_EQ(r.violations[0].label, "");
@@ -85,15 +85,15 @@ TEST(DrcEdgeCases, UpperMetalsAreCheckedOnlyWhenTheTechnologyHasThem) {
   ASSERT_EQ(d.s.technology.META, 2);
   EXPECT_TRUE(d.Run().Clean());
   d.s.technology.META = 3;
-  const DrcResult r = d.Run(true);
+  const DrcReport r = d.Run(true);
   EXPECT_EQ(d.Labels(r), (std::vector<std::string>{"(r801)", "(r801)", "(r901)", "(r901)"}));
 }
 
 TEST(DrcEdgeCases, FirstFailingCheckStopsTheRunUnlessEveryCheckIsAsked) {
   Drc d("es207.rul", {{0, 0, 8, 30, kNwell}, {20, 0, 22, 10, kMetal}, {40, 0, 42, 2, kContact}});
-  const DrcResult first = d.Run();
+  const DrcReport first = d.Run();
   EXPECT_EQ(d.Labels(first), (std::vector<std::string>{"(r101)"}));
-  const DrcResult all = d.Run(true);
+  const DrcReport all = d.Run(true);
   EXPECT_EQ(d.Labels(all), (std::vector<std::string>{"(r101)", "(r501)", ""}));
   EXPECT_EQ(all.firstText, first.firstText);
 }
@@ -101,7 +101,7 @@ TEST(DrcEdgeCases, FirstFailingCheckStopsTheRunUnlessEveryCheckIsAsked) {
 TEST(DrcEdgeCases, EachLonelyAreaIsReportedOnceWhenEveryCheckRuns) {
   Drc d("es207.rul", {{0, 0, 2, 2, kContact}, {10, 0, 12, 2, kContact}, {20, 0, 24, 6, kContact},
                       {20, 2, 24, 4, kMetal}, {19, 2, 25, 4, kMetal}});
-  const DrcResult r = d.Run(true);
+  const DrcReport r = d.Run(true);
   std::vector<Rect> lonely;
   for (const DrcViolation& v : r.violations)
     if (v.what == "contact alone here") lonely.push_back(v.rect);
@@ -111,13 +111,13 @@ TEST(DrcEdgeCases, EachLonelyAreaIsReportedOnceWhenEveryCheckRuns) {
 
 // Boxes with more distinct X coordinates than the grid holds.
 void AddColumnsOfBoxes(Drc& d, int layer, int count, int32_t y) {
-  for (int i = 0; i < count; ++i) AddBox(d.s, 6 * i, y, 6 * i + 3, y + 10, layer);
+  for (int i = 0; i < count; ++i) AddBox(d.s.layout, 6 * i, y, 6 * i + 3, y + 10, layer);
 }
 
 TEST(DrcOverflow, SkippedCheckMakesTheRunIncompleteNeverClean) {
   Drc d("es207.rul");
   AddColumnsOfBoxes(d, kMetal, 1500, 0);  // 3000 edges and the 2 frame lines
-  const DrcResult r = d.Run();
+  const DrcReport r = d.Run();
   EXPECT_EQ(r.errorCount, 0);
   EXPECT_FALSE(r.Complete());
   EXPECT_FALSE(r.Clean());
@@ -133,7 +133,7 @@ TEST(DrcOverflow, DistanceAndGateChecksSayOverflowWithACapital) {
   Drc d("es207.rul");
   AddColumnsOfBoxes(d, kPoly, 1499, 0);  // the poly check itself just fits
   d.Add({{-100, 0, -98, 2, kVia}, {-90, 0, -80, 6, kDiffn}});
-  const DrcResult r = d.Run();
+  const DrcReport r = d.Run();
   EXPECT_EQ(r.skipped, (std::vector<std::string>{"MOS gate size", "diffn-poly extension",
                                                  "poly-diffn extension", "via-poly distance"}));
   EXPECT_EQ(d.platform.Panel(2), "Drc Overflow");
@@ -145,7 +145,7 @@ TEST(DrcOverflow, DistanceAndGateChecksSayOverflowWithACapital) {
 TEST(DrcOverflow, ErrorsAfterASkippedCheckSayBoth) {
   Drc d("es207.rul", {{-100, 0, -99, 1, kVia}});
   AddColumnsOfBoxes(d, kMetal, 1500, 0);
-  const DrcResult r = d.Run();
+  const DrcReport r = d.Run();
   EXPECT_EQ(d.Labels(r), (std::vector<std::string>{"(r601)", "(r601)"}));
   EXPECT_EQ(d.platform.Panel(0),
             "Design rule errors detected. Design rule check incomplete: 1 check skipped, too many "
@@ -154,12 +154,12 @@ TEST(DrcOverflow, ErrorsAfterASkippedCheckSayBoth) {
 
 TEST(DrcOverflow, RowsOverflowTooAndTheMemoryUseFollowsTheLargestGrid) {
   Drc d("es207.rul");
-  for (int i = 0; i < 1000; ++i) AddBox(d.s, 0, 8 * i, 10, 8 * i + 4, kMetal2);
+  for (int i = 0; i < 1000; ++i) AddBox(d.s.layout, 0, 8 * i, 10, 8 * i + 4, kMetal2);
   EXPECT_EQ(d.Run().skipped, (std::vector<std::string>{"metal2 width and spacing"}));
 
   Drc fits("es207.rul");
-  for (int i = 0; i < 999; ++i) AddBox(fits.s, 0, 8 * i, 10, 8 * i + 4, kMetal2);
-  const DrcResult r = fits.Run();
+  for (int i = 0; i < 999; ++i) AddBox(fits.s.layout, 0, 8 * i, 10, 8 * i + 4, kMetal2);
+  const DrcReport r = fits.Run();
   EXPECT_TRUE(r.Clean());
   EXPECT_EQ(r.maxRows, 2000);
   EXPECT_EQ(fits.platform.Panel(0), "No design rule error. Congratulations (100.0% memory used)");
@@ -302,7 +302,7 @@ TEST(DrcSeeded, EachRuleIsReportedWithItsLabelAndNothingElse) {
   for (const Seeded& c : kSeeded) {
     Drc d;
     for (const B& b : c.boxes) d.Add({b});
-    const DrcResult r = d.Run(true);
+    const DrcReport r = d.Run(true);
     ASSERT_GT(r.errorCount, 0) << c.name;
     for (const DrcViolation& v : r.violations)
       EXPECT_EQ(v.label, c.label) << c.name << ": " << v.what;
@@ -318,7 +318,7 @@ TEST(DrcSeeded, GatesAreMeasuredWithoutGateLayerBoxes) {
   Drc d("cmos33-5m.rul", {{0, 0, 10, 6, kDiffn}, {4, -2, 6, 8, kPoly}});
   EXPECT_TRUE(d.Run().Clean());
   d.s.technology.R303 = 3;
-  const DrcResult r = d.Run();
+  const DrcReport r = d.Run();
   ASSERT_EQ(r.errorCount, 1);
   EXPECT_EQ(r.violations[0].rect, (Rect{4, 0, 6, 6}));
 }
@@ -413,10 +413,10 @@ TEST(DrcGridTest, SameListsAndCellsAsThePlainGridOnRandomLayouts) {
         layer(kDiffp, kPoly);
     for (int i = 0; i < count; ++i) {
       const int x = pos(rng), y = pos(rng) / 4;
-      AddBox(f.s, x, y, x + size(rng), y + size(rng), layer(rng));
+      AddBox(f.s.layout, x, y, x + size(rng), y + size(rng), layer(rng));
     }
     Purge(f.layout);
-    OrderBoxesByLayer(f.s);
+    OrderBoxesByLayer(f.s.layout, f.s.progress);
     ComputeExtent(f.layout);
     DrcGrid grid(f.layout);
     PlainGrid plain;
@@ -449,9 +449,9 @@ TEST(DrcRandom, EditorRunIsTheStartOfTheFullRunAndMarksHaveASize) {
     std::uniform_int_distribution<int> pos(0, 120), size(1, 12), layer(kNwell, kMetal5);
     for (int i = 0; i < 40 + 10 * round; ++i) {
       const int x = pos(rng), y = pos(rng);
-      AddBox(d.s, x, y, x + size(rng), y + size(rng), layer(rng));
+      AddBox(d.s.layout, x, y, x + size(rng), y + size(rng), layer(rng));
     }
-    const DrcResult all = d.Run(true), first = d.Run();
+    const DrcReport all = d.Run(true), first = d.Run();
     ASSERT_TRUE(all.Complete());
     ASSERT_EQ(size_t(all.errorCount), all.violations.size());
     ASSERT_LE(first.violations.size(), all.violations.size());

@@ -1,4 +1,4 @@
-#include "editor/editing.h"
+#include "session/editor/editing.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "editor/parse_number.h"
+#include "core/parse_number.h"
 #include "tests/test_support.h"
 
 namespace tarnisk {
@@ -19,7 +19,7 @@ using BoxShape = std::tuple<int, int32_t, int32_t, int32_t, int32_t>;  // layer,
 // lambda and converted to pixels at the scale of the moment.
 struct Editing : ::testing::Test {
   testing::Fresh f;
-  AppState& s = f.s;
+  Session& s = f.s;
   Layout& layout = f.layout;
 
   void SetUp() override { SetWindow(s, 0, 0, 100, 100); }
@@ -71,7 +71,7 @@ TEST(ParseNumber, ReadsTheDialogNumberFormat) {
 }
 
 TEST_F(Editing, StoreBoxAddsOnTheCurrentLayerAndUndoRemovesIt) {
-  AddResistanceMark(s, 50, 50, "1k");
+  AddResistanceMark(s.layout, 50, 50, "1k");
   layout.wide.currentLayer = kMetal;
   StoreBox(s, P(10, 4), P(0, 0));
   EXPECT_EQ(LiveBoxes(), Sorted({{kMetal, 0, 0, 10, 4}}));
@@ -92,8 +92,8 @@ TEST_F(Editing, StoreBoxAddsOnTheCurrentLayerAndUndoRemovesIt) {
 }
 
 TEST_F(Editing, ClickOnALabelErasesOnlyTheLabel) {
-  AddBox(s, 0, 0, 40, 40, kMetal);
-  AddLayoutText(s, 10, 10, "out");
+  AddBox(s.layout, 0, 0, 40, 40, kMetal);
+  AddLayoutText(s.layout, 10, 10, "out");
   // A click a little right of the anchor, on the label itself.
   const Point onLabel{LambdaToPixelX(s, 10) + 12, LambdaToPixelY(s, 10) + 5};
   EXPECT_EQ(EraseArea(s, onLabel, onLabel, true), 1);
@@ -105,8 +105,8 @@ TEST_F(Editing, ClickOnALabelErasesOnlyTheLabel) {
 }
 
 TEST_F(Editing, DragAcrossABoxLeavesThePartsAroundAndUndoRestoresTheMiddle) {
-  AddBox(s, 0, 0, 10, 10, kMetal);
-  AddBox(s, 30, 30, 40, 40, kPoly);
+  AddBox(s.layout, 0, 0, 10, 10, kMetal);
+  AddBox(s.layout, 30, 30, 40, 40, kPoly);
   EXPECT_EQ(EraseArea(s, P(3, -5), P(7, 15), true), 1);
   EXPECT_EQ(LiveBoxes(),
             Sorted({{kMetal, 0, 0, 3, 10}, {kMetal, 7, 0, 10, 10}, {kPoly, 30, 30, 40, 40}}));
@@ -128,9 +128,9 @@ TEST_F(Editing, DragAcrossABoxLeavesThePartsAroundAndUndoRestoresTheMiddle) {
 }
 
 TEST_F(Editing, ClickInsideStackedBoxesErasesTheTopLayerOnly) {
-  AddBox(s, 0, 0, 20, 20, kPoly);
-  AddBox(s, 5, 5, 15, 15, kMetal);
-  AddBox(s, 0, 0, 30, 30, kNwell);
+  AddBox(s.layout, 0, 0, 20, 20, kPoly);
+  AddBox(s.layout, 5, 5, 15, 15, kMetal);
+  AddBox(s.layout, 0, 0, 30, 30, kNwell);
   layout.layers[kNwell].isProtected = 1;
   EXPECT_EQ(EraseArea(s, P(10, 10), P(10, 10), true), 1);
   EXPECT_EQ(LiveBoxes(), Sorted({{kNwell, 0, 0, 30, 30}, {kPoly, 0, 0, 20, 20}}));
@@ -144,8 +144,8 @@ TEST_F(Editing, ClickInsideStackedBoxesErasesTheTopLayerOnly) {
 }
 
 TEST_F(Editing, EraseNeverLeavesABoxWithOnlySomeOfItsParts) {
-  for (int i = 0; i < kMaxBoxes - 1; ++i) AddBox(s, 1000, i, 1001, i + 1, kContact);
-  AddBox(s, 0, 0, 10, 10, kMetal);
+  for (int i = 0; i < kMaxBoxes - 1; ++i) AddBox(s.layout, 1000, i, 1001, i + 1, kContact);
+  AddBox(s.layout, 0, 0, 10, 10, kMetal);
   EraseArea(s, P(3, -5), P(7, 15), true);
   EXPECT_EQ(Status(), kBoxTableFullMessage);
   EXPECT_EQ(s.LastError, kErrorBoxTableFull);
@@ -155,10 +155,10 @@ TEST_F(Editing, EraseNeverLeavesABoxWithOnlySomeOfItsParts) {
 }
 
 TEST_F(Editing, CopyDuplicatesTheSelectionWithTextPropertiesButNotOntoLiveTexts) {
-  AddBox(s, 0, 0, 10, 10, kMetal);
-  AddBox(s, 50, 50, 60, 60, kPoly);
+  AddBox(s.layout, 0, 0, 10, 10, kMetal);
+  AddBox(s.layout, 50, 50, 60, 60, kPoly);
   layout.boxes[2].state = kMarked;  // dimmed by an earlier command, outside the area
-  AddLayoutText(s, 5, 5, "clk");
+  AddLayoutText(s.layout, 5, 5, "clk");
   layout.texts[1].property = kPropertyClock;
   layout.texts[1].edgeTimes = {1e-9, 2e-9, 3e-9, 4e-9};
 
@@ -188,10 +188,10 @@ TEST_F(Editing, CopyDuplicatesTheSelectionWithTextPropertiesButNotOntoLiveTexts)
 }
 
 TEST_F(Editing, MoveTakesTheSelectionAwayAndPutsItBackShifted) {
-  AddBox(s, 0, 0, 10, 10, kMetal);
-  AddBox(s, 0, 0, 10, 10, kNwell);
+  AddBox(s.layout, 0, 0, 10, 10, kMetal);
+  AddBox(s.layout, 0, 0, 10, 10, kNwell);
   layout.layers[kNwell].isProtected = 1;
-  AddLayoutText(s, 5, 5, "vdd");
+  AddLayoutText(s.layout, 5, 5, "vdd");
   layout.texts[1].property = kPropertyVdd;
 
   const MoveOrStretchResult sel = SelectForMoveOrStretch(s, P(-1, -1), P(11, 11));
@@ -216,7 +216,7 @@ TEST_F(Editing, MoveTakesTheSelectionAwayAndPutsItBackShifted) {
 }
 
 TEST_F(Editing, StretchChoosesTheEdgeUnderTheClickAndReordersCorners) {
-  AddBox(s, 0, 0, 10, 10, kMetal);
+  AddBox(s.layout, 0, 0, 10, 10, kMetal);
   const MoveOrStretchResult east = SelectForMoveOrStretch(s, P(9, 4), P(11, 6));
   EXPECT_EQ(east.stretchBox, 1);
   EXPECT_EQ(east.stretchEdge, kEdgeEast);
@@ -246,8 +246,8 @@ TEST_F(Editing, StretchChoosesTheEdgeUnderTheClickAndReordersCorners) {
 }
 
 TEST_F(Editing, PasteBringsBackTheCutGroupWithItsLowerRightCornerOnTheTarget) {
-  AddBox(s, 0, 0, 10, 10, kMetal);
-  AddLayoutText(s, 2, 2, "a");
+  AddBox(s.layout, 0, 0, 10, 10, kMetal);
+  AddLayoutText(s.layout, 2, 2, "a");
   EXPECT_EQ(SelectErased(s).count, 0);
   EXPECT_EQ(Status(), "Warning : no element selected");
 
@@ -267,10 +267,10 @@ TEST_F(Editing, PasteBringsBackTheCutGroupWithItsLowerRightCornerOnTheTarget) {
 }
 
 TEST_F(Editing, RotateAndFlipTurnTheElementsAboutTheAreaCentre) {
-  AddBox(s, 0, 0, 10, 4, kMetal);
-  AddBox(s, 0, 0, 10, 4, kNwell);
+  AddBox(s.layout, 0, 0, 10, 4, kMetal);
+  AddBox(s.layout, 0, 0, 10, 4, kNwell);
   layout.layers[kNwell].isProtected = 1;
-  AddLayoutText(s, 2, 3, "t");
+  AddLayoutText(s.layout, 2, 3, "t");
   EXPECT_EQ(RotateArea(s, P(0, 0), P(10, 10)), 2);
   EXPECT_EQ(Status(), "Rotate 2 elements.");
   EXPECT_EQ(LiveBoxes(), Sorted({{kNwell, 0, 0, 10, 4}, {kMetal, 6, 0, 10, 10}}));
@@ -288,10 +288,10 @@ TEST_F(Editing, RotateAndFlipTurnTheElementsAboutTheAreaCentre) {
 }
 
 TEST_F(Editing, DuplicateBuildsTheArrayFromTheDialogFields) {
-  AddBox(s, 0, 0, 4, 3, kMetal);
-  AddBox(s, 80, 80, 90, 90, kPoly);
+  AddBox(s.layout, 0, 0, 4, 3, kMetal);
+  AddBox(s.layout, 80, 80, 90, 90, kPoly);
   layout.boxes[2].state = kHighlighted;  // left by the checker, outside the area
-  AddLayoutText(s, 1, 1, "kept");
+  AddLayoutText(s.layout, 1, 1, "kept");
   layout.wide.savedTextCount = 0;  // stale from an earlier command
 
   DuplicateSelection sel = SelectForDuplicate(s, P(-1, -1), P(5, 5));
@@ -327,8 +327,8 @@ TEST_F(Editing, DuplicateBuildsTheArrayFromTheDialogFields) {
 }
 
 TEST_F(Editing, StepMoveShiftsTheHighlightedElementsByTheStep) {
-  AddLayoutText(s, 5, 5, "a");
-  AddBox(s, 50, 50, 60, 60, kMetal);
+  AddLayoutText(s.layout, 5, 5, "a");
+  AddBox(s.layout, 50, 50, 60, 60, kMetal);
   layout.wide.currentLayer = kPoly;
   StoreBox(s, P(0, 0), P(10, 10));
 
@@ -356,9 +356,9 @@ TEST_F(Editing, StepMoveShiftsTheHighlightedElementsByTheStep) {
 }
 
 TEST_F(Editing, UndoOfATextRemovesOnlyTheTextThatWasAdded) {
-  AddLayoutText(s, 0, 0, "a");
+  AddLayoutText(s.layout, 0, 0, "a");
   layout.wide.savedTextCount = layout.texts.Count();
-  AddLayoutText(s, 10, 0, "b");
+  AddLayoutText(s.layout, 10, 0, "b");
   layout.wide.undoCode = kUndoRemoveLastText;
   Undo(s);
   ASSERT_EQ(layout.texts.Count(), 1);
@@ -366,7 +366,7 @@ TEST_F(Editing, UndoOfATextRemovesOnlyTheTextThatWasAdded) {
 
   // The text command added nothing (a live text stood there): nothing goes.
   layout.wide.savedTextCount = layout.texts.Count();
-  AddLayoutText(s, 0, 0, "c");
+  AddLayoutText(s.layout, 0, 0, "c");
   layout.wide.undoCode = kUndoRemoveLastText;
   Undo(s);
   EXPECT_EQ(layout.texts.Count(), 1);

@@ -12,9 +12,9 @@
 #include <deque>
 #include <functional>
 
-#include "core/app_state.h"
-#include "editor/editing.h"
-#include "editor/view.h"
+#include "session/session.h"
+#include "session/editor/editing.h"
+#include "session/editor/view.h"
 #include "tests/window_fixture.h"
 #include "ui/qt/layout_view.h"
 

@@ -6,9 +6,9 @@
 #include <tuple>
 #include <vector>
 
-#include "core/msk_file.h"
-#include "core/rule_file.h"
-#include "sim/mos_models.h"
+#include "models/mos_models.h"
+#include "session/analysis/extract_command.h"
+#include "session/session.h"
 #include "tests/test_support.h"
 #include "verify/extract.h"
 #include "verify/parasitics.h"
@@ -30,7 +30,7 @@ struct Extract : testing::WithRules {
       if (Node(k).name == name) return k;
     return -100;
   }
-  const Extraction& E() const { return s.extraction; }
+  const Circuit& E() const { return s.circuit; }
 };
 
 bool SameDiffusions(const MosDevice& d, int a, int b) {
@@ -40,7 +40,7 @@ bool SameDiffusions(const MosDevice& d, int a, int b) {
 TEST(ExtractExamples, InverterIsOneNmosAndOnePmosBetweenTheRails) {
   Extract x;
   x.Open("inverter.msk");
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   ASSERT_EQ(x.E().nmos.size(), 1u);
   ASSERT_EQ(x.E().pmos.size(), 1u);
   const MosDevice& n = x.E().nmos[0];
@@ -60,7 +60,7 @@ TEST(ExtractExamples, InverterIsOneNmosAndOnePmosBetweenTheRails) {
   EXPECT_EQ(x.Node(in).property, kPropertyClock);
   EXPECT_EQ(x.Node(out).display, 2);
   EXPECT_NEAR(n.Wm, 6 * x.s.technology.LAMB * 1e-6, 1e-15);
-  EXPECT_TRUE(FloatingNodes(x.s).empty());
+  EXPECT_TRUE(FloatingNodes(x.s.layout).empty());
   EXPECT_EQ(x.layout.wide.extracted, 1);
   EXPECT_EQ(x.E().summary.rfind("Extraction complete :", 0), 0u) << x.E().summary;
   EXPECT_NE(x.E().summary.find(" boxes, 1 nMOS,1 pMOS, 5 nodes, in "), std::string::npos)
@@ -74,7 +74,7 @@ TEST(ExtractExamples, InverterIsOneNmosAndOnePmosBetweenTheRails) {
 TEST(ExtractExamples, NandHasSeriesNmosAndParallelPmos) {
   Extract x;
   x.Open("nand2.msk");
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   ASSERT_EQ(x.E().nmos.size(), 2u);
   ASSERT_EQ(x.E().pmos.size(), 2u);
   const int vdd = x.Named("Vdd"), vss = x.Named("Vss"), a = x.Named("a"), b = x.Named("b"),
@@ -94,7 +94,7 @@ TEST(ExtractExamples, NandHasSeriesNmosAndParallelPmos) {
 TEST(ExtractExamples, RingOscillatorHasFiveStagesAndSevenDrawnNodes) {
   Extract x;
   x.Open("ring5.msk");
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   EXPECT_EQ(x.E().nmos.size(), 5u);
   EXPECT_EQ(x.E().pmos.size(), 5u);
   EXPECT_EQ(x.layout.nodes.count, 8) << "vss, vdd, two rails and five stage nodes (one named out)";
@@ -104,7 +104,7 @@ TEST(ExtractExamples, RingOscillatorHasFiveStagesAndSevenDrawnNodes) {
 TEST(ExtractSteps, PolyAcrossDiffnIsOneGateBetweenTwoNodes) {
   Extract x;
   x.Add({{0, 0, 10, 4, kDiffn}, {4, -2, 6, 6, kPoly}});
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   ASSERT_EQ(x.E().nmos.size(), 1u);
   const MosDevice& d = x.E().nmos[0];
   EXPECT_EQ(d.W, 4);
@@ -115,7 +115,7 @@ TEST(ExtractSteps, PolyAcrossDiffnIsOneGateBetweenTwoNodes) {
   for (int i = 1; i <= x.layout.boxes.Count(); ++i) diffn += x.layout.boxes[i].layer == kDiffn;
   EXPECT_EQ(diffn, 3) << "two diffusion sides and the gate returned to diffn";
   // The gate node reaches no diffusion: it floats.
-  EXPECT_EQ(FloatingNodes(x.s), std::vector<int>{d.Gate});
+  EXPECT_EQ(FloatingNodes(x.s.layout), std::vector<int>{d.Gate});
   EXPECT_EQ(ReportFloatingNodes(x.s), std::vector<int>{d.Gate});
   EXPECT_EQ(x.platform.Panel(0), "1 floating node found...");
   EXPECT_EQ(x.platform.Panel(1), x.Name(d.Gate) + " floating");
@@ -133,14 +133,14 @@ TEST(ExtractSteps, ParallelFingersMergeAndVerticalGatesTakeTheirWidthAcross) {
          {0, 0, 2, 2, kContact}, {12, 0, 14, 2, kContact}, {0, -6, 14, -4, kMetal},
          {0, -6, 2, 2, kMetal}, {12, -6, 14, 2, kMetal}, {6, 0, 8, 2, kContact},
          {6, 0, 8, 12, kMetal}});
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   ASSERT_EQ(x.E().nmos.size(), 1u);
   EXPECT_EQ(x.E().nmos[0].W, 8);
   EXPECT_EQ(x.E().nmos[0].L, 2);
 
   Extract v;  // poly horizontal over a vertical strip of diffusion
   v.Add({{0, 0, 3, 10, kDiffn}, {-2, 4, 5, 7, kPoly}});
-  ASSERT_TRUE(ExtractLayout(v.s));
+  ASSERT_TRUE(EnsureExtracted(v.s));
   ASSERT_EQ(v.E().nmos.size(), 1u);
   EXPECT_EQ(v.E().nmos[0].W, 3);
   EXPECT_EQ(v.E().nmos[0].L, 3);
@@ -149,7 +149,7 @@ TEST(ExtractSteps, ParallelFingersMergeAndVerticalGatesTakeTheirWidthAcross) {
 TEST(ExtractSteps, PmosWithoutWellIsKeptWithBulkZeroAndAWarning) {
   Extract x;
   x.Add({{0, 0, 10, 4, kDiffp}, {4, -2, 6, 6, kPoly}});
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   ASSERT_EQ(x.E().pmos.size(), 1u);
   EXPECT_EQ(x.E().pmos[0].Bulk, 0);
   EXPECT_EQ(x.E().warnings, std::vector<std::string>{"Warning : well missing in pMOS"});
@@ -158,19 +158,19 @@ TEST(ExtractSteps, PmosWithoutWellIsKeptWithBulkZeroAndAWarning) {
 TEST(ExtractSteps, SupplyTextKeepsFillNumbersAndOnlyNodesZeroAndOneMoveToSource) {
   Extract x;
   x.Add({{0, 0, 30, 4, kDiffn}, {4, -2, 6, 20, kPoly}});
-  AddLayoutText(x.s, 2, 2, "Vdd");
+  AddLayoutText(x.s.layout, 2, 2, "Vdd");
   x.s.layout.texts[1].property = kPropertyVdd;
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   const int vdd = x.Named("Vdd");
   EXPECT_GE(vdd, 2) << "a text names the node, it does not renumber it";
   EXPECT_TRUE(x.E().nmos[0].Source == vdd || x.E().nmos[0].Drain == vdd);
 
   // A short diffusion released to node 0 goes to the source side.
   Extract y;
-  y.s.extraction.options.ignoreShortInterconnects = true;
-  y.s.extraction.options.ignoreThreshold = 4 * y.s.technology.LAMB + 0.01;
+  y.s.extractOptions.ignoreShortInterconnects = true;
+  y.s.extractOptions.ignoreThreshold = 4 * y.s.technology.LAMB + 0.01;
   y.Add({{0, 0, 30, 4, kDiffn}, {4, -2, 6, 20, kPoly}});
-  ASSERT_TRUE(ExtractLayout(y.s));
+  ASSERT_TRUE(EnsureExtracted(y.s));
   ASSERT_EQ(y.E().nmos.size(), 1u);
   EXPECT_EQ(y.E().nmos[0].Source, 0);
   EXPECT_GE(y.E().nmos[0].Drain, 2);
@@ -178,9 +178,9 @@ TEST(ExtractSteps, SupplyTextKeepsFillNumbersAndOnlyNodesZeroAndOneMoveToSource)
 
 TEST(ExtractSteps, ShortStubIsIgnoredAndItsBoxesJoinNodeZero) {
   Extract x;
-  x.s.extraction.options.ignoreShortInterconnects = true;
+  x.s.extractOptions.ignoreShortInterconnects = true;
   x.Add({{0, 0, 10, 3, kMetal}, {0, 20, 400, 23, kMetal}});
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   EXPECT_EQ(x.layout.nodes.count, 2) << "only the long wire is a node";
   EXPECT_EQ(x.E().ignoredNodes, 1);
   for (int i = 1; i <= x.layout.boxes.Count(); ++i) {
@@ -192,12 +192,12 @@ TEST(ExtractSteps, ShortStubIsIgnoredAndItsBoxesJoinNodeZero) {
 TEST(ExtractSteps, SecondRunWithoutEditDoesNothing) {
   Extract x;
   x.Open("inverter.msk");
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   x.layout.nodes.nodes[3].name = "marked";
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   EXPECT_EQ(x.Name(3), "marked");
   x.layout.wide.extracted = 0;
-  ASSERT_TRUE(ExtractLayout(x.s));
+  ASSERT_TRUE(EnsureExtracted(x.s));
   EXPECT_NE(x.Name(3), "marked");
 }
 
@@ -205,9 +205,9 @@ TEST(ExtractSteps, NodeMeasuresAndResistanceMarks) {
   Extract x;
   x.layout.layers[kMetal].sheetResistance = 0.05;
   x.Add({{0, 0, 20, 2, kMetal}, {18, 2, 20, 10, kMetal}, {30, 0, 34, 4, kMetal}});
-  AddResistanceMark(x.s, 15, 1, "2,5");
-  AddResistanceMark(x.s, 31, 1, "bogus");
-  ASSERT_TRUE(ExtractLayout(x.s));
+  AddResistanceMark(x.s.layout, 15, 1, "2,5");
+  AddResistanceMark(x.s.layout, 31, 1, "bogus");
+  ASSERT_TRUE(EnsureExtracted(x.s));
   const nodeBaseRecord& wire = x.Node(x.layout.boxes[1].node);
   EXPECT_EQ(wire.InterconnectLength, 28);
   EXPECT_NEAR(wire.MetalResistance, 0.05 * (10 + 4), 1e-12);
@@ -222,19 +222,19 @@ TEST(ExtractSteps, EffectiveLengthFollowsTheModelLevel) {
   x.s.technology.LAMB = 0.5;
   x.s.technology.nmos.LD = 0.1;
   x.s.technology.nmos.LAP = 5e-8;
-  x.s.extraction.options.modelLevel = kModelLevel1;
-  EXPECT_DOUBLE_EQ(EffectiveLength(x.s, 4, false), 2e-6);
-  x.s.extraction.options.modelLevel = kModelLevel3;
-  EXPECT_NEAR(EffectiveLength(x.s, 4, false), 1.8e-6, 1e-18);
-  EXPECT_DOUBLE_EQ(EffectiveLength(x.s, 1, false), 5e-7) << "never below half a micron";
-  x.s.extraction.options.modelLevel = kModelLevel9;
-  EXPECT_NEAR(EffectiveLength(x.s, 4, false), 1.9e-6, 1e-18);
+  x.s.extractOptions.modelLevel = kModelLevel1;
+  EXPECT_DOUBLE_EQ(EffectiveLength(x.s.technology, x.s.extractOptions.modelLevel, 4, false), 2e-6);
+  x.s.extractOptions.modelLevel = kModelLevel3;
+  EXPECT_NEAR(EffectiveLength(x.s.technology, x.s.extractOptions.modelLevel, 4, false), 1.8e-6, 1e-18);
+  EXPECT_DOUBLE_EQ(EffectiveLength(x.s.technology, x.s.extractOptions.modelLevel, 1, false), 5e-7) << "never below half a micron";
+  x.s.extractOptions.modelLevel = kModelLevel9;
+  EXPECT_NEAR(EffectiveLength(x.s.technology, x.s.extractOptions.modelLevel, 4, false), 1.9e-6, 1e-18);
 }
 
 // ---- Plain and fast paths -----------------------------------------------------
 
 // Random boxes on the conducting layers, many of them overlapping or abutting.
-void RandomLayout(AppState& s, unsigned seed, int count) {
+void RandomLayout(Session& s, unsigned seed, int count) {
   std::mt19937 rng(seed);
   const int layers[] = {kNwell, kDiffp, kDiffn, kContact, kPoly, kMetal, kVia, kMetal2};
   for (int i = 0; i < count; ++i) {
@@ -242,7 +242,7 @@ void RandomLayout(AppState& s, unsigned seed, int count) {
     const int32_t x = int32_t(rng() % 60), y = int32_t(rng() % 60);
     const int32_t w = 2 + int32_t(rng() % 12), h = 2 + int32_t(rng() % 12);
     const bool aligned = rng() % 3 == 0;  // shares a width with a neighbour
-    AddBox(s, aligned ? x - x % 4 : x, y, aligned ? x - x % 4 + 4 : x + w, y + h, layer);
+    AddBox(s.layout, aligned ? x - x % 4 : x, y, aligned ? x - x % 4 + 4 : x + w, y + h, layer);
   }
 }
 
@@ -253,7 +253,7 @@ struct Snapshot {
   bool operator==(const Snapshot&) const = default;
 };
 
-Snapshot Take(const AppState& s) {
+Snapshot Take(const Session& s) {
   Snapshot snap;
   for (int i = 1; i <= s.layout.boxes.Count(); ++i) {
     const Box& b = s.layout.boxes[i];
@@ -263,7 +263,7 @@ Snapshot Take(const AppState& s) {
     const nodeBaseRecord& n = s.layout.nodes.nodes[k];
     snap.nodes.emplace_back(n.name, n.InterconnectLength, n.NodeCapacitance, n.PolyDiffResistance);
   }
-  for (const auto* table : {&s.extraction.nmos, &s.extraction.pmos})
+  for (const auto* table : {&s.circuit.nmos, &s.circuit.pmos})
     for (const MosDevice& d : *table)
       snap.devices.emplace_back(d.W, d.L, d.Gate, d.Source, d.Drain, d.Bulk);
   return snap;
@@ -276,13 +276,13 @@ TEST(ExtractFastPaths, AgreeWithThePlainScanOnRandomLayouts) {
       for (bool fast : {false, true}) {
         Extract x;
         RandomLayout(x.s, seed, 120);
-        AddLayoutText(x.s, 20, 20, "t1");
-        AddLayoutText(x.s, 30, 40, "t2");
-        x.s.extraction.options.cleaningMode = mode;
-        x.s.extraction.options.fast = fast;
-        x.s.extraction.options.ignoreShortInterconnects = seed % 2 == 0;
-        x.s.extraction.options.ignoreThreshold = 6;
-        ASSERT_TRUE(ExtractLayout(x.s));
+        AddLayoutText(x.s.layout, 20, 20, "t1");
+        AddLayoutText(x.s.layout, 30, 40, "t2");
+        x.s.extractOptions.cleaningMode = mode;
+        x.s.extractOptions.fast = fast;
+        x.s.extractOptions.ignoreShortInterconnects = seed % 2 == 0;
+        x.s.extractOptions.ignoreThreshold = 6;
+        ASSERT_TRUE(EnsureExtracted(x.s));
         results[fast] = Take(x.s);
       }
       ASSERT_EQ(results[0], results[1]) << "seed " << seed << " mode " << mode;
@@ -293,7 +293,9 @@ TEST(ExtractFastPaths, CleaningLeavesNoOverlapWithinALayer) {
   for (unsigned seed = 1; seed <= 10; ++seed) {
     Extract x;
     RandomLayout(x.s, seed, 80);
-    CleanBoxes(x.s, kPurgeAndMerge, true);
+    Circuit circuit;
+    ExtractionRun run{x.s.layout, x.s.technology, x.s.extractOptions, circuit, x.s.progress};
+    CleanBoxes(run, kPurgeAndMerge, true);
     const auto& boxes = x.layout.boxes;
     for (int a = 1; a <= boxes.Count(); ++a)
       for (int b = a + 1; b <= boxes.Count(); ++b) {

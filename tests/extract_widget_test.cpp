@@ -14,7 +14,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
-#include "core/app_state.h"
+#include "session/session.h"
 #include "tests/window_fixture.h"
 #include "ui/qt/extract_form.h"
 
@@ -28,8 +28,8 @@ struct ExtractWindow : testing::ToolWindowTest<TFormExtract> {
 };
 
 TEST_F(ExtractWindow, MenuEntriesOpenTheirPageWithTheOptions) {
-  s.extraction.options.cleaningMode = kMergeOnly;
-  s.extraction.options.modelLevel = kModelLevel9;
+  s.extractOptions.cleaningMode = kMergeOnly;
+  s.extractOptions.modelLevel = kModelLevel9;
   Menu("Vdd Supply, Temperature");
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(Find<QTabWidget>("PageControl").currentIndex(), TFormExtract::kModelsPage);
@@ -44,18 +44,18 @@ TEST_F(ExtractWindow, MenuEntriesOpenTheirPageWithTheOptions) {
 TEST_F(ExtractWindow, ControlsSetTheOptionsAndClearTheExtractedFlag) {
   form.Open(TFormExtract::kOptionsPage);
   Find<QButtonGroup>("RadioCleaning").button(1)->click();
-  EXPECT_EQ(s.extraction.options.cleaningMode, kPurgeOnly);
+  EXPECT_EQ(s.extractOptions.cleaningMode, kPurgeOnly);
   Find<QCheckBox>("CheckSpice").click();
-  EXPECT_FALSE(s.extraction.options.spiceAfterExtraction);
+  EXPECT_FALSE(s.extractOptions.spiceAfterExtraction);
   EXPECT_EQ(Status(), "Do not generate SPICE file after extraction");
   s.layout.wide.extracted = 1;
   Find<QCheckBox>("CheckCrosstalk").click();
-  EXPECT_TRUE(s.extraction.options.lateralCrosstalk);
+  EXPECT_TRUE(s.extractOptions.lateralCrosstalk);
   EXPECT_EQ(Status(), "Handle lateral crosstalk");
   EXPECT_EQ(s.layout.wide.extracted, 0);
   s.layout.wide.extracted = 1;
   Find<QButtonGroup>("RadioModel").button(0)->click();
-  EXPECT_EQ(s.extraction.options.modelLevel, kModelLevel1);
+  EXPECT_EQ(s.extractOptions.modelLevel, kModelLevel1);
   EXPECT_EQ(s.layout.wide.extracted, 0);
   Find<QPushButton>("btnApply").click();
   EXPECT_EQ(Status().rfind("Extraction complete :0 boxes, 0 nMOS,0 pMOS, 1 nodes, in ", 0), 0u)

@@ -16,7 +16,7 @@ struct FakeEditorHost : EditorHost {
   std::vector<std::pair<int, std::string>> commands;  // EnterCommand calls
   int placementsEnded = 0, broughtToFront = 0, redraws = 0;
 
-  AppState& State() override { return f.s; }
+  Session& State() override { return f.s; }
   void EnterCommand(int code, const std::string& status) override {
     commands.emplace_back(code, status);
     f.s.command.command = static_cast<uint8_t>(code);

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "session/session.h"
 #include "tests/test_support.h"
+#include "ui/recording_surface.h"
 
 namespace tarnisk {
 namespace {
@@ -36,14 +38,12 @@ TEST(LayoutDatabase, StartsWithDefaultsAndTheTwoSupplyNodes) {
 
 TEST(LayoutDatabase, AddBoxRefusesEmptyBoxesSilentlyAndGrowsTheExtent) {
   Fresh f;
-  f.s.LastError = 0;
-  AddBox(f.s, 5, 0, 5, 10, kMetal);
-  AddBox(f.s, 0, 3, 10, 2, kMetal);
-  AddBox(f.s, 0, 0, 10, 10, 0);
-  AddBox(f.s, 0, 0, 10, 10, 21);
+  EXPECT_EQ(AddBox(f.layout, 5, 0, 5, 10, kMetal), kTableOk);
+  EXPECT_EQ(AddBox(f.layout, 0, 3, 10, 2, kMetal), kTableOk);
+  EXPECT_EQ(AddBox(f.layout, 0, 0, 10, 10, 0), kTableOk);
+  EXPECT_EQ(AddBox(f.layout, 0, 0, 10, 10, 21), kTableOk);
   EXPECT_EQ(f.layout.boxes.Count(), 0);
-  EXPECT_EQ(f.s.LastError, 0);
-  AddBox(f.s, -100, 0, 4, 70, kMetal);
+  AddBox(f.layout, -100, 0, 4, 70, kMetal);
   ASSERT_EQ(f.layout.boxes.Count(), 1);
   const Box& b = f.layout.boxes[1];
   EXPECT_EQ(b.state, kNormal);
@@ -53,36 +53,33 @@ TEST(LayoutDatabase, AddBoxRefusesEmptyBoxesSilentlyAndGrowsTheExtent) {
 
 TEST(LayoutDatabase, FullTablesReportTheirCodesAndStayUnchanged) {
   Fresh f;
-  for (int i = 0; i < kMaxBoxes; ++i) AddBox(f.s, i, 0, i + 1, 1, kPoly);
-  EXPECT_EQ(f.s.LastError, 0);
-  AddBox(f.s, 0, 0, 1, 1, kPoly);
-  EXPECT_EQ(f.s.LastError, kErrorBoxTableFull);
+  TableStatus status = kTableOk;
+  for (int i = 0; i < kMaxBoxes; ++i) status |= AddBox(f.layout, i, 0, i + 1, 1, kPoly);
+  EXPECT_EQ(status, kTableOk);
+  EXPECT_EQ(AddBox(f.layout, 0, 0, 1, 1, kPoly), kErrorBoxTableFull);
   EXPECT_EQ(f.layout.boxes.Count(), kMaxBoxes);
 
-  for (int i = 0; i < kMaxTexts; ++i) AddLayoutText(f.s, i, 0, "t");
+  for (int i = 0; i < kMaxTexts; ++i) AddLayoutText(f.layout, i, 0, "t");
   EXPECT_EQ(f.layout.texts.Count(), kMaxTexts);
-  AddLayoutText(f.s, -1, -1, "one too many");
-  EXPECT_EQ(f.s.LastError, kErrorTextTableFull);
+  EXPECT_EQ(AddLayoutText(f.layout, -1, -1, "one too many"), kErrorTextTableFull);
   EXPECT_EQ(f.layout.texts.Count(), kMaxTexts);
 
-  for (int i = 0; i < kMaxResistanceMarks; ++i) AddResistanceMark(f.s, i, 0, "1k");
-  AddResistanceMark(f.s, 0, 0, "1k");
-  EXPECT_EQ(f.s.LastError, kErrorTextTableFull);
+  for (int i = 0; i < kMaxResistanceMarks; ++i) AddResistanceMark(f.layout, i, 0, "1k");
+  EXPECT_EQ(AddResistanceMark(f.layout, 0, 0, "1k"), kErrorTextTableFull);
   EXPECT_EQ(f.layout.resistances.Count(), kMaxResistanceMarks);
 
-  for (int n = 2; n <= kMaxNodeNumber; ++n) ASSERT_EQ(AddNode(f.s, "?"), n);
-  EXPECT_EQ(AddNode(f.s, "x"), -1);
-  EXPECT_EQ(f.s.LastError, kErrorNodeTableFull);
+  for (int n = 2; n <= kMaxNodeNumber; ++n) ASSERT_EQ(AddNode(f.layout, "?"), n);
+  EXPECT_EQ(AddNode(f.layout, "x"), -1) << "the node table is full";
 }
 
 TEST(LayoutDatabase, TextsAreNotStackedOnALiveTextButMayReplaceAnErasedOne) {
   Fresh f;
-  AddLayoutText(f.s, 3, 4, "a");
-  AddLayoutText(f.s, 3, 4, "b");
-  AddLayoutText(f.s, 9, 9, "");
+  AddLayoutText(f.layout, 3, 4, "a");
+  AddLayoutText(f.layout, 3, 4, "b");
+  AddLayoutText(f.layout, 9, 9, "");
   EXPECT_EQ(f.layout.texts.Count(), 1);
   f.layout.texts[1].state = 0;
-  AddLayoutText(f.s, 3, 4, "c");
+  AddLayoutText(f.layout, 3, 4, "c");
   ASSERT_EQ(f.layout.texts.Count(), 2);
   const LayoutText& t = f.layout.texts[2];
   EXPECT_EQ(t.text, "c");
@@ -94,8 +91,8 @@ TEST(LayoutDatabase, TextsAreNotStackedOnALiveTextButMayReplaceAnErasedOne) {
 
 TEST(LayoutDatabase, LongTextsAreCutTo128Characters) {
   Fresh f;
-  AddLayoutText(f.s, 0, 0, std::string(300, 'x'));
-  AddResistanceMark(f.s, 0, 0, std::string(300, 'y'));
+  AddLayoutText(f.layout, 0, 0, std::string(300, 'x'));
+  AddResistanceMark(f.layout, 0, 0, std::string(300, 'y'));
   EXPECT_EQ(f.layout.texts[1].text.size(), 128u);
   EXPECT_EQ(f.layout.resistances[1].text.size(), 128u);
   EXPECT_EQ(f.layout.resistances[1].value, 1000);
@@ -103,23 +100,23 @@ TEST(LayoutDatabase, LongTextsAreCutTo128Characters) {
 
 TEST(LayoutDatabase, NodesNamedWithAQuestionMarkAreNumbered) {
   Fresh f;
-  EXPECT_EQ(AddNode(f.s, "?"), 2);
-  EXPECT_EQ(AddNode(f.s, "out"), 3);
+  EXPECT_EQ(AddNode(f.layout, "?"), 2);
+  EXPECT_EQ(AddNode(f.layout, "out"), 3);
   EXPECT_EQ(f.layout.nodes.nodes[2].name, "N2");
   EXPECT_EQ(f.layout.nodes.nodes[3].name, "out");
   EXPECT_EQ(f.layout.nodes.nodes[3].display, 1);
   ClearNodes(f.layout);
   EXPECT_EQ(f.layout.nodes.count, 1);
   EXPECT_EQ(f.layout.nodes.nodes[1].name, "vdd");
-  EXPECT_EQ(AddNode(f.s, "?"), 2);
+  EXPECT_EQ(AddNode(f.layout, "?"), 2);
 }
 
 TEST(LayoutDatabase, PurgeFillsHolesFromTheEnd) {
   Fresh f;
   auto fill = [&](std::vector<bool> live) {
-    ReleaseAll(f.s);
+    ReleaseAll(f.layout);
     for (size_t i = 0; i < live.size(); ++i) {
-      AddBox(f.s, int32_t(i), 0, int32_t(i) + 1, 1, kMetal);
+      AddBox(f.layout, int32_t(i), 0, int32_t(i) + 1, 1, kMetal);
       if (!live[i]) f.layout.boxes[int(i) + 1].state = kErased;
     }
     Purge(f.layout);
@@ -135,14 +132,14 @@ TEST(LayoutDatabase, PurgeFillsHolesFromTheEnd) {
 
 TEST(LayoutDatabase, MovingRecordsToOtherIndexesForgetsTheUndo) {
   Fresh f;
-  AddBox(f.s, 0, 0, 5, 5, kPoly);
-  AddBox(f.s, 0, 0, 5, 5, kNwell);
+  AddBox(f.layout, 0, 0, 5, 5, kPoly);
+  AddBox(f.layout, 0, 0, 5, 5, kNwell);
   f.layout.wide.undoCode = 0;
   Purge(f.layout);  // nothing to drop: indexes unchanged
-  OrderBoxesByLayer(f.s);  // nwell before poly: the boxes swap
+  OrderBoxesByLayer(f.layout, f.s.progress);  // nwell before poly: the boxes swap
   EXPECT_EQ(f.layout.wide.undoCode, 5);
   f.layout.wide.undoCode = 0;
-  OrderBoxesByLayer(f.s);  // already in order
+  OrderBoxesByLayer(f.layout, f.s.progress);  // already in order
   EXPECT_EQ(f.layout.wide.undoCode, 0);
   f.layout.boxes[1].state = kErased;
   Purge(f.layout);
@@ -151,13 +148,13 @@ TEST(LayoutDatabase, MovingRecordsToOtherIndexesForgetsTheUndo) {
 
 TEST(LayoutDatabase, PurgeDropsDegenerateBoxesAndDeadTextsAndMarks) {
   Fresh f;
-  AddBox(f.s, 0, 0, 5, 5, kMetal);
-  AddBox(f.s, 10, 0, 15, 5, kMetal);
+  AddBox(f.layout, 0, 0, 5, 5, kMetal);
+  AddBox(f.layout, 10, 0, 15, 5, kMetal);
   f.layout.boxes[1].x2 = 0;  // shrunk to nothing by an edit
-  AddLayoutText(f.s, 0, 0, "a");
-  AddLayoutText(f.s, 1, 0, "b");
+  AddLayoutText(f.layout, 0, 0, "a");
+  AddLayoutText(f.layout, 1, 0, "b");
   f.layout.texts[1].state = 0;
-  AddResistanceMark(f.s, 0, 0, "r");
+  AddResistanceMark(f.layout, 0, 0, "r");
   f.layout.resistances[1].state = 0;
   Purge(f.layout);
   ASSERT_EQ(f.layout.boxes.Count(), 1);
@@ -170,8 +167,8 @@ TEST(LayoutDatabase, PurgeDropsDegenerateBoxesAndDeadTextsAndMarks) {
 TEST(LayoutDatabase, OrderingGroupsBoxesByLayerAndMarksEmptyLayers) {
   Fresh f;
   const int layers[] = {kMetal, kPoly, kMetal2, kPoly, kNwell, kMetal, kContact, kNwell};
-  for (int i = 0; i < 8; ++i) AddBox(f.s, i, 0, i + 1, 1, layers[i]);
-  OrderBoxesByLayer(f.s);
+  for (int i = 0; i < 8; ++i) AddBox(f.layout, i, 0, i + 1, 1, layers[i]);
+  OrderBoxesByLayer(f.layout, f.s.progress);
   const LayoutWideState& w = f.layout.wide;
   int previous = 0;
   for (int i = 1; i <= f.layout.boxes.Count(); ++i) {
@@ -196,15 +193,15 @@ TEST(LayoutDatabase, OrderingKeepsEveryBoxOnRandomLayouts) {
   unsigned seed = 12345;
   auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
   for (int round = 0; round < 20; ++round) {
-    ReleaseAll(f.s);
+    ReleaseAll(f.layout);
     const int n = int(next() % 200);
     std::array<int, kLayerCount + 1> perLayer{};
     for (int i = 0; i < n; ++i) {
       const int layer = 1 + int(next() % kLayerCount);
       ++perLayer[layer];
-      AddBox(f.s, i, 0, i + 1, 1, layer);
+      AddBox(f.layout, i, 0, i + 1, 1, layer);
     }
-    OrderBoxesByLayer(f.s);
+    OrderBoxesByLayer(f.layout, f.s.progress);
     ASSERT_EQ(f.layout.boxes.Count(), n);
     for (int layer = 1; layer <= kLayerCount; ++layer) {
       const int first = f.layout.wide.layerFirst[layer], last = f.layout.wide.layerLast[layer];
@@ -220,19 +217,19 @@ TEST(LayoutDatabase, OrderingKeepsEveryBoxOnRandomLayouts) {
 
 TEST(LayoutDatabase, ExtentCountsLabelsAndIgnoresErasedBoxes) {
   Fresh f;
-  AddBox(f.s, 0, 0, 10, 10, kMetal);
-  AddBox(f.s, 500, 500, 600, 600, kMetal);
+  AddBox(f.layout, 0, 0, 10, 10, kMetal);
+  AddBox(f.layout, 500, 500, 600, 600, kMetal);
   f.layout.boxes[2].state = kErased;
-  AddLayoutText(f.s, 100, -50, "t");
+  AddLayoutText(f.layout, 100, -50, "t");
   ComputeExtent(f.layout);
   EXPECT_EQ(f.layout.wide.extent, (Rect{0, -50, 140, 10}));
 }
 
 TEST(LayoutDatabase, BoxQueriesTreatTouchingAsSharing) {
   Fresh f;
-  AddBox(f.s, 0, 0, 10, 10, kMetal);
-  AddBox(f.s, 10, 0, 20, 10, kMetal);
-  AddBox(f.s, 30, 30, 40, 40, kMetal);
+  AddBox(f.layout, 0, 0, 10, 10, kMetal);
+  AddBox(f.layout, 10, 0, 20, 10, kMetal);
+  AddBox(f.layout, 30, 30, 40, 40, kMetal);
   Rect r;
   EXPECT_TRUE(BoxOverlap(f.layout, 1, 2, r));
   EXPECT_EQ(r, (Rect{10, 0, 10, 10}));
@@ -249,13 +246,13 @@ TEST(LayoutDatabase, BoxQueriesTreatTouchingAsSharing) {
 
 TEST(LayoutDatabase, ResetAndReleaseEmptyTheTables) {
   Fresh f;
-  AddBox(f.s, 0, 0, 1, 1, kMetal);
-  AddLayoutText(f.s, 0, 0, "t");
-  AddResistanceMark(f.s, 0, 0, "r");
-  AddNode(f.s, "n");
+  AddBox(f.layout, 0, 0, 1, 1, kMetal);
+  AddLayoutText(f.layout, 0, 0, "t");
+  AddResistanceMark(f.layout, 0, 0, "r");
+  AddNode(f.layout, "n");
   f.layout.layers[kMetal].cifName = "CMF";
   f.layout.wide.modified = 1;
-  ReleaseAll(f.s);
+  ReleaseAll(f.layout);
   EXPECT_EQ(f.layout.boxes.Count() + f.layout.texts.Count() + f.layout.resistances.Count(), 0);
   EXPECT_EQ(f.layout.nodes.count, 1);
   EXPECT_EQ(f.layout.wide.modified, 0);
@@ -263,6 +260,55 @@ TEST(LayoutDatabase, ResetAndReleaseEmptyTheTables) {
   ResetDatabase(f.s);
   EXPECT_EQ(f.layout.layers[kMetal].cifName, "xxx");
   EXPECT_EQ(f.layout.wide.ruleFileName, "ES207.RUL");
+}
+
+// The database draws nothing itself: it tells its listener what was added
+// and where, and keeps the extent whatever the listener does with it.
+struct ChangeLog : LayoutListener {
+  std::vector<LayoutChange> changes;
+  void LayoutChanged(const LayoutChange& change) override { changes.push_back(change); }
+};
+
+TEST(LayoutDatabase, AddsAreReportedToTheListenerWithTheirArea) {
+  auto layout = std::make_unique<Layout>();
+  ChangeLog log;
+  layout->listener.Set(&log);
+  layout->wide.drawOnAdd = 0;
+  AddBox(*layout, 100, 0, 140, 70, kMetal);
+  AddBox(*layout, 5, 5, 5, 9, kMetal);  // empty: refused, nothing reported
+  AddLayoutText(*layout, -60, 3, "in");
+  AddResistanceMark(*layout, 7, 8, "1k");
+  ASSERT_EQ(log.changes.size(), 3u);
+  EXPECT_EQ(log.changes[0].kind, RecordKind::Box);
+  EXPECT_EQ(log.changes[0].index, 1);
+  EXPECT_EQ(log.changes[0].area, (Rect{100, 0, 140, 70}));
+  EXPECT_EQ(log.changes[1].kind, RecordKind::Text);
+  EXPECT_EQ(log.changes[1].area, (Rect{-60, 3, -20, 13}));
+  EXPECT_EQ(log.changes[2].kind, RecordKind::ResistanceMark);
+  EXPECT_EQ(layout->wide.extent, (Rect{-60, -15, 140, 70})) << "grown even without drawing";
+  const Layout copy = *layout;  // a copy does not share the listener
+  layout->listener.Set(nullptr);
+  AddBox(*layout, 0, 0, 1, 1, kPoly);
+  EXPECT_EQ(log.changes.size(), 3u);
+}
+
+TEST(LayoutDatabase, TheSessionDrawsAddedBoxesOnlyWhileDrawingOnAdd) {
+  Fresh f;
+  RecordingSurface surface(200, 100);
+  AttachSurface(f.s, &surface);
+  AddBox(f.layout, 0, 0, 10, 10, kMetal);
+  const size_t drawn = surface.Calls().size();
+  EXPECT_GT(drawn, 0u);
+  {
+    const DrawingSuspended quiet(f.s);
+    AddBox(f.layout, 20, 0, 30, 10, kMetal);
+    EXPECT_EQ(surface.Calls().size(), drawn);
+    AddLayoutText(f.layout, 40, 0, "t");  // texts are drawn at once all the same
+    EXPECT_GT(surface.Calls().size(), drawn);
+  }
+  EXPECT_EQ(f.layout.wide.drawOnAdd, 1);
+  EXPECT_EQ(f.layout.wide.extent.xmax, 80) << "the text's frame ends 40 lambda right of it";
+  AttachSurface(f.s, nullptr);
 }
 
 }  // namespace

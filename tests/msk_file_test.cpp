@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "core/msk_file.h"
+#include "session/files.h"
 #include "tests/test_support.h"
 
 namespace tarnisk {
@@ -32,24 +32,24 @@ std::string Crlf(std::string text) {
 TEST(MskWriter, WritesTheExactLines) {
   Fresh f;
   f.platform.SetFixedTime(0);
-  AddBox(f.s, 10, -4, 16, 8, kPoly);
-  AddBox(f.s, 0, 0, 3, 3, kMetal);
+  AddBox(f.s.layout, 10, -4, 16, 8, kPoly);
+  AddBox(f.s.layout, 0, 0, 3, 3, kMetal);
   f.layout.boxes[2].state = kErased;
-  AddResistanceMark(f.s, 7, 8, "2k5");
-  AddLayoutText(f.s, 1, 2, "clk");
+  AddResistanceMark(f.s.layout, 7, 8, "2k5");
+  AddLayoutText(f.s.layout, 1, 2, "clk");
   LayoutText& clock = f.layout.texts[1];
   clock.property = kPropertyClock;
   clock.visible = 1;
   clock.edgeTimes = {1e-9, 1.25e-9, 11.5e-9, 123.456e-9};
-  AddLayoutText(f.s, 3, 4, "vdd");
+  AddLayoutText(f.s.layout, 3, 4, "vdd");
   f.layout.texts[2].property = kPropertyVdd;
-  AddLayoutText(f.s, 5, 6, "out");
+  AddLayoutText(f.s.layout, 5, 6, "out");
   f.layout.texts[3].visible = 1;
-  AddLayoutText(f.s, 7, 6, "plain");
+  AddLayoutText(f.s.layout, 7, 6, "plain");
   f.layout.wide.modified = 1;
   TempDir dir;
   const std::string path = dir.File("a.msk");
-  ASSERT_TRUE(WriteLayoutFile(f.s, path));
+  ASSERT_TRUE(SaveLayoutFile(f.s, path));
   const std::string text = ReadFile(path);
   const std::string expected = Crlf(
       "FIG #" + path + "\nBB(1,-4,47,18)\nREC(10,-4,6,12,PO)\nRST 7 8 #2k5\n"
@@ -66,14 +66,14 @@ TEST(MskWriter, WritesTheExactLines) {
 
 TEST(MskWriter, AFailedSaveKeepsTheOldFileAndTheModifiedFlag) {
   Fresh f;
-  AddBox(f.s, 0, 0, 4, 4, kMetal);
+  AddBox(f.s.layout, 0, 0, 4, 4, kMetal);
   f.layout.wide.modified = 1;
   TempDir dir;
   // The target is a directory: the new file cannot take its place.
   const std::string blocked = dir.File("blocked.msk");
   std::filesystem::create_directory(blocked);
   WriteFile(blocked + "/keep", "old");
-  EXPECT_FALSE(WriteLayoutFile(f.s, blocked));
+  EXPECT_FALSE(SaveLayoutFile(f.s, blocked));
   EXPECT_NE(f.s.LastError, 0);
   EXPECT_EQ(f.layout.wide.modified, 1);
   EXPECT_EQ(f.platform.Panel(0), "Error writing \"" + blocked + "\"");
@@ -81,7 +81,7 @@ TEST(MskWriter, AFailedSaveKeepsTheOldFileAndTheModifiedFlag) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
       << "no temporary file may be left behind";
   // A folder that does not exist.
-  EXPECT_FALSE(WriteLayoutFile(f.s, dir.File("missing/x.msk")));
+  EXPECT_FALSE(SaveLayoutFile(f.s, dir.File("missing/x.msk")));
   EXPECT_EQ(f.layout.wide.modified, 1);
 }
 
@@ -90,8 +90,8 @@ TEST(MskWriter, SavingReplacesAnExistingFileWhole) {
   TempDir dir;
   const std::string path = dir.File("a.msk");
   WriteFile(path, std::string(100000, 'x'));
-  AddBox(f.s, 0, 0, 4, 4, kMetal);
-  ASSERT_TRUE(WriteLayoutFile(f.s, path));
+  AddBox(f.s.layout, 0, 0, 4, 4, kMetal);
+  ASSERT_TRUE(SaveLayoutFile(f.s, path));
   const std::string text = ReadFile(path);
   EXPECT_EQ(text.find('x' + std::string(10, 'x')), std::string::npos);
   EXPECT_NE(text.find("REC(0,0,4,4,ME)"), std::string::npos);
@@ -106,12 +106,12 @@ TEST(MskFile, RandomLayoutsSurviveAWriteReadRoundTrip) {
     const int boxes = uniform(1, 400);
     for (int i = 0; i < boxes; ++i) {
       const int x = uniform(-5000, 5000), y = uniform(-5000, 5000);
-      AddBox(a.s, x, y, x + uniform(1, 90), y + uniform(1, 90), uniform(1, kLayerCount));
+      AddBox(a.s.layout, x, y, x + uniform(1, 90), y + uniform(1, 90), uniform(1, kLayerCount));
       if (uniform(0, 9) == 0) a.layout.boxes[a.layout.boxes.Count()].state = kErased;
       if (uniform(0, 9) == 0) a.layout.boxes[a.layout.boxes.Count()].state = kMarked;
     }
     for (int i = 0, n = uniform(0, 40); i < n; ++i) {
-      AddLayoutText(a.s, uniform(-9000, 9000), uniform(-9000, 9000),
+      AddLayoutText(a.s.layout, uniform(-9000, 9000), uniform(-9000, 9000),
                     "n" + std::to_string(i) + (uniform(0, 1) ? " #x y" : ""));
       LayoutText& t = a.layout.texts[a.layout.texts.Count()];
       t.property = uint8_t(uniform(0, 4));
@@ -125,14 +125,14 @@ TEST(MskFile, RandomLayoutsSurviveAWriteReadRoundTrip) {
       if (uniform(0, 7) == 0) t.state = 0;
     }
     for (int i = 0, n = uniform(0, 20); i < n; ++i) {
-      AddResistanceMark(a.s, uniform(-900, 900), uniform(-900, 900), std::to_string(i) + "k");
+      AddResistanceMark(a.s.layout, uniform(-900, 900), uniform(-900, 900), std::to_string(i) + "k");
       if (uniform(0, 7) == 0) a.layout.resistances[a.layout.resistances.Count()].state = 0;
     }
     const std::string path = dir.File("r" + std::to_string(round) + ".msk");
-    ASSERT_TRUE(WriteLayoutFile(a.s, path));  // purges: only live records remain in `a`
+    ASSERT_TRUE(SaveLayoutFile(a.s, path));  // purges: only live records remain in `a`
 
     Fresh b;
-    ReadLayoutFile(b.s, path, ReadMode::Open);
+    OpenLayoutFile(b.s, path, ReadMode::Open);
     ASSERT_EQ(b.s.LastError, 0);
     auto boxKeys = [](const Layout& l) {
       std::vector<std::tuple<int, int, int, int, int>> keys;
@@ -167,7 +167,7 @@ TEST(MskFile, RandomLayoutsSurviveAWriteReadRoundTrip) {
 }
 
 int ReadText(Fresh& f, const std::string& body, ReadMode mode = ReadMode::Open) {
-  return ReadLayoutText(f.s, Crlf(body), "t.msk", mode);
+  return OpenLayoutText(f.s, Crlf(body), "t.msk", mode).malformedLine;
 }
 
 TEST(MskReader, BoxLinesWithBadSizesOrCodesAddNothing) {
@@ -301,7 +301,7 @@ TEST(MskReader, AFullTableStopsTheReadAtTheNextLine) {
 TEST(MskReader, ToleratesUnixLineEndsMissingFinalLineEndAndLongLines) {
   Fresh f;
   const std::string longText(500, 'z');
-  ReadLayoutText(f.s,
+  OpenLayoutText(f.s,
                  "REC(0,0,4,4,ME)\nTITLE 1 1  #" + longText + "\n$- 1000 0 \nREC(1,1,2,2,PO)",
                  "t.msk", ReadMode::Open);
   EXPECT_EQ(f.s.LastError, 0);
@@ -319,8 +319,8 @@ TEST(MskReader, CoordinatesBeyondTheLimitAreDropped) {
 
 TEST(MskReader, AMissingFileLeavesTheLayoutAndReportsTheIoResult) {
   Fresh f;
-  AddBox(f.s, 0, 0, 4, 4, kMetal);
-  ReadLayoutFile(f.s, "/nonexistent/none.msk", ReadMode::Open);
+  AddBox(f.s.layout, 0, 0, 4, 4, kMetal);
+  OpenLayoutFile(f.s, "/nonexistent/none.msk", ReadMode::Open);
   EXPECT_NE(f.s.LastError, 0);
   EXPECT_EQ(f.layout.boxes.Count(), 1);
   EXPECT_EQ(f.platform.Panel(0), "1 boxes");
@@ -340,7 +340,7 @@ TEST(MskReader, ProgressIsShownEvery256BoxLines) {
 TEST(MskReader, ExampleLayoutsLoad) {
   for (const char* name : {"inverter.msk", "nand2.msk", "ring5.msk"}) {
     Fresh f;
-    ReadLayoutFile(f.s, testing::DataFile(std::string("examples/") + name), ReadMode::Open);
+    OpenLayoutFile(f.s, testing::DataFile(std::string("examples/") + name), ReadMode::Open);
     EXPECT_EQ(f.s.LastError, 0) << name;
     EXPECT_GT(f.layout.boxes.Count(), 10) << name;
     EXPECT_GE(f.layout.texts.Count(), 3) << name;

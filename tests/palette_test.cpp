@@ -1,8 +1,8 @@
-#include "editor/palette.h"
+#include "session/editor/palette.h"
 
 #include <gtest/gtest.h>
 
-#include "core/app_state.h"
+#include "session/session.h"
 #include "tests/test_support.h"
 
 namespace tarnisk {

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "core/app_state.h"
+#include "session/session.h"
 #include "tests/fake_editor_host.h"
 
 namespace tarnisk {
@@ -16,7 +16,7 @@ namespace {
 
 struct PaletteWidget : ::testing::Test {
   testing::FakeEditorHost host;
-  AppState& s = host.State();
+  Session& s = host.State();
   Palette palette{host};
 
   template <class Widget>

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "editor/render.h"
-#include "editor/ruler.h"
-#include "editor/view.h"
+#include "session/editor/render.h"
+#include "session/editor/ruler.h"
+#include "session/editor/view.h"
 #include "tests/test_support.h"
 #include "ui/buffer_surface.h"
 #include "ui/recording_surface.h"
@@ -30,8 +30,8 @@ constexpr Colour kBlack = 0, kWhite = 0xFFFFFF;
 TEST(Render, OverlappingLayersMixTheirColoursOnBlack) {
   Fresh f;
   Canvas c(f);
-  AddBox(f.s, 2, 2, 12, 12, kDiffn);
-  AddBox(f.s, 8, 0, 10, 20, kPoly);
+  AddBox(f.s.layout, 2, 2, 12, 12, kDiffn);
+  AddBox(f.s.layout, 8, 0, 10, 20, kPoly);
   Redraw(f.s);
   auto at = [&](int x, int y) { return c.surface.At(LambdaToPixelX(f.s, x) + 3, LambdaToPixelY(f.s, y) - 3); };
   EXPECT_EQ(at(4, 4), MakeColour(0, 128, 0));
@@ -42,7 +42,7 @@ TEST(Render, OverlappingLayersMixTheirColoursOnBlack) {
 TEST(Render, PatternsAreAnchoredToTheScreen) {
   Fresh f;
   Canvas c(f);
-  AddBox(f.s, 3, 4, 17, 20, kMetal3);  // style 3: outline and pattern
+  AddBox(f.s.layout, 3, 4, 17, 20, kMetal3);  // style 3: outline and pattern
   Redraw(f.s);
   const FillPattern& pattern = f.layout.layers[kMetal3].pattern;
   const int x1 = LambdaToPixelX(f.s, 3), x2 = LambdaToPixelX(f.s, 17);
@@ -61,12 +61,12 @@ TEST(Render, PatternsAreAnchoredToTheScreen) {
 TEST(Render, LayerStylesAndBoxStates) {
   Fresh f;
   Canvas c(f);
-  AddBox(f.s, 1, 1, 9, 9, kNwell);     // outline
-  AddBox(f.s, 11, 1, 19, 9, kVia);     // outline and diagonals
-  AddBox(f.s, 21, 1, 29, 9, kPassiv);  // inset outline and cross
-  AddBox(f.s, 1, 11, 9, 19, kMetal);   // marked: grey outline
-  AddBox(f.s, 11, 11, 19, 19, kPoly);  // highlighted
-  AddBox(f.s, 21, 11, 29, 19, kMetal); // protected layer below
+  AddBox(f.s.layout, 1, 1, 9, 9, kNwell);     // outline
+  AddBox(f.s.layout, 11, 1, 19, 9, kVia);     // outline and diagonals
+  AddBox(f.s.layout, 21, 1, 29, 9, kPassiv);  // inset outline and cross
+  AddBox(f.s.layout, 1, 11, 9, 19, kMetal);   // marked: grey outline
+  AddBox(f.s.layout, 11, 11, 19, 19, kPoly);  // highlighted
+  AddBox(f.s.layout, 21, 11, 29, 19, kMetal); // protected layer below
   f.layout.boxes[4].state = kMarked;
   f.layout.boxes[5].state = kHighlighted;
   f.layout.boxes[5].highlightColour = MakeColour(12, 34, 56);
@@ -94,7 +94,7 @@ TEST(Render, MonochromeDrawsOutlinesAndPatternsInBlackOnWhite) {
   Fresh f;
   Canvas c(f);
   SetMonochromeMode(f.s);
-  AddBox(f.s, 2, 2, 18, 18, kContact);  // pattern FF: solid
+  AddBox(f.s.layout, 2, 2, 18, 18, kContact);  // pattern FF: solid
   Redraw(f.s);
   EXPECT_EQ(c.surface.At(LambdaToPixelX(f.s, 10), LambdaToPixelY(f.s, 10)), kBlack);
   EXPECT_EQ(c.surface.At(LambdaToPixelX(f.s, 30), LambdaToPixelY(f.s, 10) + 1), kWhite);
@@ -105,8 +105,8 @@ TEST(Render, MonochromeDrawsOutlinesAndPatternsInBlackOnWhite) {
 TEST(Render, BoxesRunningOffTheScreenShowNoOutlineAtItsEdge) {
   Fresh f;
   Canvas c(f);
-  AddBox(f.s, -1000, -1000, 1000, 1000, kNwell);
-  AddBox(f.s, 500, 500, 600, 600, kMetal);  // wholly outside
+  AddBox(f.s.layout, -1000, -1000, 1000, 1000, kNwell);
+  AddBox(f.s.layout, 500, 500, 600, 600, kMetal);  // wholly outside
   Redraw(f.s);
   EXPECT_EQ(c.surface.At(0, 150), kBlack);
   EXPECT_EQ(c.surface.At(399, 150), kBlack);
@@ -125,9 +125,9 @@ std::vector<std::string> DrawnWith(Fresh& f, const std::string& prefix) {
 
 TEST(Render, TextsShowTheirPropertyInLabelStyleAndSign) {
   Fresh f;
-  AddLayoutText(f.s, 10, 10, "ck");
+  AddLayoutText(f.s.layout, 10, 10, "ck");
   f.layout.texts[1].property = kPropertyPulse;
-  AddLayoutText(f.s, 20, 20, "vdd");
+  AddLayoutText(f.s.layout, 20, 20, "vdd");
   f.layout.texts[2].property = kPropertyVdd;
   f.layout.texts[2].visible = 1;
   const auto texts = DrawnWith(f, "text ");
@@ -149,7 +149,7 @@ TEST(Render, TextsShowTheirPropertyInLabelStyleAndSign) {
 
 TEST(Render, ResistanceMarksZigzagBetweenTheirEnds) {
   Fresh f;
-  AddResistanceMark(f.s, 10, 10, "2k");
+  AddResistanceMark(f.s.layout, 10, 10, "2k");
   const auto lines = DrawnWith(f, "line ");
   // 5 lambda = 50 pixels, k = 8.
   const std::vector<std::string> zigzag = {"line 100,210,108,210", "line 108,210,116,202",

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/rule_file.h"
+#include "session/files.h"
 #include "tests/test_support.h"
 
 namespace tarnisk {
@@ -9,7 +9,7 @@ namespace {
 using testing::Fresh;
 
 RuleLoadResult Load(Fresh& f, const std::string& body) {
-  return LoadRuleText(f.s, "title line\n" + body, true);
+  return LoadRules(f.s, "title line\n" + body);
 }
 
 TEST(RuleFile, ATitleOnlyFileResetsLambdaAndMetalsAndKeepsRules) {
@@ -17,7 +17,7 @@ TEST(RuleFile, ATitleOnlyFileResetsLambdaAndMetalsAndKeepsRules) {
   f.s.technology.R101 = 7;
   f.s.technology.LAMB = 0.3;
   f.s.technology.META = 4;
-  EXPECT_EQ(LoadRuleText(f.s, "only a title", true).status, RuleLoadStatus::Loaded);
+  EXPECT_EQ(LoadRules(f.s, "only a title").status, RuleLoadStatus::Loaded);
   EXPECT_EQ(f.s.technology.R101, 7);
   EXPECT_EQ(f.s.technology.LAMB, 0.5);
   EXPECT_EQ(f.s.technology.META, 2);
@@ -177,7 +177,7 @@ TEST(RuleFile, AMissingFileResetsWithoutAMessage) {
   Fresh f;
   f.s.technology.LAMB = 0.2;
   f.s.technology.Name = "x";
-  EXPECT_EQ(ReadRuleFile(f.s, "/nonexistent.rul").status, RuleLoadStatus::NotOpened);
+  EXPECT_EQ(LoadRuleFile(f.s, "/nonexistent.rul").status, RuleLoadStatus::NotOpened);
   EXPECT_EQ(f.s.technology.LAMB, 0.5);
   EXPECT_EQ(f.platform.Panel(2), "standard 1.0");
   EXPECT_TRUE(f.platform.Messages().empty());
@@ -186,7 +186,7 @@ TEST(RuleFile, AMissingFileResetsWithoutAMessage) {
 TEST(RuleFile, BundledRuleFilesNameEveryKey) {
   for (const char* name : {"es207.rul", "cmos33-5m.rul"}) {
     Fresh f;
-    ASSERT_EQ(ReadRuleFile(f.s, testing::DataFile(name)).status, RuleLoadStatus::Loaded) << name;
+    ASSERT_EQ(LoadRuleFile(f.s, testing::DataFile(name)).status, RuleLoadStatus::Loaded) << name;
     EXPECT_EQ(f.layout.wide.ruleFileName, name);
     const Technology& t = f.s.technology;
     for (const RuleKey& k : RuleKeys()) EXPECT_GT(t.*k.field, 0) << name << " " << k.key;

@@ -7,23 +7,26 @@
 #include <vector>
 
 #include "core/number_format.h"
-#include "editor/view.h"
-#include "sim/layout_animation.h"
-#include "sim/mos_models.h"
+#include "session/editor/view.h"
+#include "session/analysis/layout_animation.h"
+#include "models/mos_models.h"
 #include "sim/simulation.h"
-#include "sim/simulation_plot.h"
+#include "session/analysis/simulation_plot.h"
 #include "tests/test_support.h"
 #include "ui/recording_surface.h"
-#include "verify/extract.h"
+#include "session/analysis/extract_command.h"
+#include "session/analysis/simulate.h"
+#include "session/session.h"
 
 namespace tarnisk {
 namespace {
 
 // A hand-made circuit of `count` nodes, all free until a test says otherwise.
-struct Circuit : testing::Fresh {
+struct Net : testing::Fresh {
   SimulationState& m = s.simulation;
+  Simulation sim = SimulationOf(s);
 
-  explicit Circuit(int count) {
+  explicit Net(int count) {
     layout.nodes.count = count;
     for (int k = 2; k <= count; ++k) Node(k).name = "n" + std::to_string(k);
   }
@@ -47,25 +50,25 @@ struct Recorder : SimulationView {
   std::function<void(int)> onColumn;
   std::vector<int> columns;
   std::vector<double> xs, ys;
-  void PlottedStep(const AppState&, int column) override {
+  void PlottedStep(const Simulation&, int column) override {
     columns.push_back(column);
     if (onColumn) onColumn(column);
   }
-  void DcPoint(const AppState&, int column, double x, double y) override {
+  void DcPoint(const Simulation&, int column, double x, double y) override {
     columns.push_back(column), xs.push_back(x), ys.push_back(y);
   }
 };
 
 TEST(SimEngine, FreeNodesWithoutDevicesKeepTheirVoltageAndRunsContinue) {
-  Circuit c(3);
-  InitSimulation(c.s);
+  Net c(3);
+  InitSimulation(c.sim);
   EXPECT_EQ(c.m.caption, "Simulation of ");
-  RunSimulation(c.s, nullptr);
+  RunSimulation(c.sim, nullptr);
   EXPECT_EQ(c.platform.Panel(0),
             "20.00 ns simulation complete with MOS model Level 3 with 0 NMOS, 0 pMOS");
   EXPECT_EQ(c.m.stepCount, 4000);
   EXPECT_DOUBLE_EQ(c.m.SimTime, 2e-8);
-  RunSimulation(c.s, nullptr);
+  RunSimulation(c.sim, nullptr);
   EXPECT_DOUBLE_EQ(c.m.SimTime, 4e-8) << "a second run continues where the first ended";
   EXPECT_EQ(c.V(2), 0);
   EXPECT_EQ(c.V(3), 0);
@@ -73,15 +76,15 @@ TEST(SimEngine, FreeNodesWithoutDevicesKeepTheirVoltageAndRunsContinue) {
 }
 
 TEST(SimEngine, OneMilliampereOutOfOneFemtofaradIsClampedAtMinusOneVolt) {
-  Circuit c(3);
+  Net c(3);
   c.Node(2).NodeCapacitance = 1e-15;
   c.Node(3).property = kPropertyVdd;
   c.Node(3).highLevel = -1000;  // a -5 V supply draws 1 mA through 5 kOhm
   c.Resistance(2, 3, 5000);
-  InitSimulation(c.s);
-  PrepareTopology(c.s);
-  EXPECT_NEAR(NodeCurrent(c.s, 2), 1e-3, 1e-12);
-  SimulationStep(c.s, nullptr);
+  InitSimulation(c.sim);
+  PrepareTopology(c.sim);
+  EXPECT_NEAR(NodeCurrent(c.sim, 2), 1e-3, 1e-12);
+  SimulationStep(c.sim, nullptr);
   EXPECT_NEAR(c.m.nodes[2].dV, -5.0, 1e-9);
   EXPECT_EQ(c.V(2), -1.0);
   EXPECT_NEAR(c.m.IDD, 1e-3, 1e-12) << "the supply node's current";
@@ -90,72 +93,72 @@ TEST(SimEngine, OneMilliampereOutOfOneFemtofaradIsClampedAtMinusOneVolt) {
 
 TEST(SimEngine, UpdateIsSimultaneousAndZeroResistancesJoinNothing) {
   // Two equal nodes charged from each other's old values swap symmetrically.
-  Circuit c(4);
+  Net c(4);
   c.Node(2).lowLevel = 1000;
   c.Node(2).NodeCapacitance = c.Node(3).NodeCapacitance = 1e-13;
   c.Resistance(2, 3, 1000);
   c.Resistance(3, 4, 0);
-  InitSimulation(c.s);
-  PrepareTopology(c.s);
-  SimulationStep(c.s, nullptr);
+  InitSimulation(c.sim);
+  PrepareTopology(c.sim);
+  SimulationStep(c.sim, nullptr);
   EXPECT_NEAR(c.V(2) + c.V(3), 5.0, 1e-12);
   EXPECT_NEAR(5.0 - c.V(2), 5e-12 * 5.0 / 1000 / 1e-13, 1e-12);
   EXPECT_EQ(c.V(4), 0);
 }
 
 TEST(SimEngine, FloatingWellsAreRaisedToTheSupply) {
-  Circuit c(2);
-  AddBox(c.s, 0, 0, 10, 10, kNwell);
+  Net c(2);
+  AddBox(c.s.layout, 0, 0, 10, 10, kNwell);
   c.layout.boxes[1].node = 2;
-  InitSimulation(c.s);
+  InitSimulation(c.sim);
   EXPECT_EQ(c.platform.Panel(0), "1 float. wells");
   EXPECT_EQ(c.V(2), 5.0);
   c.Node(2).property = kPropertyVdd;
-  InitSimulation(c.s);
+  InitSimulation(c.sim);
   EXPECT_EQ(c.platform.Panel(0), "No error");
 }
 
 TEST(SimWaveform, ClockAndPulseShapes) {
-  Circuit c(4);
+  Net c(4);
   c.Drive(2, kPropertyClock, {0, 0, 0, 0});
   c.Drive(3, kPropertyPulse, {1e-9, 2e-9, 3e-9, 4e-9}, 800, 200);
   c.Drive(4, kPropertyClock, {1e-9, 2e-9, 3e-9, 4e-9}, 800, 200);
   // Zero times: low for 10 ps, then a 10 ps ramp, period 20 ps.
-  EXPECT_EQ(WaveformVoltage(c.s, 2, 0), 0);
-  EXPECT_EQ(WaveformVoltage(c.s, 2, 0.5e-11), 0);
-  EXPECT_NEAR(WaveformVoltage(c.s, 2, 1.5e-11), 2.5, 1e-9);
-  EXPECT_NEAR(WaveformVoltage(c.s, 2, 3.5e-11), 2.5, 1e-9);
-  EXPECT_EQ(WaveformVoltage(c.s, 2, 2.5e-11), 0);
+  EXPECT_EQ(WaveformVoltage(c.sim, 2, 0), 0);
+  EXPECT_EQ(WaveformVoltage(c.sim, 2, 0.5e-11), 0);
+  EXPECT_NEAR(WaveformVoltage(c.sim, 2, 1.5e-11), 2.5, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.sim, 2, 3.5e-11), 2.5, 1e-9);
+  EXPECT_EQ(WaveformVoltage(c.sim, 2, 2.5e-11), 0);
   // Levels in thousandths of the supply; the pulse happens once.
-  EXPECT_NEAR(WaveformVoltage(c.s, 3, 1.5e-9), 2.5, 1e-9);
-  EXPECT_NEAR(WaveformVoltage(c.s, 3, 2.5e-9), 4.0, 1e-9);
-  EXPECT_NEAR(WaveformVoltage(c.s, 3, 3.5e-9), 2.5, 1e-9);
-  EXPECT_NEAR(WaveformVoltage(c.s, 3, 5e-9), 1.0, 1e-9);
-  EXPECT_NEAR(WaveformVoltage(c.s, 3, 6.5e-9), 1.0, 1e-9);
-  EXPECT_NEAR(WaveformVoltage(c.s, 4, 6.5e-9), 4.0, 1e-9) << "the clock repeats";
+  EXPECT_NEAR(WaveformVoltage(c.sim, 3, 1.5e-9), 2.5, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.sim, 3, 2.5e-9), 4.0, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.sim, 3, 3.5e-9), 2.5, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.sim, 3, 5e-9), 1.0, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.sim, 3, 6.5e-9), 1.0, 1e-9);
+  EXPECT_NEAR(WaveformVoltage(c.sim, 4, 6.5e-9), 4.0, 1e-9) << "the clock repeats";
 }
 
 TEST(SimRun, StopKeepsVoltagesAndRestartsTimeAtZero) {
-  Circuit c(3);
+  Net c(3);
   c.Node(2).NodeCapacitance = 1e-12;
   c.Node(3).property = kPropertyVdd;
   c.Resistance(2, 3, 1e5);
-  InitSimulation(c.s);
+  InitSimulation(c.sim);
   Recorder stopper;
   stopper.onColumn = [&](int column) {
-    if (column == 10) RequestStop(c.s);
+    if (column == 10) RequestStop(c.s.simulation);
   };
-  RunSimulation(c.s, &stopper);
+  RunSimulation(c.sim, &stopper);
   EXPECT_EQ(c.m.stepCount, 40);
   EXPECT_EQ(c.platform.Panel(0), "Simulation stopped at time  0.20 ns");
   EXPECT_EQ(c.m.SimTime, 0);
   const double kept = c.V(2);
   EXPECT_GT(kept, 0);
   c.m.StopRequested = false;
-  RequestStop(c.s);
+  RequestStop(c.s.simulation);
   EXPECT_FALSE(c.m.StopRequested) << "a stop request when idle does nothing";
   Recorder plain;
-  RunSimulation(c.s, &plain);
+  RunSimulation(c.sim, &plain);
   EXPECT_DOUBLE_EQ(c.m.SimTime, 2e-8);
   ASSERT_EQ(plain.columns.size(), 1000u);
   EXPECT_EQ(plain.columns.front(), 1);
@@ -163,31 +166,31 @@ TEST(SimRun, StopKeepsVoltagesAndRestartsTimeAtZero) {
 }
 
 TEST(SimRun, StepFieldAndStepsPerPixel) {
-  Circuit c(2);
-  InitSimulation(c.s);
-  EXPECT_TRUE(ApplyStepField(c.s, "20"));
+  Net c(2);
+  InitSimulation(c.sim);
+  EXPECT_TRUE(ApplyStepField(c.s.simulation, "20"));
   EXPECT_DOUBLE_EQ(c.m.TimeStep, 20e-12);
-  EXPECT_FALSE(ApplyStepField(c.s, "abc"));
-  EXPECT_FALSE(ApplyStepField(c.s, "5000"));
+  EXPECT_FALSE(ApplyStepField(c.s.simulation, "abc"));
+  EXPECT_FALSE(ApplyStepField(c.s.simulation, "5000"));
   EXPECT_DOUBLE_EQ(c.m.TimeStep, 20e-12) << "an unreadable field keeps the step";
-  EXPECT_TRUE(ApplyStepField(c.s, ""));
+  EXPECT_TRUE(ApplyStepField(c.s.simulation, ""));
   EXPECT_DOUBLE_EQ(c.m.TimeStep, 5e-12);
   c.m.plotWidth = 3000;
   Recorder r;
-  RunSimulation(c.s, &r);
+  RunSimulation(c.sim, &r);
   EXPECT_EQ(r.columns.size(), 4000u) << "at least one step per column";
 }
 
 TEST(SimMeasure, DelayFrequencyAndExtremesOfDrivenNodes) {
-  Circuit c(3);
+  Net c(3);
   c.Drive(2, kPropertyClock, {1e-9, 1.1e-9, 3e-9, 3.1e-9});  // the stop node
   c.Drive(3, kPropertyPulse, {2e-9, 2.1e-9, 10e-9, 10.1e-9});  // the start node
   c.Node(2).display = 2;
-  InitSimulation(c.s);
+  InitSimulation(c.sim);
   c.m.StartNode = 3, c.m.StopNode = 2, c.m.WatchNode = 2;
   c.m.FreqOn = c.m.MinMaxOn = true;
   c.m.SimLength = 5e-9;
-  RunSimulation(c.s, nullptr);
+  RunSimulation(c.sim, nullptr);
   EXPECT_EQ(c.m.delayRise, 0) << "the clock rose before the start node crossed";
   EXPECT_NEAR(c.m.delayFall, 1e-9, 1e-11);
   EXPECT_GT(c.m.delayStopColumn, c.m.delayStartColumn);
@@ -201,14 +204,14 @@ TEST(SimMeasure, DelayFrequencyAndExtremesOfDrivenNodes) {
 
 TEST(SimRun, ResultFileHasOneLinePerPlottedStep) {
   testing::TempDir dir;
-  Circuit c(2);
+  Net c(2);
   c.layout.wide.currentFileName = dir.File("inv.msk");
-  c.s.extraction.options.dumpSimulation = true;
-  InitSimulation(c.s);
+  c.s.extractOptions.dumpSimulation = true;
+  InitSimulation(c.sim);
   c.m.StopNode = 2;
   c.m.SimLength = 1e-10;
   c.m.plotWidth = 10;
-  RunSimulation(c.s, nullptr);
+  RunSimulation(c.sim, nullptr);
   EXPECT_EQ(c.m.dump, nullptr);
   const std::string text = testing::ReadFile(dir.File("inv.DAT"));
   EXPECT_EQ(text.rfind("   TIME(ns)  n2(V)    IDD(A)\n"
@@ -222,6 +225,7 @@ TEST(SimRun, ResultFileHasOneLinePerPlottedStep) {
 
 struct Example : testing::WithRules {
   SimulationState& m = s.simulation;
+  Simulation sim = SimulationOf(s);
   int Named(const std::string& name) const {
     for (int k = 0; k <= layout.nodes.count; ++k)
       if (layout.nodes.nodes[k].name == name) return k;
@@ -229,9 +233,9 @@ struct Example : testing::WithRules {
   }
   void Prepare(const std::string& file) {
     Open(file);
-    ASSERT_TRUE(ExtractLayout(s));
-    InitSimulation(s);
-    AssignNodes(s);
+    ASSERT_TRUE(EnsureExtracted(s));
+    InitSimulation(sim);
+    AssignNodes(sim);
   }
 };
 
@@ -240,10 +244,10 @@ struct Trace : SimulationView {
   int node;
   std::vector<double> v, t;
   explicit Trace(int n) : node(n) {}
-  void PlottedStep(const AppState& s, int) override {
-    v.push_back(s.simulation.nodes[node].V), t.push_back(s.simulation.SimTime);
+  void PlottedStep(const Simulation& s, int) override {
+    v.push_back(s.state.nodes[node].V), t.push_back(s.state.SimTime);
   }
-  void DcPoint(const AppState&, int, double, double) override {}
+  void DcPoint(const Simulation&, int, double, double) override {}
   double At(double time) const {
     return v[std::lower_bound(t.begin(), t.end(), time) - t.begin()];
   }
@@ -256,7 +260,7 @@ TEST(SimExamples, InverterSwingsRailToRailAndInvertsItsClock) {
   EXPECT_EQ(x.m.StartNode, in);
   EXPECT_EQ(x.m.StopNode, out);
   Trace trace(out);
-  RunSimulation(x.s, &trace);
+  RunSimulation(x.sim, &trace);
   EXPECT_GT(*std::max_element(trace.v.begin(), trace.v.end()), 4.95);
   EXPECT_LT(*std::min_element(trace.v.begin(), trace.v.end()), 0.05);
   // The input is high from 2.1 to 4.1 ns of every 4.2 ns period.
@@ -274,7 +278,7 @@ TEST(SimExamples, RingOscillatorOscillates) {
   const int out = x.Named("out");
   x.m.WatchNode = out, x.m.FreqOn = true;
   Trace trace(out);
-  RunSimulation(x.s, &trace);
+  RunSimulation(x.sim, &trace);
   int risings = 0;
   for (size_t i = 1; i < trace.v.size(); ++i) risings += trace.v[i - 1] <= 2.5 && trace.v[i] > 2.5;
   EXPECT_GE(risings, 10);
@@ -285,9 +289,9 @@ TEST(SimExamples, RingOscillatorOscillates) {
 TEST(SimExamples, NandNodeListsAndDefaults) {
   Example x;
   x.Open("nand2.msk");
-  ASSERT_TRUE(ExtractLayout(x.s));
-  InitSimulation(x.s);
-  const std::string summary = AssignNodes(x.s);
+  ASSERT_TRUE(EnsureExtracted(x.s));
+  InitSimulation(x.sim);
+  const std::string summary = AssignNodes(x.sim);
   const int a = x.Named("a"), b = x.Named("b"), out = x.Named("out");
   EXPECT_EQ(x.m.nodeList, (std::vector<int>{a, b, out}));
   EXPECT_EQ(x.m.StartNode, a);
@@ -305,13 +309,13 @@ TEST(SimDc, InverterTransferCurveAndSweepDirections) {
   x.m.SimMode = kSimDc;
   x.m.plotWidth = 100;
   Recorder up, down;
-  RunSimulation(x.s, &up);
+  RunSimulation(x.sim, &up);
   ASSERT_EQ(up.ys.size(), 101u);
   EXPECT_GT(up.ys.front(), 4.9);
   EXPECT_LT(up.ys.back(), 0.1);
   EXPECT_GT(x.m.switchingThreshold, 1.5);
   EXPECT_LT(x.m.switchingThreshold, 3.5);
-  RunSimulation(x.s, &down);
+  RunSimulation(x.sim, &down);
   EXPECT_EQ(down.columns.front(), 100) << "every other run sweeps downward";
   EXPECT_LT(down.ys.front(), 0.1);
 }
@@ -323,7 +327,7 @@ TEST(SimDc, WithoutAnXNodeNothingRelaxes) {
   x.m.StartNode = kNoNode;
   x.m.plotWidth = 10;
   Recorder r;
-  RunSimulation(x.s, &r);
+  RunSimulation(x.sim, &r);
   for (double y : r.ys) EXPECT_EQ(y, 0);
 }
 
@@ -341,8 +345,8 @@ TEST(SimPlot, StripsNamesAndDelayMarkers) {
   RecordingSurface surface(1050, 600);
   SimulationPlot plot(surface);
   x.m.plotWidth = plot.PlotWidth();
-  plot.DrawAxes(x.s);
-  RunSimulation(x.s, &plot);
+  plot.DrawAxes(x.sim);
+  RunSimulation(x.sim, &plot);
   EXPECT_TRUE(Drew(surface, " in"));
   EXPECT_TRUE(Drew(surface, " out"));
   EXPECT_TRUE(Drew(surface, " " + DelayText(x.m.delayLast)));
@@ -350,7 +354,7 @@ TEST(SimPlot, StripsNamesAndDelayMarkers) {
   EXPECT_TRUE(Drew(surface, "line 50,580,1049,580"));
   x.m.nodeList.clear();
   surface.Forget();
-  plot.DrawAxes(x.s);
+  plot.DrawAxes(x.sim);
   EXPECT_TRUE(Drew(surface, "line 50,580,1049,580")) << "one empty strip of the full height";
 }
 
@@ -362,8 +366,8 @@ TEST(SimPlot, DcThresholdIsMarked) {
   RecordingSurface surface(250, 200);
   SimulationPlot plot(surface);
   x.m.plotWidth = plot.PlotWidth();
-  plot.DrawAxes(x.s);
-  RunSimulation(x.s, &plot);
+  plot.DrawAxes(x.sim);
+  RunSimulation(x.sim, &plot);
   EXPECT_TRUE(Drew(surface, " " + FormatFixed(x.m.switchingThreshold, 5, 3)));
 }
 
@@ -385,25 +389,25 @@ TEST(SimPlot, CurrentsModeDrawsTheChosenDevice) {
   ASSERT_EQ(x.m.deviceList.size(), 2u);
   EXPECT_EQ(x.m.currentDevice, 0) << "the first device is chosen by default";
   // Input and output high: the nMOS (item 0) conducts, the pMOS (item 1) is off.
-  PrepareTopology(x.s);
+  PrepareTopology(x.sim);
   UpdateTemperature(x.s.technology, x.s.technology.TEMP);
-  x.m.nodes[size_t(x.s.extraction.nmos[0].Gate)].V = 5;
+  x.m.nodes[size_t(x.s.circuit.nmos[0].Gate)].V = 5;
   x.m.nodes[size_t(x.Named("out"))].V = 5;
-  EXPECT_EQ(ChosenDeviceCurrent(x.s), std::fabs(DeviceCurrent(x.s, false, 0)));
-  EXPECT_GT(ChosenDeviceCurrent(x.s), 1e-5);
-  EXPECT_TRUE(SelectDeviceCurrent(x.s, 1));
-  EXPECT_LT(ChosenDeviceCurrent(x.s), 1e-9);
-  EXPECT_FALSE(SelectDeviceCurrent(x.s, 2));
-  EXPECT_FALSE(SelectDeviceCurrent(x.s, -1));
+  EXPECT_EQ(ChosenDeviceCurrent(x.sim), std::fabs(DeviceCurrent(x.sim, false, 0)));
+  EXPECT_GT(ChosenDeviceCurrent(x.sim), 1e-5);
+  EXPECT_TRUE(SelectDeviceCurrent(x.s.simulation, 1));
+  EXPECT_LT(ChosenDeviceCurrent(x.sim), 1e-9);
+  EXPECT_FALSE(SelectDeviceCurrent(x.s.simulation, 2));
+  EXPECT_FALSE(SelectDeviceCurrent(x.s.simulation, -1));
   EXPECT_EQ(x.m.currentDevice, 1);
 
-  InitSimulation(x.s);
+  InitSimulation(x.sim);
   x.m.SimMode = kSimCurrents;
   RecordingSurface surface(1050, 600);
   SimulationPlot plot(surface);
   x.m.plotWidth = plot.PlotWidth();
-  plot.DrawAxes(x.s);
-  RunSimulation(x.s, &plot);
+  plot.DrawAxes(x.sim);
+  RunSimulation(x.sim, &plot);
   EXPECT_TRUE(Drew(surface, " " + x.m.deviceList[1]));
   // The pMOS pulls the output up at every falling input edge: its curve
   // leaves the zero line of the current scale and comes back to it.
@@ -426,16 +430,16 @@ struct LayoutRun : Example {
   int drawn = 0;
   LayoutRun() {
     Prepare("inverter.msk");
-    PrepareTopology(s);
+    PrepareTopology(sim);
   }
   const Box& GateBox(bool pmos) const {
-    return layout.boxes[(pmos ? s.extraction.pmos : s.extraction.nmos)[0].GateBox];
+    return layout.boxes[(pmos ? s.circuit.pmos : s.circuit.nmos)[0].GateBox];
   }
   // A box of node k other than a gate box.
   const Box& BoxOf(int k) const {
     for (int i = 1; i <= layout.boxes.Count(); ++i)
-      if (layout.boxes[i].node == k && i != s.extraction.nmos[0].GateBox &&
-          i != s.extraction.pmos[0].GateBox)
+      if (layout.boxes[i].node == k && i != s.circuit.nmos[0].GateBox &&
+          i != s.circuit.pmos[0].GateBox)
         return layout.boxes[i];
     ADD_FAILURE() << "no box of node " << k;
     return layout.boxes[1];
@@ -445,12 +449,12 @@ struct LayoutRun : Example {
 TEST(SimLayout, BoxesTakeTheirNodeColourAndGatesShowTheirState) {
   LayoutRun x;
   const int in = x.Named("in"), out = x.Named("out");
-  ASSERT_EQ(x.s.extraction.nmos[0].Gate, in);
+  ASSERT_EQ(x.s.circuit.nmos[0].Gate, in);
   x.layout.boxes[1].state = kMarked;  // a mark made before the run
   LayoutAnimation animation(x.s, [&] { ++x.drawn; });
   x.m.nodes[size_t(in)].V = 5;
   x.m.nodes[size_t(out)].V = 0.2;
-  animation.PlottedStep(x.s, 0);
+  animation.PlottedStep(x.sim, 0);
   EXPECT_EQ(x.drawn, 1);
   EXPECT_EQ(x.BoxOf(out).state, kHighlighted);
   EXPECT_EQ(x.BoxOf(out).highlightColour, VoltageColour(0.2, 5));
@@ -458,7 +462,7 @@ TEST(SimLayout, BoxesTakeTheirNodeColourAndGatesShowTheirState) {
   EXPECT_EQ(x.GateBox(false).highlightColour, MakeColour(255, 255, 0));
   EXPECT_EQ(x.GateBox(true).highlightColour, MakeColour(128, 128, 128));
   x.m.nodes[size_t(in)].V = 2.5;  // exactly half the supply is low
-  animation.PlottedStep(x.s, 1);
+  animation.PlottedStep(x.sim, 1);
   EXPECT_EQ(x.GateBox(false).highlightColour, MakeColour(128, 128, 128));
   EXPECT_EQ(x.GateBox(true).highlightColour, MakeColour(0, 255, 0));
   animation.Restore();

@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "core/app_state.h"
-#include "sim/simulation_plot.h"
+#include "session/session.h"
+#include "session/analysis/simulation_plot.h"
 #include "tests/window_fixture.h"
 #include "ui/qt/simul_frame.h"
 

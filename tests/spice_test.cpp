@@ -8,12 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/msk_file.h"
-#include "core/rule_file.h"
+#include "session/analysis/extract_command.h"
+#include "session/files.h"
+#include "session/session.h"
 #include "tests/test_support.h"
-#include "verify/extract.h"
 #include "verify/parasitics.h"
-#include "verify/spice.h"
 
 namespace tarnisk {
 namespace {
@@ -23,29 +22,29 @@ using testing::Fresh;
 
 using B = testing::BoxSpec;
 
-struct Circuit : testing::WithRules {
+struct Netlist : testing::WithRules {
   int AddText(int32_t x, int32_t y, const std::string& name, uint8_t property) {
-    AddLayoutText(s, x, y, name);
+    AddLayoutText(s.layout, x, y, name);
     layout.texts[layout.texts.Count()].property = property;
     return layout.texts.Count();
   }
   double Cap(int node) const { return layout.nodes.nodes[node].NodeCapacitance; }
-  std::vector<std::string> Lines(const std::string& circuit = "test.msk") const {
+  std::vector<std::string> Lines(const std::string& circuit = "test.msk") {
     std::vector<std::string> lines;
-    std::istringstream in(SpiceDeck(s, circuit, 2e-8));
+    std::istringstream in(SpiceDeck(SpiceSourceOf(s), circuit, 2e-8));
     for (std::string line; std::getline(in, line);) {
       EXPECT_EQ(line.back(), '\r');
       lines.push_back(line.substr(0, line.size() - 1));
     }
     return lines;
   }
-  std::vector<std::string> LinesStarting(const std::string& prefix) const {
+  std::vector<std::string> LinesStarting(const std::string& prefix) {
     std::vector<std::string> found;
     for (const std::string& l : Lines())
       if (l.rfind(prefix, 0) == 0) found.push_back(l);
     return found;
   }
-  bool Has(const std::string& line) const {
+  bool Has(const std::string& line) {
     const auto lines = Lines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
@@ -54,13 +53,13 @@ struct Circuit : testing::WithRules {
 // ---- Capacitances and crosstalk ----------------------------------------------
 
 TEST(ExtractCapacitance, MetalAndDiffusionBoxesAddAreaAndPerimeterTerms) {
-  Circuit c;
+  Netlist c;
   c.s.technology.CMEB = 3e-17;
   c.s.technology.CMEL = 5e-17;
   c.s.technology.CDNP = 7e-17;
   c.s.technology.CLDN = 11e-17;
   c.Add({{0, 0, 10, 4, kMetal}, {20, 0, 30, 4, kDiffn}});
-  ASSERT_TRUE(ExtractLayout(c.s));
+  ASSERT_TRUE(EnsureExtracted(c.s));
   int metal = 0, diffn = 0;
   for (int i = 1; i <= c.layout.boxes.Count(); ++i)
     (c.layout.boxes[i].layer == kMetal ? metal : diffn) = c.layout.boxes[i].node;
@@ -70,41 +69,41 @@ TEST(ExtractCapacitance, MetalAndDiffusionBoxesAddAreaAndPerimeterTerms) {
 
 TEST(ExtractCrosstalk, ParallelWiresCoupleWithinTheReachOnly) {
   for (int32_t gap : {2, 3}) {
-    Circuit c;
+    Netlist c;
     c.s.technology.R501 = 3;
     c.s.technology.CMEX = 4e-17;
-    c.s.extraction.options.lateralCrosstalk = true;
+    c.s.extractOptions.lateralCrosstalk = true;
     c.Add({{0, 0, 20, 2, kMetal}, {0, 2 + gap, 20, 4 + gap, kMetal}});
-    ASSERT_TRUE(ExtractLayout(c.s));
+    ASSERT_TRUE(EnsureExtracted(c.s));
     const double expected = gap == 2 ? 4e-17 * 20 / 2 : 0;
-    EXPECT_DOUBLE_EQ(c.s.extraction.coupling.At(2, 3), expected) << "gap " << gap;
-    EXPECT_DOUBLE_EQ(c.s.extraction.coupling.At(3, 2), expected) << "gap " << gap;
+    EXPECT_DOUBLE_EQ(c.s.circuit.coupling.At(2, 3), expected) << "gap " << gap;
+    EXPECT_DOUBLE_EQ(c.s.circuit.coupling.At(3, 2), expected) << "gap " << gap;
   }
 }
 
 TEST(ExtractCrosstalk, VictimWithoutTransistorsHasDrivenNoiseEqualToCrosstalkNoise) {
-  Circuit c;
+  Netlist c;
   c.s.technology.R501 = 3;
   c.s.technology.CMEX = 4e-17;
-  c.s.extraction.options.lateralCrosstalk = true;
-  c.s.extraction.options.verticalCrosstalk = true;
+  c.s.extractOptions.lateralCrosstalk = true;
+  c.s.extractOptions.verticalCrosstalk = true;
   c.Add({{0, 0, 200, 2, kMetal}, {0, 4, 200, 6, kMetal}, {50, -10, 52, 20, kMetal2}});
-  ASSERT_TRUE(ExtractLayout(c.s));
+  ASSERT_TRUE(EnsureExtracted(c.s));
   const nodeBaseRecord& victim = c.layout.nodes.nodes[2];
   ASSERT_GT(victim.CrosstalkNoise, 0);
   EXPECT_DOUBLE_EQ(victim.DrivenNoise, victim.CrosstalkNoise);
-  EXPECT_GT(c.s.extraction.maxCouplingRatio, 0);
-  EXPECT_GT(c.s.extraction.coupling.At(2, 4), 0) << "metal2 crosses the first wire";
+  EXPECT_GT(c.s.circuit.maxCouplingRatio, 0);
+  EXPECT_GT(c.s.circuit.coupling.At(2, 4), 0) << "metal2 crosses the first wire";
   EXPECT_EQ(c.platform.StatusHistory().back().rfind("Extraction complete :", 0), 0u);
 }
 
 TEST(ExtractCrosstalk, CoordinateOverflowEndsTheRunWithoutTheExtractedFlag) {
-  Circuit c;
-  c.s.extraction.options.lateralCrosstalk = true;
-  for (int32_t i = 0; i < 1600; ++i) AddBox(c.s, 3 * i, 0, 3 * i + 1, 10, kMetal);
-  AddBox(c.s, 0, 20, 4, 24, kDiffn);
-  AddBox(c.s, 1, 18, 3, 26, kPoly);
-  EXPECT_FALSE(ExtractLayout(c.s));
+  Netlist c;
+  c.s.extractOptions.lateralCrosstalk = true;
+  for (int32_t i = 0; i < 1600; ++i) AddBox(c.s.layout, 3 * i, 0, 3 * i + 1, 10, kMetal);
+  AddBox(c.s.layout, 0, 20, 4, 24, kDiffn);
+  AddBox(c.s.layout, 1, 18, 3, 26, kPoly);
+  EXPECT_FALSE(EnsureExtracted(c.s));
   EXPECT_EQ(c.layout.wide.extracted, 0);
   EXPECT_EQ(c.platform.Messages().back().text, "Too much coordinates in X");
   EXPECT_EQ(c.platform.Panel(0), "Crosstalk extraction : data base overload");
@@ -115,9 +114,9 @@ TEST(ExtractCrosstalk, CoordinateOverflowEndsTheRunWithoutTheExtractedFlag) {
 // ---- The deck -------------------------------------------------------------------
 
 TEST(SpiceDeck, InverterWritesSupplyTerminalsAsOneAndZeroWithoutSupplyCapacitors) {
-  Circuit c;
+  Netlist c;
   c.Open("inverter.msk");
-  ASSERT_TRUE(ExtractLayout(c.s));
+  ASSERT_TRUE(EnsureExtracted(c.s));
   const auto lines = c.Lines("inverter.msk");
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(lines[0], "CIRCUIT inverter.msk");
@@ -140,7 +139,7 @@ TEST(SpiceDeck, InverterWritesSupplyTerminalsAsOneAndZeroWithoutSupplyCapacitors
 }
 
 TEST(SpiceDeck, ClockSourceNodeListAndLevelOneCards) {
-  Circuit c;
+  Netlist c;
   c.Add({{0, 0, 10, 2, kMetal}, {0, 10, 10, 12, kMetal}, {0, 20, 10, 22, kMetal},
          {0, 30, 10, 32, kMetal}});
   const int clock = c.AddText(1, 1, "clk", kPropertyClock);
@@ -148,8 +147,8 @@ TEST(SpiceDeck, ClockSourceNodeListAndLevelOneCards) {
   c.AddText(1, 11, "N12", kPropertyNone);
   c.AddText(1, 21, "N7", kPropertyNone);
   c.AddText(1, 31, "n123", kPropertyNone);
-  c.s.extraction.options.modelLevel = kModelLevel1;
-  ASSERT_TRUE(ExtractLayout(c.s));
+  c.s.extractOptions.modelLevel = kModelLevel1;
+  ASSERT_TRUE(EnsureExtracted(c.s));
   EXPECT_TRUE(c.Has("Vclk 2 0 PULSE(0.00 5.00 4.90N 0.10N 0.10N 4.90N 10.00N)"));
   const auto listed = c.LinesStarting("* \"");
   ASSERT_EQ(listed.size(), 3u);
@@ -163,12 +162,12 @@ TEST(SpiceDeck, ClockSourceNodeListAndLevelOneCards) {
 }
 
 TEST(SpiceDeck, MendedNamesAreUniqueAndReadable) {
-  Circuit c;
-  for (int i = 0; i < 22; ++i) AddNode(c.s, "?");
-  OrderBoxesByLayer(c.s);
-  c.s.extraction.options.lateralCrosstalk = true;
-  c.s.extraction.coupling.At(2, 13) = c.s.extraction.coupling.At(13, 2) = 1e-15;
-  c.s.extraction.coupling.At(3, 21) = c.s.extraction.coupling.At(21, 3) = 2e-15;
+  Netlist c;
+  for (int i = 0; i < 22; ++i) AddNode(c.s.layout, "?");
+  OrderBoxesByLayer(c.s.layout, c.s.progress);
+  c.s.extractOptions.lateralCrosstalk = true;
+  c.s.circuit.coupling.At(2, 13) = c.s.circuit.coupling.At(13, 2) = 1e-15;
+  c.s.circuit.coupling.At(3, 21) = c.s.circuit.coupling.At(21, 3) = 2e-15;
   nodeBaseRecord& a = c.layout.nodes.nodes[4];
   a.name = "data in";
   a.property = kPropertyPulse;
@@ -184,24 +183,24 @@ TEST(SpiceDeck, MendedNamesAreUniqueAndReadable) {
 }
 
 TEST(SpiceDeck, ResistorOnASupplyNetIsWrittenOnTheDeckSupply) {
-  Circuit c;
+  Netlist c;
   c.Add({{0, 0, 10, 2, kMetal}, {20, 0, 30, 2, kMetal}});
   c.AddText(1, 1, "Vdd", kPropertyVdd);
-  AddResistanceMark(c.s, 5, 1, "2,5");
-  ASSERT_TRUE(ExtractLayout(c.s));
+  AddResistanceMark(c.s.layout, 5, 1, "2,5");
+  ASSERT_TRUE(EnsureExtracted(c.s));
   EXPECT_TRUE(c.Has("R1 1 1 2.500"));
 }
 
 TEST(SpiceDeck, FailedWriteIsReportedAndKeepsTheLastFile) {
-  Circuit c;
+  Netlist c;
   c.Open("inverter.msk");
-  ASSERT_TRUE(ExtractLayout(c.s));
+  ASSERT_TRUE(EnsureExtracted(c.s));
   testing::TempDir dir;
-  EXPECT_EQ(WriteSpiceFile(c.s, dir.File("inverter.msk"), 2e-8), 0);
-  EXPECT_EQ(c.s.extraction.lastSpiceFile, dir.File("inverter.CIR"));
+  EXPECT_EQ(SaveSpiceFile(c.s, dir.File("inverter.msk"), 2e-8), 0);
+  EXPECT_EQ(c.s.lastSpiceFile, dir.File("inverter.CIR"));
   EXPECT_EQ(c.platform.Panel(0), "Generate " + dir.File("inverter.CIR") + " with 1 nMOS and 1 pMOS");
-  EXPECT_NE(WriteSpiceFile(c.s, dir.File("missing/inverter.msk"), 2e-8), 0);
-  EXPECT_EQ(c.s.extraction.lastSpiceFile, dir.File("inverter.CIR"));
+  EXPECT_NE(SaveSpiceFile(c.s, dir.File("missing/inverter.msk"), 2e-8), 0);
+  EXPECT_EQ(c.s.lastSpiceFile, dir.File("inverter.CIR"));
   EXPECT_EQ(c.platform.Panel(0).rfind("Cannot write ", 0), 0u);
 }
 
@@ -243,12 +242,12 @@ TEST(SpiceDeck, EveryDeckRunsInNgspice) {
   for (const std::string& layout : layouts)
     for (int level : {kModelLevel1, kModelLevel3, kModelLevel9}) {
       SCOPED_TRACE(layout + " level " + std::to_string(level));
-      Circuit c;
-      ASSERT_EQ(ReadLayoutFile(c.s, layout, ReadMode::Open), 0);
-      c.s.extraction.options.modelLevel = level;
-      c.s.extraction.options.lateralCrosstalk = c.s.extraction.options.verticalCrosstalk = true;
-      ASSERT_TRUE(ExtractLayout(c.s));
-      ASSERT_EQ(WriteSpiceDeck(c.s, dir.File("deck.cir"), layout, 2e-8), 0);
+      Netlist c;
+      ASSERT_EQ(OpenLayoutFile(c.s, layout, ReadMode::Open).LastError(), 0);
+      c.s.extractOptions.modelLevel = level;
+      c.s.extractOptions.lateralCrosstalk = c.s.extractOptions.verticalCrosstalk = true;
+      ASSERT_TRUE(EnsureExtracted(c.s));
+      ASSERT_EQ(SaveSpiceDeck(c.s, dir.File("deck.cir"), layout, 2e-8), 0);
       const std::string command =
           "cd '" + dir.Path().string() + "' && ngspice -b deck.cir > log.txt 2>&1";
       const int status = std::system(command.c_str());

@@ -8,8 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/msk_file.h"
-#include "core/rule_file.h"
+#include "session/files.h"
 
 namespace tarnisk::testing {
 
@@ -37,14 +36,14 @@ void WriteFile(const std::string& path, const std::string& contents) {
   out << contents;
 }
 
-WithRules::WithRules(const std::string& rules) { ReadRuleFile(s, DataFile(rules)); }
+WithRules::WithRules(const std::string& rules) { LoadRuleFile(s, DataFile(rules)); }
 
 void WithRules::Add(std::initializer_list<BoxSpec> boxes) {
-  for (const BoxSpec& b : boxes) AddBox(s, b.x1, b.y1, b.x2, b.y2, b.layer);
+  for (const BoxSpec& b : boxes) AddBox(s.layout, b.x1, b.y1, b.x2, b.y2, b.layer);
 }
 
 void WithRules::Open(const std::string& example) {
-  ASSERT_EQ(ReadLayoutFile(s, DataFile("examples/" + example), ReadMode::Open), 0);
+  ASSERT_EQ(OpenLayoutFile(s, DataFile("examples/" + example), ReadMode::Open).LastError(), 0);
 }
 
 std::string DataFile(const std::string& relative) {

@@ -7,15 +7,15 @@
 #include <memory>
 #include <string>
 
-#include "core/app_state.h"
+#include "session/session.h"
 #include "ui/headless_platform.h"
 
 namespace tarnisk::testing {
 
 struct Fresh {
   HeadlessPlatform platform;
-  std::unique_ptr<AppState> owner = std::make_unique<AppState>(platform);
-  AppState& s = *owner;
+  std::unique_ptr<Session> owner = std::make_unique<Session>(platform);
+  Session& s = *owner;
   Layout& layout = owner->layout;
 };
 

@@ -1,4 +1,4 @@
-#include "editor/texts.h"
+#include "session/editor/texts.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "editor/editing.h"
-#include "editor/parse_number.h"
+#include "session/editor/editing.h"
+#include "core/parse_number.h"
 #include "tests/test_support.h"
 
 namespace tarnisk {
@@ -18,31 +18,31 @@ namespace {
 // what the test asks (nothing at all is Cancel).
 template <class Model>
 struct FakeUser {
-  std::function<void(AppState&, Model&)> user;
+  std::function<void(Session&, Model&)> user;
   std::vector<Model> shown;
 
-  void Show(AppState& s, Model& m) {
+  void Show(Session& s, Model& m) {
     shown.push_back(m);
     if (user) user(s, m);
   }
 };
 
 struct FakeTextDialog : TextDialogUi, FakeUser<TextDialogModel> {
-  void ShowTextDialog(AppState& s, TextDialogModel& m) override { Show(s, m); }
+  void ShowTextDialog(Session& s, TextDialogModel& m) override { Show(s, m); }
 };
 
 struct FakeResistanceDialog : ResistanceDialogUi, FakeUser<ResistanceDialogModel> {
-  void ShowResistanceDialog(AppState& s, ResistanceDialogModel& m) override { Show(s, m); }
+  void ShowResistanceDialog(Session& s, ResistanceDialogModel& m) override { Show(s, m); }
 };
 
-void PressOk(AppState& s, TextDialogModel& m) { AcceptTextDialog(s, m); }
+void PressOk(Session& s, TextDialogModel& m) { AcceptTextDialog(s, m); }
 
 double Field(const std::string& text) { return ParseNumber(text, -1e9, 1e9, -1).value; }
 
 // A layout shown in the window (0, 0, 100, 100); points are given in lambda.
 struct Texts : ::testing::Test {
   testing::Fresh f;
-  AppState& s = f.s;
+  Session& s = f.s;
   Layout& layout = f.layout;
   FakeTextDialog dialog;
 
@@ -121,7 +121,7 @@ TEST_F(Texts, ThreeClocksInARowDoubleThePeriod) {
 
 TEST_F(Texts, LevelsAreStoredInThousandthsOfTheSupply) {
   s.technology.VDD = 5;
-  dialog.user = [](AppState& st, TextDialogModel& m) {
+  dialog.user = [](Session& st, TextDialogModel& m) {
     m.lowLevel = "0";
     m.highLevel = "5";
     AcceptTextDialog(st, m);
@@ -131,7 +131,7 @@ TEST_F(Texts, LevelsAreStoredInThousandthsOfTheSupply) {
   EXPECT_EQ(layout.texts[1].highLevel, 1000);
 
   // A Vdd text reads only the high level; "," is a decimal separator.
-  dialog.user = [](AppState& st, TextDialogModel& m) {
+  dialog.user = [](Session& st, TextDialogModel& m) {
     ApplyTextChoice(st, m, kChoiceVdd);
     m.highLevel = "2,5";
     m.lowLevel = "4";
@@ -146,7 +146,7 @@ TEST_F(Texts, LevelsAreStoredInThousandthsOfTheSupply) {
 }
 
 TEST_F(Texts, InvalidNumbersKeepTheDefaults) {
-  dialog.user = [](AppState& st, TextDialogModel& m) {
+  dialog.user = [](Session& st, TextDialogModel& m) {
     m.timeLow = "abc";
     m.riseTime = "20000";  // above the maximum
     m.timeHigh = "";       // empty: the field's fallback 0.1 ns
@@ -192,9 +192,9 @@ TEST_F(Texts, PeriodButtonsWorkOnValidClockFields) {
 }
 
 TEST_F(Texts, ClickingATextOpensItForEditing) {
-  AddLayoutText(s, 10, 10, "a");
+  AddLayoutText(s.layout, 10, 10, "a");
   layout.texts[1].visible = 1;
-  dialog.user = [](AppState& st, TextDialogModel& m) {
+  dialog.user = [](Session& st, TextDialogModel& m) {
     m.text = "b";
     ApplyTextChoice(st, m, kChoiceVdd);
     m.highLevel = "2.5";
@@ -222,7 +222,7 @@ TEST_F(Texts, ClickingATextOpensItForEditing) {
 }
 
 TEST_F(Texts, VisibleToolTogglesOrOffersAVisibleText) {
-  AddLayoutText(s, 10, 10, "n1");
+  AddLayoutText(s.layout, 10, 10, "n1");
   ClickWith(kToolVisible, 10, 10);
   EXPECT_EQ(layout.texts[1].visible, 1);
   EXPECT_EQ(layout.wide.modified, 1);
@@ -247,7 +247,7 @@ TEST_F(Texts, TextToolNamesNewTextsAndCancelAddsNothing) {
   EXPECT_EQ(layout.texts.Count(), 0);
 
   // An emptied text field adds nothing, yet the numbers become defaults.
-  dialog.user = [](AppState& st, TextDialogModel& m) {
+  dialog.user = [](Session& st, TextDialogModel& m) {
     m.text.clear();
     ApplyTextChoice(st, m, kChoiceVss);
     m.lowLevel = "0.5";
@@ -261,7 +261,7 @@ TEST_F(Texts, TextToolNamesNewTextsAndCancelAddsNothing) {
 // A refused add must not hand its property to the text last in the table,
 // nor change what Undo removes.
 TEST_F(Texts, RefusedAddChangesNoOtherText) {
-  AddLayoutText(s, 10, 10, "a");
+  AddLayoutText(s.layout, 10, 10, "a");
   layout.wide.undoCode = kUndoNothing;
   TextDialogModel m;
   ApplyTextChoice(s, m, kChoiceClock);
@@ -275,7 +275,7 @@ TEST_F(Texts, RefusedAddChangesNoOtherText) {
   EXPECT_EQ(Status(), "A text already stands at 10,10");
   EXPECT_DOUBLE_EQ(s.textDefaults.timeLow, 1.0);  // no clock was added
 
-  for (int i = 2; i <= kMaxTexts; ++i) AddLayoutText(s, i, 0, "t");
+  for (int i = 2; i <= kMaxTexts; ++i) AddLayoutText(s.layout, i, 0, "t");
   ASSERT_EQ(layout.texts.Count(), kMaxTexts);
   ClickWith(kToolVdd, 50, 50);
   EXPECT_EQ(layout.texts.Count(), kMaxTexts);
@@ -284,7 +284,7 @@ TEST_F(Texts, RefusedAddChangesNoOtherText) {
 }
 
 TEST_F(Texts, FindTextAtUsesTheLabelBoxBelowTheAnchor) {
-  AddLayoutText(s, 10, 10, "abc");
+  AddLayoutText(s.layout, 10, 10, "abc");
   const Point a = P(10, 10);
   EXPECT_EQ(FindTextAt(s, {a.x - 4, a.y - 4}), 1);
   EXPECT_EQ(FindTextAt(s, {a.x + 28, a.y + 18}), 1);
@@ -292,7 +292,7 @@ TEST_F(Texts, FindTextAtUsesTheLabelBoxBelowTheAnchor) {
   EXPECT_EQ(FindTextAt(s, {a.x + 29, a.y + 19}), 0);
 
   // The last live text wins; erased ones are not there.
-  AddLayoutText(s, 11, 10, "d");
+  AddLayoutText(s.layout, 11, 10, "d");
   const Point both{P(11, 10).x, a.y};
   EXPECT_EQ(FindTextAt(s, both), 2);
   layout.texts[2].state = 0;
@@ -306,7 +306,7 @@ TEST_F(Texts, DoubleClickEditsATextAndLeavesNoCommand) {
   EXPECT_EQ(s.command.command, kCommandCut);
   EXPECT_EQ(layout.wide.extracted, 1);
 
-  AddLayoutText(s, 10, 10, "clk");
+  AddLayoutText(s.layout, 10, 10, "clk");
   layout.texts[1].property = kPropertyClock;
   EXPECT_TRUE(EditTextAt(s, P(10, 10), dialog));
   ASSERT_EQ(dialog.shown.size(), 1u);
@@ -322,7 +322,7 @@ struct Resistances : Texts {
 };
 
 TEST_F(Resistances, DialogAddsThenEditsAMark) {
-  resDialog.user = [](AppState& st, ResistanceDialogModel& m) { AcceptResistanceDialog(st, m); };
+  resDialog.user = [](Session& st, ResistanceDialogModel& m) { AcceptResistanceDialog(st, m); };
   ResistanceAt(s, P(20, 30), resDialog);
   ASSERT_EQ(resDialog.shown.size(), 1u);
   EXPECT_EQ(resDialog.shown[0].value, "1000");
@@ -335,7 +335,7 @@ TEST_F(Resistances, DialogAddsThenEditsAMark) {
   layout.resistances[1].nodeA = 3;
   layout.resistances[1].nodeB = 7;
   layout.wide.extracted = 1;
-  resDialog.user = [](AppState& st, ResistanceDialogModel& m) {
+  resDialog.user = [](Session& st, ResistanceDialogModel& m) {
     m.value = "2k2";
     AcceptResistanceDialog(st, m);
   };
@@ -349,7 +349,7 @@ TEST_F(Resistances, DialogAddsThenEditsAMark) {
   EXPECT_EQ(layout.wide.extracted, 0);
 
   // An emptied field keeps the mark's text.
-  resDialog.user = [](AppState& st, ResistanceDialogModel& m) {
+  resDialog.user = [](Session& st, ResistanceDialogModel& m) {
     m.value.clear();
     AcceptResistanceDialog(st, m);
   };
@@ -363,8 +363,8 @@ TEST_F(Resistances, DialogAddsThenEditsAMark) {
 }
 
 TEST_F(Resistances, DeleteErasesTheMarkAndUndoBringsItBack) {
-  AddResistanceMark(s, 20, 30, "470");
-  resDialog.user = [](AppState& st, ResistanceDialogModel& m) { DeleteResistance(st, m); };
+  AddResistanceMark(s.layout, 20, 30, "470");
+  resDialog.user = [](Session& st, ResistanceDialogModel& m) { DeleteResistance(st, m); };
   ResistanceAt(s, P(20, 30), resDialog);
   EXPECT_EQ(layout.resistances[1].state, 0);
   EXPECT_EQ(layout.wide.modified, 1);

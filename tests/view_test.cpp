@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "editor/view.h"
+#include "session/editor/view.h"
 #include "tests/test_support.h"
 #include "ui/buffer_surface.h"
 
@@ -84,8 +84,8 @@ TEST(View, AWindowCloseToThePreviousOneDoesNotReplaceIt) {
 
 TEST(View, RedrawCleanClearsMarks) {
   Fresh f;
-  AddBox(f.s, 0, 0, 10, 10, kMetal);
-  AddBox(f.s, 0, 0, 10, 10, kPoly);
+  AddBox(f.s.layout, 0, 0, 10, 10, kMetal);
+  AddBox(f.s.layout, 0, 0, 10, 10, kPoly);
   f.layout.boxes[1].state = kMarked;
   f.layout.boxes[2].state = kHighlighted;
   f.layout.wide.currentFileName = "a.msk";
@@ -134,7 +134,7 @@ TEST(View, PrintingUsesTheMonochromeImageAndRestoresColour) {
   Fresh f;
   BufferSurface surface(200, 200);
   AttachSurface(f.s, &surface);
-  AddBox(f.s, 0, 0, 20, 20, kPoly);
+  AddBox(f.s.layout, 0, 0, 20, 20, kPoly);
   SetWindow(f.s, -5, -5, 30, 30);
   Colour printedBackground = 1;
   f.platform.SetPrintConfirmed(true);

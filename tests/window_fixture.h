@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
+#include "session/session.h"
 #include "tests/test_support.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_platform.h"
@@ -35,8 +35,8 @@ class ScriptedPlatform : public QtPlatform {
 
 struct MainWindowTest : ::testing::Test {
   ScriptedPlatform platform;
-  std::unique_ptr<AppState> owner = std::make_unique<AppState>(platform);
-  AppState& s = *owner;
+  std::unique_ptr<Session> owner = std::make_unique<Session>(platform);
+  Session& s = *owner;
   Tmdiframe window{s, platform, DataFile("es207.rul"), DataFile("help/tarnisk-help.md")};
 
   void SetUp() override {

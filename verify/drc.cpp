@@ -4,21 +4,15 @@
 #include <span>
 #include <utility>
 
-#include "core/app_state.h"
+#include "core/layout.h"
 #include "core/number_format.h"
-#include "editor/ruler.h"
-#include "editor/view.h"
+#include "core/progress.h"
+#include "core/technology.h"
 #include "verify/drc_grid.h"
 
 namespace tarnisk {
 
 namespace {
-
-constexpr Colour kMarkColour = MakeColour(255, 255, 255);
-constexpr int kBarPixels = 5;
-constexpr int kTextPointSize = 9;
-constexpr int kTextDrop = 10;     // pixels below the centre of the first mark
-constexpr int32_t kZoomMargin = 20;  // lambda around the first violation
 
 constexpr uint8_t kBothLayers = 3;  // code of a cell covered by the layers of codes 1 and 2
 
@@ -115,18 +109,18 @@ constexpr const char* kOverflowCapital = "Drc Overflow";
 // The turning "DRC runs" text of status panel 1 while the checks go on.
 class Marquee {
  public:
-  explicit Marquee(Platform& platform) : platform_(platform) {}
+  explicit Marquee(Progress& progress) : progress_(progress) {}
   void Advance() {
     static constexpr const char* kFrames[] = {"DRC runs", "RC runs.", "C runs..", " runs.. ",
                                               "runs.. D", "uns.. DR", "ns.. DRC", "s.. DRC ",
                                               ".. DRC r", "  DRC ru", " DRC run"};
     ++counter_;
-    ShowStatus2(platform_, kFrames[counter_ % std::size(kFrames)]);
+    ShowStatus2(progress_, kFrames[counter_ % std::size(kFrames)]);
   }
   void Restart() { counter_ = 0; }
 
  private:
-  Platform& platform_;
+  Progress& progress_;
   int counter_ = 0;
 };
 
@@ -138,18 +132,20 @@ struct WidthRules {
 
 class Checker {
  public:
-  Checker(AppState& s, const DrcOptions& options, Marquee& marquee)
-      : s_(s), options_(options), marquee_(marquee), grid_(s.layout) {}
+  Checker(const Layout& layout, const Technology& technology, const DrcOptions& options,
+          Progress& progress, Marquee& marquee)
+      : layout_(layout), technology_(technology), options_(options), progress_(progress),
+        marquee_(marquee), grid_(layout) {}
 
-  DrcResult Run();
+  DrcReport Run();
 
  private:
   bool MayRun() const { return options_.runEveryCheck || result_.errorCount == 0; }
   bool HasBoxes(int layer) const {
-    return s_.layout.wide.layerLast[layer] >= s_.layout.wide.layerFirst[layer];
+    return layout_.wide.layerLast[layer] >= layout_.wide.layerFirst[layer];
   }
-  const std::string& Name(int layer) const { return s_.layout.layers[layer].name; }
-  int32_t Value(Rule rule) const { return s_.technology.*rule; }
+  const std::string& Name(int layer) const { return layout_.layers[layer].name; }
+  int32_t Value(Rule rule) const { return technology_.*rule; }
 
   void RunCheck(const Check& c);
   bool Paint(std::span<const DrcPaint> paints, const std::string& check,
@@ -171,31 +167,33 @@ class Checker {
   void Report(const DrcLines& lines, int line, int from, int to, const std::string& what,
               const char* label, int32_t value);
   Rect MarkRect(const DrcLines& lines, int line, int from, int to) const;
-  bool Visible(const Rect& r) const;
-  void DrawMark(const Rect& r, bool vertical);
-  void DrawExplanation(const Rect& r);
 
-  AppState& s_;
+  const Layout& layout_;
+  const Technology& technology_;
   const DrcOptions& options_;
+  Progress& progress_;
   Marquee& marquee_;
   DrcGrid grid_;
-  DrcResult result_;
+  DrcReport result_;
 };
 
-DrcResult Checker::Run() {
+std::string FinalMessage(const DrcReport& r);
+
+DrcReport Checker::Run() {
   int order = 0;
   for (const Check& c : kChecks) {
     if (c.order != order) {
       order = c.order;
       marquee_.Advance();
     }
-    if (s_.technology.META >= c.minMetals && MayRun()) RunCheck(c);
+    if (technology_.META >= c.minMetals && MayRun()) RunCheck(c);
   }
   result_.maxColumns = grid_.MaxColumns();
   result_.maxRows = grid_.MaxRows();
-  ShowStatus2(s_.platform, result_.errorCount > 0 ? "DRC Errors"
-                           : result_.Complete()   ? "No Error"
-                                                  : "DRC Incomplete");
+  result_.verdict = result_.errorCount > 0 ? "DRC Errors"
+                    : result_.Complete()   ? "No Error"
+                                           : "DRC Incomplete";
+  result_.message = FinalMessage(result_);
   return std::move(result_);
 }
 
@@ -219,11 +217,11 @@ void Checker::RunCheck(const Check& c) {
 bool Checker::Paint(std::span<const DrcPaint> paints, const std::string& check,
                     const std::string& subject, const char* overflowText) {
   if (!grid_.Build(paints)) {
-    ShowStatus3(s_.platform, overflowText);
+    ShowStatus3(progress_, overflowText);
     result_.skipped.push_back(check);
     return false;
   }
-  ShowStatus(s_.platform, subject);
+  ShowStatus(progress_, subject);
   return true;
 }
 
@@ -415,22 +413,12 @@ void Checker::Report(const DrcLines& lines, int line, int from, int to, const st
                      const char* label, int32_t value) {
   ++result_.errorCount;
   const Rect r = MarkRect(lines, line, from, to);
-  const bool first = result_.errorCount == 1;
-  if (first)
-    SetWindow(s_, ClampCoordinate(int64_t{r.xmin} - kZoomMargin),
-              ClampCoordinate(int64_t{r.ymin} - kZoomMargin),
-              ClampCoordinate(int64_t{r.xmax} + kZoomMargin),
-              ClampCoordinate(int64_t{r.ymax} + kZoomMargin));
-  if (Visible(r)) DrawMark(r, lines.columns);
-  if (first) {
+  if (result_.errorCount == 1)
     result_.firstText = *label ? "The " + what + " is less than " + std::to_string(value) +
                                      " lambda " + label
                                : what;
-    DrawExplanation(r);
-    ShowStatus2(s_.platform, "DRC Errors");
-  }
   if (result_.violations.size() < kDrcMaxListedViolations)
-    result_.violations.push_back({label, what, r});
+    result_.violations.push_back({label, what, r, lines.columns});
 }
 
 // The lambda rectangle between the two grid lines measured; where both lie
@@ -449,52 +437,7 @@ Rect Checker::MarkRect(const DrcLines& lines, int line, int from, int to) const 
   return {grid_.X(i1), grid_.Y(j1), grid_.X(i2), grid_.Y(j2)};
 }
 
-bool Checker::Visible(const Rect& r) const {
-  const Rect& w = s_.layout.wide.window;
-  return s_.view.surface && r.xmin <= w.xmax && r.xmax >= w.xmin && r.ymin <= w.ymax &&
-         r.ymax >= w.ymin;
-}
-
-// A dimension line across the measured gap: a 5-pixel bar on each edge, the
-// centre line between them and a 5-pixel stub beyond each bar, then the
-// ruler between the two edges, all in white.
-void Checker::DrawMark(const Rect& r, bool vertical) {
-  DrawingSurface& out = *s_.view.surface;
-  SetDrawingColour(s_, kMarkColour);
-  const int x1 = LambdaToPixelX(s_, r.xmin), x2 = LambdaToPixelX(s_, r.xmax);
-  const int y1 = LambdaToPixelY(s_, r.ymin), y2 = LambdaToPixelY(s_, r.ymax);
-  const int cx = (x1 + x2) / 2, cy = (y1 + y2) / 2, half = kBarPixels / 2;
-  Point a, b;
-  if (vertical) {
-    out.Line(cx - half, y1, cx + half, y1);
-    out.Line(cx - half, y2, cx + half, y2);
-    out.Line(cx, y1, cx, y2);
-    out.Line(cx, y1, cx, y1 + kBarPixels);
-    out.Line(cx, y2, cx, y2 - kBarPixels);
-    a = {cx, y1}, b = {cx, y2};
-  } else {
-    out.Line(x1, cy - half, x1, cy + half);
-    out.Line(x2, cy - half, x2, cy + half);
-    out.Line(x1, cy, x2, cy);
-    out.Line(x1, cy, x1 - kBarPixels, cy);
-    out.Line(x2, cy, x2 + kBarPixels, cy);
-    a = {x1, cy}, b = {x2, cy};
-  }
-  const Colour rulerColour = s_.view.colours.ruler;
-  s_.view.colours.ruler = kMarkColour;
-  Ruler(s_, a, b);
-  s_.view.colours.ruler = rulerColour;
-}
-
-void Checker::DrawExplanation(const Rect& r) {
-  DrawingSurface* out = s_.view.surface;
-  if (!out) return;
-  const int cx = (LambdaToPixelX(s_, r.xmin) + LambdaToPixelX(s_, r.xmax)) / 2;
-  const int cy = (LambdaToPixelY(s_, r.ymin) + LambdaToPixelY(s_, r.ymax)) / 2;
-  out->Text(cx, cy + kTextDrop, result_.firstText, kTextPointSize, kFontPlain, kMarkColour);
-}
-
-std::string FinalMessage(const DrcResult& r) {
+std::string FinalMessage(const DrcReport& r) {
   if (!r.Complete()) {
     const size_t n = r.skipped.size();
     return std::string(r.errorCount > 0 ? "Design rule errors detected. " : "") +
@@ -509,25 +452,18 @@ std::string FinalMessage(const DrcResult& r) {
 
 }  // namespace
 
-DrcResult RunDesignRuleCheck(AppState& s, const DrcOptions& options) {
-  Marquee marquee(s.platform);
+DrcReport RunDesignRuleCheck(Layout& layout, const Technology& technology,
+                             const DrcOptions& options, Progress& progress) {
+  Marquee marquee(progress);
   marquee.Advance();
-  Purge(s.layout);
-  OrderBoxesByLayer(s);
-  // The grid's empty frame lies just outside the extent, which a deletion
-  // or an add without drawing may have left stale.
-  ComputeExtent(s.layout);
+  Purge(layout);
+  OrderBoxesByLayer(layout, progress);
+  // The grid's empty frame lies just outside the extent, which a deletion may
+  // have left larger than the layout.
+  ComputeExtent(layout);
   marquee.Restart();
-  Checker checker(s, options, marquee);
+  Checker checker(layout, technology, options, progress, marquee);
   return checker.Run();
-}
-
-DrcResult DesignRuleCheckerCommand(AppState& s, const DrcOptions& options) {
-  ShowStatus(s.platform, "Design Rule Checker ...");
-  DrcResult result = RunDesignRuleCheck(s, options);
-  if (result.errorCount == 0) Redraw(s);
-  ShowStatus(s.platform, FinalMessage(result));
-  return result;
 }
 
 }  // namespace tarnisk

@@ -2,7 +2,8 @@
 // The design rule checker: minimum width and spacing of each layer,
 // surrounding and extension between layer pairs, minimum distance between
 // layers, contacts that touch nothing and the size of MOS gates, against the
-// rules of the loaded technology. Violations are marked on the view.
+// rules of the loaded technology. The report lists the violations; the
+// editor zooms on the first and marks them.
 
 #include <cstdint>
 #include <string>
@@ -12,7 +13,9 @@
 
 namespace tarnisk {
 
-struct AppState;
+class Progress;
+struct Layout;
+struct Technology;
 
 // Violations listed in a result; beyond this only the count goes on.
 inline constexpr size_t kDrcMaxListedViolations = 100000;
@@ -28,27 +31,27 @@ struct DrcViolation {
   std::string label;  // "(r501)" and so on; empty for a lonely contact
   std::string what;   // "metal width ", " spacing between metal", "contact alone here"
   Rect rect;          // lambda
+  bool vertical = false;  // measured along a column (y) rather than a row (x)
 };
 
-struct DrcResult {
+struct DrcReport {
   int32_t errorCount = 0;                // every reported violation
   std::vector<DrcViolation> violations;  // in report order, the first kDrcMaxListedViolations
   std::vector<std::string> skipped;      // checks abandoned because the grid overflowed
   std::string firstText;                 // explanation written beside the first violation
   int maxColumns = 0, maxRows = 0;       // largest grid of the run
+  std::string verdict;  // status panel 1: "DRC Errors", "No Error" or "DRC Incomplete"
+  std::string message;  // the closing status message
 
   bool Complete() const { return skipped.empty(); }
   bool Clean() const { return errorCount == 0 && Complete(); }
 };
 
 // Purges the layout, orders it by layer and runs the checks in their order.
-// Zooms on the first violation and marks the visible ones on the view;
-// status panel 1 ends with the verdict.
-DrcResult RunDesignRuleCheck(AppState& s, const DrcOptions& options = {});
+DrcReport RunDesignRuleCheck(Layout& layout, const Technology& technology,
+                             const DrcOptions& options, Progress& progress);
 
-// The "Design Rule Checker" command: the run between its status messages
-// (the final one in status panel 0), and a redraw of the view when no
-// violation was found.
-DrcResult DesignRuleCheckerCommand(AppState& s, const DrcOptions& options = {});
+// Lambda margin the editor keeps around the first violation when it zooms on it.
+inline constexpr int32_t kDrcZoomMargin = 20;
 
 }  // namespace tarnisk

@@ -9,11 +9,12 @@
 #include <utility>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/number_format.h"
-#include "editor/parse_number.h"
-#include "sim/mos_models.h"
 #include "core/box_index.h"
+#include "core/number_format.h"
+#include "core/parse_number.h"
+#include "core/progress.h"
+#include "core/technology.h"
+#include "models/mos_models.h"
 #include "verify/drc_grid.h"
 #include "verify/parasitics.h"
 
@@ -57,7 +58,7 @@ uint8_t CellCode(uint8_t painted) {
 // (columns left to right, rows upward) along its row, then up while the
 // whole span has the code. Cells already covered are cleared, so one pass in
 // scan order finds the same rectangles as restarting the scan each time.
-void RebuildLayer(AppState& s, const DrcGrid& grid, std::vector<uint8_t>& cells, int stride,
+void RebuildLayer(ExtractionRun& s, const DrcGrid& grid, std::vector<uint8_t>& cells, int stride,
                   uint8_t code, int layer) {
   auto at = [&](int i, int j) -> uint8_t& { return cells[size_t(i) * stride + j]; };
   for (int i = 1; i <= grid.NX(); ++i)
@@ -74,7 +75,7 @@ void RebuildLayer(AppState& s, const DrcGrid& grid, std::vector<uint8_t>& cells,
       while (j2 + 1 <= grid.NY() && rowHasCode(j2 + 1)) ++j2;
       for (int k = i; k <= i2; ++k)
         for (int row = j; row <= j2; ++row) at(k, row) = 0;
-      AddBox(s, grid.X(i), grid.Y(j), grid.X(i2 + 1), grid.Y(j2 + 1), layer);
+      AddBox(s.layout, grid.X(i), grid.Y(j), grid.X(i2 + 1), grid.Y(j2 + 1), layer);
     }
 }
 
@@ -99,7 +100,7 @@ class Components {
 
 // The boxes connected to box `start` among those without a node, with index
 // start or above, by flooding through the connecting layers.
-std::vector<int> FloodPlain(AppState& s, int start) {
+std::vector<int> FloodPlain(ExtractionRun& s, int start) {
   auto& boxes = s.layout.boxes;
   const LayoutWideState& w = s.layout.wide;
   std::vector<int> members{start};
@@ -119,7 +120,7 @@ std::vector<int> FloodPlain(AppState& s, int start) {
 }
 
 // Every box's component, found through a spatial index.
-std::vector<std::vector<int>> ComponentsFast(AppState& s) {
+std::vector<std::vector<int>> ComponentsFast(ExtractionRun& s) {
   const int n = s.layout.boxes.Count();
   Components uf(n);
   const BoxIndex index(s.layout, 1, n);
@@ -134,7 +135,7 @@ std::vector<std::vector<int>> ComponentsFast(AppState& s) {
 }
 
 // Adds the measures of the node's boxes, in table order.
-void AccumulateNode(AppState& s, int node, std::vector<int>& members) {
+void AccumulateNode(ExtractionRun& s, int node, std::vector<int>& members) {
   std::sort(members.begin(), members.end());
   nodeBaseRecord& n = s.layout.nodes.nodes[node];
   for (int i : members) {
@@ -150,23 +151,23 @@ void AccumulateNode(AppState& s, int node, std::vector<int>& members) {
   }
 }
 
-void ShowNumberingProgress(AppState& s, int box) {
+void ShowNumberingProgress(ExtractionRun& s, int box) {
   const int count = s.layout.nodes.count;
   if (count >= 50 && count % 16 != 2) return;
   const std::string p = FormatFixed(100.0 * box / s.layout.boxes.Count(), 4, 1);
-  const std::string ignored = s.extraction.options.ignoreShortInterconnects
-                                  ? std::string("(") + Plain(s.extraction.ignoredNodes) + " ignored) "
+  const std::string ignored = s.options.ignoreShortInterconnects
+                                  ? std::string("(") + Plain(s.circuit.ignoredNodes) + " ignored) "
                                   : "";
-  ShowStatus(s.platform, "Extracting " + Plain(count) + " nodes, " + ignored + p + " % complete");
+  ShowStatus(s.progress, "Extracting " + Plain(count) + " nodes, " + ignored + p + " % complete");
 }
 
 // A node shorter than the threshold is given back: its boxes join node 0.
-void ReleaseShortNode(AppState& s, int node, const std::vector<int>& members) {
+void ReleaseShortNode(ExtractionRun& s, int node, const std::vector<int>& members) {
   NodeTable& t = s.layout.nodes;
   const double microns = t.nodes[node].InterconnectLength * s.technology.LAMB;
-  if (microns >= s.extraction.options.ignoreThreshold) return;
+  if (microns >= s.options.ignoreThreshold) return;
   for (int i : members) s.layout.boxes[i].node = 0;
-  ++s.extraction.ignoredNodes;
+  ++s.circuit.ignoredNodes;
   t.nodes[node] = {};
   t.count = std::max(1, t.count - 1);
 }
@@ -199,28 +200,28 @@ class LayerLookup {
   std::optional<BoxIndex> index_;
 };
 
-void AddOrMergeDevice(AppState& s, std::vector<MosDevice>& table, MosDevice d, bool pmos) {
+void AddOrMergeDevice(ExtractionRun& s, std::vector<MosDevice>& table, MosDevice d, bool pmos) {
   for (MosDevice& m : table)
     if (m.Gate == d.Gate && ((m.Source == d.Source && m.Drain == d.Drain) ||
                              (m.Source == d.Drain && m.Drain == d.Source))) {
       m.W += d.W;
       m.L = std::max(m.L, d.L);
-      m.Wm = EffectiveWidth(s, m.W);
-      m.Leff = EffectiveLength(s, m.L, pmos);
+      m.Wm = EffectiveWidth(s.technology, m.W);
+      m.Leff = EffectiveLength(s.technology, s.options.modelLevel, m.L, pmos);
       return;
     }
   if (int(table.size()) >= kMaxMosDevices) return;
   if (d.Drain == 0 || d.Drain == 1) std::swap(d.Source, d.Drain);
   d.L = std::max(2, d.L);
-  d.Wm = EffectiveWidth(s, d.W);
-  d.Leff = EffectiveLength(s, d.L, pmos);
+  d.Wm = EffectiveWidth(s.technology, d.W);
+  d.Leff = EffectiveLength(s.technology, s.options.modelLevel, d.L, pmos);
   table.push_back(d);
 }
 
-void RecognizeType(AppState& s, int diffusion, int gate, bool pmos, bool fast) {
+void RecognizeType(ExtractionRun& s, int diffusion, int gate, bool pmos, bool fast) {
   const Layout& l = s.layout;
   const LayoutWideState& w = l.wide;
-  std::vector<MosDevice>& table = pmos ? s.extraction.pmos : s.extraction.nmos;
+  std::vector<MosDevice>& table = pmos ? s.circuit.pmos : s.circuit.nmos;
   table.clear();
   const LayerLookup diffs(l, diffusion, fast), wells(l, kNwell, fast);
   for (int g = w.layerFirst[gate]; g <= w.layerLast[gate]; ++g) {
@@ -243,11 +244,11 @@ void RecognizeType(AppState& s, int diffusion, int gate, bool pmos, bool fast) {
     if (pmos) {
       const std::vector<int> under = wells.Touching(RectOf(gb));
       d.Bulk = under.empty() ? 0 : l.boxes[under[0]].node;
-      if (under.empty()) ++s.extraction.wellMissing;
+      if (under.empty()) ++s.circuit.wellMissing;
     }
     AddOrMergeDevice(s, table, d, pmos);
     if (table.size() % 16 == 1)
-      ShowStatus(s.platform, std::string("MOS device") + (pmos ? "P" : "N") + Plain(table.size()));
+      ShowStatus(s.progress, std::string("MOS device") + (pmos ? "P" : "N") + Plain(table.size()));
   }
 }
 
@@ -261,7 +262,7 @@ int LastBoxContaining(const Layout& layout, const std::optional<BoxIndex>& index
   return near.empty() ? 0 : near.back();
 }
 
-void AttachText(AppState& s, int textIndex, int node) {
+void AttachText(ExtractionRun& s, int textIndex, int node) {
   LayoutText& t = s.layout.texts[textIndex];
   t.node = node;
   t.state = 2;
@@ -276,7 +277,7 @@ void AttachText(AppState& s, int textIndex, int node) {
   if (t.visible) n.display = 2;
 }
 
-void AttachTexts(AppState& s, const std::optional<BoxIndex>& index) {
+void AttachTexts(ExtractionRun& s, const std::optional<BoxIndex>& index) {
   Layout& l = s.layout;
   for (int k = 0; k <= l.nodes.count; ++k) l.nodes.nodes[k].display = 1;
   for (int t = 1; t <= l.texts.Count(); ++t) l.texts[t].state = 1;
@@ -300,7 +301,7 @@ void AttachTexts(AppState& s, const std::optional<BoxIndex>& index) {
   }
 }
 
-void AttachMarks(AppState& s, const std::optional<BoxIndex>& index) {
+void AttachMarks(ExtractionRun& s, const std::optional<BoxIndex>& index) {
   Layout& l = s.layout;
   auto nodeAt = [&](Point p) {
     const int box = LastBoxContaining(l, index, p);
@@ -324,9 +325,9 @@ struct RunClock {
   }
 };
 
-std::string SummaryLine(const AppState& s, double elapsed, double fill) {
+std::string SummaryLine(const ExtractionRun& s, double elapsed, double fill) {
   const Layout& l = s.layout;
-  const Extraction& e = s.extraction;
+  const Circuit& e = s.circuit;
   std::string line = "Extraction complete :" + Plain(l.boxes.Count()) + " boxes, " +
                      Plain(e.nmos.size()) + " nMOS," + Plain(e.pmos.size()) + " pMOS, ";
   if (l.resistances.Count() > 0) line += Plain(l.resistances.Count()) + " res, ";
@@ -335,7 +336,7 @@ std::string SummaryLine(const AppState& s, double elapsed, double fill) {
 }
 
 // Gate boxes exist only during a run; they return to their diffusion.
-void RestoreGates(AppState& s) {
+void RestoreGates(ExtractionRun& s) {
   auto& boxes = s.layout.boxes;
   for (int i = 1; i <= boxes.Count(); ++i) {
     Box& b = boxes[i];
@@ -347,44 +348,44 @@ void RestoreGates(AppState& s) {
 
 enum class RunEnd { Complete, Incomplete, Overload };
 
-RunEnd RunSteps(AppState& s, double& fill) {
-  Extraction& e = s.extraction;
-  const bool fast = e.options.fast;
+RunEnd RunSteps(ExtractionRun& s, double& fill) {
+  Circuit& e = s.circuit;
+  const bool fast = s.options.fast;
   ClearNodes(s.layout);
-  if (e.options.cleaningMode != kFastExtraction) CleanBoxes(s, e.options.cleaningMode, fast);
+  if (s.options.cleaningMode != kFastExtraction) CleanBoxes(s, s.options.cleaningMode, fast);
   Purge(s.layout);
-  OrderBoxesByLayer(s);
+  OrderBoxesByLayer(s.layout, s.progress);
   ComputeExtent(s.layout);
-  ShowStatus(s.platform, "Extract MOS devices...");
+  ShowStatus(s.progress, "Extract MOS devices...");
   int columns = 0, rows = 0;
   const char overflow = SplitGates(s, columns, rows);
   fill = std::max({100.0 * std::max(columns, rows) / 2000, 100.0 * s.layout.boxes.Count() / kMaxBoxes,
                    100.0 * s.layout.nodes.count / kMaxNodeNumber});
   if (overflow) {
     e.warnings.push_back(std::string("Too much diffusion in ") + overflow);
-    ShowStatus(s.platform, e.warnings.back());
+    ShowStatus(s.progress, e.warnings.back());
     return RunEnd::Incomplete;
   }
-  ShowStatus(s.platform, "Prepare for node extraction...");
+  ShowStatus(s.progress, "Prepare for node extraction...");
   NumberNodes(s, fast);
-  if (s.LastError == kErrorNodeTableFull) {
+  if (s.circuit.table == kErrorNodeTableFull) {
     e.warnings.push_back("Node table full: " + Plain(kMaxNodeNumber) + " nodes");
     return RunEnd::Incomplete;
   }
   RecognizeTransistors(s, fast);
-  ComputeCapacitances(s);
-  if ((e.options.lateralCrosstalk || e.options.verticalCrosstalk) && ComputeCrosstalk(s) != 0) {
-    ShowStatus(s.platform, "Crosstalk extraction : data base overload");
+  ComputeCapacitances(s.layout, s.technology, s.progress);
+  if (s.options.Crosstalk() && ComputeCrosstalk(s) != 0) {
+    ShowStatus(s.progress, "Crosstalk extraction : data base overload");
     return RunEnd::Overload;
   }
-  OrderBoxesByLayer(s);
+  OrderBoxesByLayer(s.layout, s.progress);
   AttachTextsAndMarks(s, fast);
   return RunEnd::Complete;
 }
 
 }  // namespace
 
-char SplitGates(AppState& s, int& gridColumns, int& gridRows) {
+char SplitGates(ExtractionRun& s, int& gridColumns, int& gridRows) {
   DrcGrid grid(s.layout);
   const DrcPaint paints[] = {{kDiffn, kCellDiffn}, {kDiffp, kCellDiffp}, {kPoly, kCellPoly}};
   const bool built = grid.Build(paints);
@@ -405,103 +406,78 @@ char SplitGates(AppState& s, int& gridColumns, int& gridRows) {
   return 0;
 }
 
-void NumberNodes(AppState& s, bool fast) {
+void NumberNodes(ExtractionRun& s, bool fast) {
   Purge(s.layout);
-  OrderBoxesByLayer(s);
+  OrderBoxesByLayer(s.layout, s.progress);
   auto& boxes = s.layout.boxes;
   for (int i = 1; i <= boxes.Count(); ++i) boxes[i].node = -1;
-  s.extraction.ignoredNodes = 0;
+  s.circuit.ignoredNodes = 0;
   std::vector<std::vector<int>> components = fast ? ComponentsFast(s) : std::vector<std::vector<int>>{};
   for (int i = 1; i <= boxes.Count(); ++i) {
     if (boxes[i].node != -1) continue;
-    const int node = AddNode(s, "?");
-    if (node < 0) return;
+    const int node = AddNode(s.layout, "?");
+    if (node < 0) {
+      s.circuit.table = kErrorNodeTableFull;
+      return;
+    }
     ShowNumberingProgress(s, i);
     std::vector<int> members = fast ? std::move(components[size_t(i)]) : FloodPlain(s, i);
     AccumulateNode(s, node, members);
-    if (s.extraction.options.ignoreShortInterconnects) ReleaseShortNode(s, node, members);
+    if (s.options.ignoreShortInterconnects) ReleaseShortNode(s, node, members);
   }
 }
 
-void RecognizeTransistors(AppState& s, bool fast) {
-  s.extraction.wellMissing = 0;
+void RecognizeTransistors(ExtractionRun& s, bool fast) {
+  s.circuit.wellMissing = 0;
   RecognizeType(s, kDiffn, kGaten, false, fast);
   RecognizeType(s, kDiffp, kGatep, true, fast);
-  if (s.extraction.wellMissing > 0) ShowStatus(s.platform, "Warning : well missing in pMOS");
+  if (s.circuit.wellMissing > 0) ShowStatus(s.progress, "Warning : well missing in pMOS");
 }
 
-void AttachTextsAndMarks(AppState& s, bool fast) {
+void AttachTextsAndMarks(ExtractionRun& s, bool fast) {
   std::optional<BoxIndex> index;
   if (fast) index.emplace(s.layout, 1, s.layout.boxes.Count());
   AttachTexts(s, index);
   AttachMarks(s, index);
 }
 
-bool ExtractLayout(AppState& s) {
+Circuit ExtractLayout(Layout& layout, Technology& technology, const ExtractOptions& options,
+                      Progress& progress) {
   const RunClock clock;
-  if (s.layout.wide.extracted) return true;
-  UpdateTemperature(s.technology, s.technology.TEMP);
-  Extraction& e = s.extraction;
-  e.nmos.clear();
-  e.pmos.clear();
-  e.warnings.clear();
-  e.coupling.Clear();
-  e.maxCoupling = e.maxCouplingRatio = 0;
-  s.LastError = 0;
-  const uint8_t drawOnAdd = s.layout.wide.drawOnAdd;
-  s.layout.wide.drawOnAdd = 0;  // pieces lie within boxes already drawn
+  UpdateTemperature(technology, technology.TEMP);
+  Circuit circuit;
+  ExtractionRun s{layout, technology, options, circuit, progress};
   double fill = 0;
   const RunEnd end = RunSteps(s, fill);
-  s.layout.wide.drawOnAdd = drawOnAdd;
-  if (e.wellMissing > 0) e.warnings.push_back("Warning : well missing in pMOS");
+  if (circuit.wellMissing > 0) circuit.warnings.push_back("Warning : well missing in pMOS");
   RestoreGates(s);
   if (end == RunEnd::Overload) {
-    e.summary = "Crosstalk extraction : data base overload";
-    e.warnings.push_back(e.summary);
-    return false;
+    circuit.summary = "Crosstalk extraction : data base overload";
+    circuit.warnings.push_back(circuit.summary);
+    return circuit;
   }
-  e.fill = fill;
-  e.elapsed = clock.Seconds();
-  e.summary = SummaryLine(s, e.elapsed, fill);
-  ShowStatus(s.platform, e.summary);
-  s.layout.wide.extracted = end == RunEnd::Complete;
-  return end == RunEnd::Complete;
+  circuit.fill = fill;
+  circuit.elapsed = clock.Seconds();
+  circuit.summary = SummaryLine(s, circuit.elapsed, fill);
+  circuit.complete = end == RunEnd::Complete;
+  layout.wide.extracted = circuit.complete;
+  return circuit;
 }
 
-std::vector<int> FloatingNodes(const AppState& s) {
+std::vector<int> FloatingNodes(const Layout& layout) {
   std::vector<int> floating;
-  for (int k = 2; k <= s.layout.nodes.count; ++k)
-    if (s.layout.nodes.nodes[k].NoDiffusion) floating.push_back(k);
+  for (int k = 2; k <= layout.nodes.count; ++k)
+    if (layout.nodes.nodes[k].NoDiffusion) floating.push_back(k);
   return floating;
 }
 
-namespace {
-
-// Gives the node a text of its name, at the lower-left corner of its first
-// box, unless a text of that name exists: the listed node can then be found
-// in the drawing.
-void EnsureNodeText(AppState& s, int node) {
-  const Layout& l = s.layout;
+TableStatus EnsureNodeText(Layout& l, int node) {
   const std::string& name = l.nodes.nodes[node].name;
   for (int t = 1; t <= l.texts.Count(); ++t)
-    if (l.texts[t].text == name) return;
+    if (l.texts[t].text == name) return kTableOk;
   for (int i = 1; i <= l.boxes.Count(); ++i)
-    if (l.boxes[i].node == node) return AddLayoutText(s, l.boxes[i].x1, l.boxes[i].y1, name);
-}
-
-}  // namespace
-
-std::vector<int> ReportFloatingNodes(AppState& s) {
-  ExtractLayout(s);
-  const std::vector<int> floating = FloatingNodes(s);
-  std::string names;
-  for (int k : floating) {
-    EnsureNodeText(s, k);
-    names += (names.empty() ? "" : ", ") + s.layout.nodes.nodes[k].name + " floating";
-  }
-  ShowStatus2(s.platform, names);
-  ShowStatus(s.platform, Plain(floating.size()) + " floating node found...");
-  return floating;
+    if (l.boxes[i].node == node) return AddLayoutText(l, l.boxes[i].x1, l.boxes[i].y1, name);
+  return kTableOk;
 }
 
 }  // namespace tarnisk

@@ -9,14 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "core/layout.h"
+#include "models/mos_models.h"
+
 namespace tarnisk {
 
-struct AppState;
+class Progress;
+struct Technology;
 
 enum CleaningMode : int { kPurgeAndMerge = 0, kMergeOnly = 1, kPurgeOnly = 2, kFastExtraction = 3 };
-
-// MOS model levels as ModelLevel codes them.
-enum ModelLevelCode : int { kModelLevel1 = 0, kModelLevel3 = 1, kModelLevel9 = 2 };
 
 inline constexpr int kMaxMosDevices = 2000;      // per type
 inline constexpr int kMaxCoupledNode = 500;      // nodes above take no part in coupling
@@ -34,6 +35,8 @@ struct ExtractOptions {
   double simLength = 2e-8;       // s, the transient length written in netlists
   // Spatial indexes instead of pairwise box comparisons; same results.
   bool fast = true;
+
+  bool Crosstalk() const { return lateralCrosstalk || verticalCrosstalk; }
 };
 
 struct MosDevice {
@@ -55,39 +58,55 @@ class CouplingMatrix {
   std::vector<double> cells_;
 };
 
-struct Extraction {
-  ExtractOptions options;
+// What an extraction found beside what it wrote into the layout (the node
+// table with each node's measures and capacitance, every box's node, every
+// text's and resistance mark's nodes): the transistors, the coupling and how
+// the run went. The simulator and the SPICE writer read it with the layout.
+struct Circuit {
   std::vector<MosDevice> nmos, pmos;
-  int ignoredNodes = 0;
-  int wellMissing = 0;  // pMOS gates without nwell in the last run
-  double fill = 0;      // % of the tables' capacity
-  double elapsed = 0;   // s
-  std::string summary;  // the final status message of the last run
-  std::vector<std::string> warnings;
   CouplingMatrix coupling;
   double maxCoupling = 0, maxCouplingRatio = 0;
-  std::string lastSpiceFile;
+  int ignoredNodes = 0;
+  int wellMissing = 0;  // pMOS gates without nwell
+  double fill = 0;      // % of the tables' capacity
+  double elapsed = 0;   // s
+  bool complete = false;         // the circuit matches the layout
+  TableStatus table = kTableOk;  // a table that filled up during the run
+  std::string summary;           // the final status message
+  std::string alert;             // a warning the editor shows in a message box, or empty
+  std::vector<std::string> warnings;
 };
 
-// Runs the extraction when the extracted flag is clear. Returns whether the
-// circuit is complete (the extracted flag is set).
-bool ExtractLayout(AppState& s);
+// One extraction: its inputs and the circuit it builds.
+struct ExtractionRun {
+  Layout& layout;
+  const Technology& technology;
+  const ExtractOptions& options;
+  Circuit& circuit;
+  Progress& progress;
+};
+
+// Extracts the layout: the temperature-corrected parameters are brought up to
+// date first, and the layout's extracted flag is set when the circuit is
+// complete.
+Circuit ExtractLayout(Layout& layout, Technology& technology, const ExtractOptions& options,
+                      Progress& progress);
 
 // Nodes 2..count that reach no diffusion and carry no clock or pulse.
-std::vector<int> FloatingNodes(const AppState& s);
+std::vector<int> FloatingNodes(const Layout& layout);
 
-// The "Floating nodes..." command: extracts, reports the count and lists the
-// floating nodes' names in status panel 1, giving each a text of its name
-// when it has none. Returns their numbers.
-std::vector<int> ReportFloatingNodes(AppState& s);
+// Gives the node a text of its name, at the lower-left corner of its first
+// box, unless a text of that name exists, so that a listed node can be found
+// in the drawing.
+TableStatus EnsureNodeText(Layout& layout, int node);
 
 // The steps of ExtractLayout, exposed so that the plain and the fast versions
 // can be compared.
-void CleanBoxes(AppState& s, int mode, bool fast);
+void CleanBoxes(ExtractionRun& run, int mode, bool fast);
 // Gate splitting; returns 0, or 'X' / 'Y' for the direction that overflowed.
-char SplitGates(AppState& s, int& gridColumns, int& gridRows);
-void NumberNodes(AppState& s, bool fast);
-void RecognizeTransistors(AppState& s, bool fast);
-void AttachTextsAndMarks(AppState& s, bool fast);
+char SplitGates(ExtractionRun& run, int& gridColumns, int& gridRows);
+void NumberNodes(ExtractionRun& run, bool fast);
+void RecognizeTransistors(ExtractionRun& run, bool fast);
+void AttachTextsAndMarks(ExtractionRun& run, bool fast);
 
 }  // namespace tarnisk

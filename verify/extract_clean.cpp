@@ -10,9 +10,9 @@
 #include <array>
 #include <vector>
 
-#include "core/app_state.h"
-#include "editor/arrange.h"
+#include "core/arrange.h"
 #include "core/box_index.h"
+#include "core/progress.h"
 #include "verify/extract.h"
 
 namespace tarnisk {
@@ -21,14 +21,14 @@ namespace {
 
 using LayerFlags = std::array<bool, kLayerCount + 1>;
 
-void ShowCleaningFrame(AppState& s, int& frame) {
-  ShowStatus(s.platform, kCleaningWords[frame]);
+void ShowCleaningFrame(ExtractionRun& s, int& frame) {
+  ShowStatus(s.progress, kCleaningWords[frame]);
   frame = (frame + 1) % 8;
 }
 
 bool Live(const Box& b) { return b.state != kErased; }
 
-bool MergeLayerPlain(AppState& s, int layer) {
+bool MergeLayerPlain(ExtractionRun& s, int layer) {
   auto& boxes = s.layout.boxes;
   const LayoutWideState& w = s.layout.wide;
   bool merged = false;
@@ -40,12 +40,12 @@ bool MergeLayerPlain(AppState& s, int layer) {
   return merged;
 }
 
-bool MergeLayerFast(AppState& s, int layer) {
+bool MergeLayerFast(ExtractionRun& s, int layer) {
   const LayoutWideState& w = s.layout.wide;
   return MergeLayerBoxes(s.layout.boxes, w.layerFirst[layer], w.layerLast[layer]);
 }
 
-void MergeBoxes(AppState& s, bool fast, int& frame) {
+void MergeBoxes(ExtractionRun& s, bool fast, int& frame) {
   LayerFlags changed;
   changed.fill(true);
   for (bool any = true; any;) {
@@ -58,16 +58,16 @@ void MergeBoxes(AppState& s, bool fast, int& frame) {
       any |= changed[layer];
     }
     Purge(s.layout);
-    OrderBoxesByLayer(s);
+    OrderBoxesByLayer(s.layout, s.progress);
   }
 }
 
 // Cuts one of two overlapping boxes into pieces that leave out the other.
 // Returns 0 when nothing could be done (no room in the table: the pair
 // waits, and no area is lost), 1 when b was replaced, 2 when a was replaced.
-int SplitPair(AppState& s, int ia, int ib) {
+int SplitPair(ExtractionRun& s, int ia, int ib) {
   const BoxReplacement r = ResolveOverlap(s.layout.boxes[ia], ia, s.layout.boxes[ib], ib);
-  if (!ReplaceBox(s, r)) return 0;
+  if (!ReplaceBox(s.layout, r)) return 0;
   return r.victim == ib ? 1 : 2;
 }
 
@@ -75,7 +75,7 @@ int SplitPair(AppState& s, int ia, int ib) {
 // after a that may overlap it, in table order. Returns whether a box was cut;
 // `stuck` is set when a pair had to wait for room in the table.
 template <class Later>
-bool PurgeLayer(AppState& s, int layer, Later later, bool& stuck) {
+bool PurgeLayer(ExtractionRun& s, int layer, Later later, bool& stuck) {
   auto& boxes = s.layout.boxes;
   const LayoutWideState& w = s.layout.wide;
   bool cut = false;
@@ -92,7 +92,7 @@ bool PurgeLayer(AppState& s, int layer, Later later, bool& stuck) {
   return cut;
 }
 
-bool PurgeLayerPlain(AppState& s, int layer, bool& stuck) {
+bool PurgeLayerPlain(ExtractionRun& s, int layer, bool& stuck) {
   const int last = s.layout.wide.layerLast[layer];
   return PurgeLayer(s, layer, [last](int a) {
     std::vector<int> later;
@@ -101,7 +101,7 @@ bool PurgeLayerPlain(AppState& s, int layer, bool& stuck) {
   }, stuck);
 }
 
-bool PurgeLayerFast(AppState& s, int layer, bool& stuck) {
+bool PurgeLayerFast(ExtractionRun& s, int layer, bool& stuck) {
   const LayoutWideState& w = s.layout.wide;
   const BoxIndex index(s.layout, w.layerFirst[layer], w.layerLast[layer]);
   return PurgeLayer(s, layer, [&](int a) {
@@ -112,7 +112,7 @@ bool PurgeLayerFast(AppState& s, int layer, bool& stuck) {
   }, stuck);
 }
 
-void PurgeOverlaps(AppState& s, bool fast, int& frame) {
+void PurgeOverlaps(ExtractionRun& s, bool fast, int& frame) {
   LayerFlags changed;
   changed.fill(true);
   bool stuck = false;
@@ -125,17 +125,17 @@ void PurgeOverlaps(AppState& s, bool fast, int& frame) {
       any |= changed[layer];
     }
     Purge(s.layout);
-    OrderBoxesByLayer(s);
+    OrderBoxesByLayer(s.layout, s.progress);
   }
-  if (stuck) s.LastError = kErrorBoxTableFull;
+  if (stuck) s.circuit.table = kErrorBoxTableFull;
 }
 
 }  // namespace
 
-void CleanBoxes(AppState& s, int mode, bool fast) {
+void CleanBoxes(ExtractionRun& s, int mode, bool fast) {
   int frame = 0;
   Purge(s.layout);
-  OrderBoxesByLayer(s);
+  OrderBoxesByLayer(s.layout, s.progress);
   if (mode == kPurgeAndMerge || mode == kMergeOnly) MergeBoxes(s, fast, frame);
   if (mode == kPurgeAndMerge || mode == kPurgeOnly) PurgeOverlaps(s, fast, frame);
 }

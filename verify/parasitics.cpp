@@ -4,10 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/number_format.h"
 #include "core/box_index.h"
+#include "core/number_format.h"
+#include "core/progress.h"
+#include "core/technology.h"
 #include "verify/drc_grid.h"
+#include "verify/extract.h"
 
 namespace tarnisk {
 
@@ -50,19 +52,21 @@ const MetalCapacitance kMetals[] = {{kMetal, &Technology::CMEB, &Technology::CME
 
 class CapacitanceSum {
  public:
-  CapacitanceSum(const AppState& s, std::vector<double>& caps) : s_(s), caps_(caps) {}
+  CapacitanceSum(const Layout& layout, Progress& progress, std::vector<double>& caps)
+      : layout_(layout), progress_(progress), caps_(caps) {}
   void Status(const std::string& title) const {
-    ShowStatus(s_.platform, "Compute Capas : " + title);
+    ShowStatus(progress_, "Compute Capas : " + title);
   }
   template <class F>
   void Add(int layer, F perBox) const {
-    ForLayer(s_.layout, layer, [&](const Box& b) {
+    ForLayer(layout_, layer, [&](const Box& b) {
       if (b.node >= 0) caps_[size_t(b.node)] += perBox(b);
     });
   }
 
  private:
-  const AppState& s_;
+  const Layout& layout_;
+  Progress& progress_;
   std::vector<double>& caps_;
 };
 
@@ -117,7 +121,7 @@ void ScanLine(CouplingMatrix& m, const std::vector<int32_t>& cells, size_t offse
 
 // Grid of the layer's boxes on nodes above 0, each cell holding its node.
 // Returns 1 or 2 when the X or Y list would exceed the checker's capacities.
-int CoupleLaterally(AppState& s, const LateralLayer& layer) {
+int CoupleLaterally(ExtractionRun& s, const LateralLayer& layer) {
   const Layout& l = s.layout;
   std::vector<int32_t> xs, ys;
   ForLayer(l, layer.layer, [&](const Box& b) {
@@ -139,7 +143,7 @@ int CoupleLaterally(AppState& s, const LateralLayer& layer) {
   });
   const double cap = s.technology.*layer.capacitance;
   const int32_t reach = s.technology.*layer.reach;
-  CouplingMatrix& m = s.extraction.coupling;
+  CouplingMatrix& m = s.circuit.coupling;
   for (size_t i = 0; i < nx; ++i)
     ScanLine(m, cells, i * ny, 1, ys, double(xs[i + 1]) - xs[i], cap, reach);
   for (size_t j = 0; j < ny; ++j)
@@ -147,7 +151,7 @@ int CoupleLaterally(AppState& s, const LateralLayer& layer) {
   return 0;
 }
 
-void CoupleVertically(AppState& s) {
+void CoupleVertically(ExtractionRun& s) {
   struct Crossing {
     int lower, upper;
     double Technology::*capacitance;
@@ -159,7 +163,7 @@ void CoupleVertically(AppState& s) {
     const double cap = s.technology.*c.capacitance;
     ForCrossings(s.layout, c.lower, c.upper, [&](const Box& a, const Box& b) {
       if (a.node < 0 || b.node < 0 || a.node == b.node) return;
-      Couple(s.extraction.coupling, a.node, b.node, double(OverlapArea(a, b)) * cap);
+      Couple(s.circuit.coupling, a.node, b.node, double(OverlapArea(a, b)) * cap);
     });
   }
 }
@@ -170,17 +174,17 @@ struct DriveSum {
     for (const MosDevice& d : table)
       if (d.Source == node || d.Drain == node) w += d.W, l = std::min(l, d.L);
   }
-  void Add(const Extraction& e, int node) { Add(e.nmos, node), Add(e.pmos, node); }
+  void Add(const Circuit& e, int node) { Add(e.nmos, node), Add(e.pmos, node); }
 };
 
-void EvaluateCrosstalk(AppState& s) {
-  Extraction& e = s.extraction;
+void EvaluateCrosstalk(ExtractionRun& s) {
+  Circuit& e = s.circuit;
   NodeTable& t = s.layout.nodes;
   e.maxCoupling = e.maxCouplingRatio = 0;
   const int last = std::min(kMaxCoupledNode, t.count);
   for (int v = 1; v <= last; ++v) {
     nodeBaseRecord& victim = t.nodes[v];
-    if (victim.InterconnectLength <= e.options.ignoreThreshold) continue;
+    if (victim.InterconnectLength <= s.options.ignoreThreshold) continue;
     double cx = 0;
     DriveSum aggressors, own;
     for (int k = 1; k <= last; ++k) {
@@ -202,15 +206,14 @@ void EvaluateCrosstalk(AppState& s) {
                  : s.technology.VDD * 0.5 * ratio /
                        (1 + (double(own.w) / own.l) / (double(aggressors.w) / aggressors.l));
   }
-  ShowStatus(s.platform, "Crosstalk coupling ratio " + FormatFixed(e.maxCouplingRatio, 5, 3));
+  ShowStatus(s.progress, "Crosstalk coupling ratio " + FormatFixed(e.maxCouplingRatio, 5, 3));
 }
 
 }  // namespace
 
-std::vector<double> NodeCapacitances(const AppState& s, const Technology& t) {
-  const Layout& l = s.layout;
+std::vector<double> NodeCapacitances(const Layout& l, const Technology& t, Progress& progress) {
   std::vector<double> caps(size_t(l.nodes.count) + 1, 0.0);
-  const CapacitanceSum sum(s, caps);
+  const CapacitanceSum sum(l, progress, caps);
   sum.Status("clean arrays");
   sum.Status("MOS capas");
   sum.Add(kGatep, [&](const Box& b) { return double(Area(b)) * t.CDPN; });
@@ -237,35 +240,32 @@ std::vector<double> NodeCapacitances(const AppState& s, const Technology& t) {
   return caps;
 }
 
-void ComputeCapacitances(AppState& s) {
-  const std::vector<double> caps = NodeCapacitances(s, s.technology);
-  NodeTable& t = s.layout.nodes;
+void ComputeCapacitances(Layout& layout, const Technology& technology, Progress& progress) {
+  const std::vector<double> caps = NodeCapacitances(layout, technology, progress);
+  NodeTable& t = layout.nodes;
   for (int k = 0; k <= t.count; ++k) {
     t.nodes[k].NodeCapacitance = caps[size_t(k)];
     t.nodes[k].CrosstalkNoise = t.nodes[k].DrivenNoise = 0;
   }
 }
 
-int ComputeCrosstalk(AppState& s) {
-  Extraction& e = s.extraction;
-  e.coupling.Clear();
-  if (e.options.verticalCrosstalk) {
-    ShowStatus(s.platform, "Compute Capas : Crossing between layers");
+int ComputeCrosstalk(ExtractionRun& s) {
+  s.circuit.coupling.Clear();
+  if (s.options.verticalCrosstalk) {
+    ShowStatus(s.progress, "Compute Capas : Crossing between layers");
     CoupleVertically(s);
   }
-  if (e.options.lateralCrosstalk) {
+  if (s.options.lateralCrosstalk) {
     int number = 1;
     for (const LateralLayer& layer : kLateral) {
-      ShowStatus(s.platform, "Compute Capas : Crosstalk metal " + std::to_string(number++));
+      ShowStatus(s.progress, "Compute Capas : Crosstalk metal " + std::to_string(number++));
       if (const int overflow = CoupleLaterally(s, layer)) {
-        s.platform.ShowMessage("Warning", std::string("Too much coordinates in ") +
-                                              (overflow == 1 ? "X" : "Y"),
-                               MessageButtons::Ok);
+        s.circuit.alert = std::string("Too much coordinates in ") + (overflow == 1 ? "X" : "Y");
         return overflow;
       }
     }
   }
-  ShowStatus(s.platform, "Compute Capas : Total crosstalk");
+  ShowStatus(s.progress, "Compute Capas : Total crosstalk");
   EvaluateCrosstalk(s);
   return 0;
 }

@@ -7,19 +7,23 @@
 
 namespace tarnisk {
 
-struct AppState;
+class Progress;
+struct ExtractionRun;
+struct Layout;
 struct Technology;
 
 // Capacitance (F) of every node 0..count of the extracted layout with the
 // given technology values; the node table is not changed.
-std::vector<double> NodeCapacitances(const AppState& s, const Technology& t);
+std::vector<double> NodeCapacitances(const Layout& layout, const Technology& t,
+                                     Progress& progress);
 
 // Fills NodeCapacitance of every node and clears its noise figures.
-void ComputeCapacitances(AppState& s);
+void ComputeCapacitances(Layout& layout, const Technology& t, Progress& progress);
 
-// Builds the coupling matrix (vertical overlap and lateral proximity, as the
-// options ask) and evaluates the crosstalk. Returns 0, or 1 / 2 when the X / Y
-// coordinate list of the lateral grid overflowed.
-int ComputeCrosstalk(AppState& s);
+// Builds the run's coupling matrix (vertical overlap and lateral proximity, as
+// the options ask) and evaluates the crosstalk. Returns 0, or 1 / 2 when the
+// X / Y coordinate list of the lateral grid overflowed (the circuit's alert
+// then says so).
+int ComputeCrosstalk(ExtractionRun& run);
 
 }  // namespace tarnisk

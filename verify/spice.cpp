@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
 #include "core/file_io.h"
+#include "core/layout.h"
 #include "core/number_format.h"
+#include "core/progress.h"
+#include "core/technology.h"
+#include "verify/extract.h"
 #include "verify/parasitics.h"
 
 namespace tarnisk {
@@ -62,7 +65,7 @@ std::string SourceName(const std::string& nodeName, int node, std::set<std::stri
 
 std::string Nanoseconds(double seconds) { return Num(seconds * 1e9, 4, 2) + "N"; }
 
-void WriteSources(Deck& d, const AppState& s) {
+void WriteSources(Deck& d, const SpiceSource& s) {
   const NodeTable& t = s.layout.nodes;
   std::set<std::string> used{"VDD"};
   for (int k = 2; k <= t.count; ++k) {
@@ -94,7 +97,7 @@ void WriteNodeList(Deck& d, const NodeTable& t) {
   d << "*";
 }
 
-void WriteDevices(Deck& d, const AppState& s, const std::vector<MosDevice>& table,
+void WriteDevices(Deck& d, const SpiceSource& s, const std::vector<MosDevice>& table,
                   const char* prefix, const char* model) {
   const NodeTable& t = s.layout.nodes;
   const double lambda = s.technology.LAMB;
@@ -107,10 +110,10 @@ void WriteDevices(Deck& d, const AppState& s, const std::vector<MosDevice>& tabl
 }
 
 // Node capacitances without the gate oxide, which the MOS models supply.
-void WriteCapacitances(Deck& d, const AppState& s) {
+void WriteCapacitances(Deck& d, const SpiceSource& s) {
   Technology withoutGateOxide = s.technology;
   withoutGateOxide.CPOO = 0;
-  const std::vector<double> caps = NodeCapacitances(s, withoutGateOxide);
+  const std::vector<double> caps = NodeCapacitances(s.layout, withoutGateOxide, s.progress);
   const NodeTable& t = s.layout.nodes;
   for (int k = 1; k <= t.count; ++k) {
     const int mapped = Mapped(t, k);
@@ -119,9 +122,9 @@ void WriteCapacitances(Deck& d, const AppState& s) {
   }
 }
 
-void WriteCoupling(Deck& d, const AppState& s) {
-  const Extraction& e = s.extraction;
-  if (!e.options.lateralCrosstalk && !e.options.verticalCrosstalk) return;
+void WriteCoupling(Deck& d, const SpiceSource& s) {
+  const Circuit& e = s.circuit;
+  if (!s.options.Crosstalk()) return;
   d << "*" << "* Crosstalk capacitance" << "*";
   const NodeTable& t = s.layout.nodes;
   const int last = std::min(kMaxCoupledNode, t.count);
@@ -138,18 +141,16 @@ void WriteCoupling(Deck& d, const AppState& s) {
 
 // The resistance that extraction read from the mark's text: a text that is
 // not a plain number ("2,5", "1k ohm", empty) would not read in SPICE.
-void WriteResistances(Deck& d, const AppState& s) {
+void WriteResistances(Deck& d, const SpiceSource& s) {
   const auto& marks = s.layout.resistances;
   const NodeTable& t = s.layout.nodes;
   bool first = true;
-  for (int i = 1; i <= marks.Count(); ++i) {
-    const ResistanceMark& m = marks[i];
-    if (m.state == 0) continue;
+  ForEachLive(marks, [&](int i, const ResistanceMark& m) {
     if (first) d << "*" << "* Resistances" << "*";
     first = false;
     d << std::string("R") + Int(i) + " " + Int(Mapped(t, m.nodeA)) + " " + Int(Mapped(t, m.nodeB)) + " " +
              Num(m.value, 1, 3);
-  }
+  });
 }
 
 void WriteLevel3(Deck& d, const MosParameters& p, const std::string& card) {
@@ -180,10 +181,10 @@ void WriteLevel9(Deck& d, const MosParameters& p, const std::string& card, bool 
     << card.substr(0, card.size() - 5) + "VTO=" + spiceVto + " KP=" + kp + " THETA=" + Num(p.THE1R, 5, 3);
 }
 
-void WriteModels(Deck& d, const AppState& s) {
+void WriteModels(Deck& d, const SpiceSource& s) {
   const Technology& t = s.technology;
   d << "*";
-  switch (s.extraction.options.modelLevel) {
+  switch (s.options.modelLevel) {
     case kModelLevel1:
       d << "* n-MOS Model 1 :" << "*";
       WriteLevel1(d, t.nmos, ".MODEL TN NMOS LEVEL=1 VTO=");
@@ -230,15 +231,15 @@ std::string SpiceFileName(const std::string& layoutName) {
   return layoutName.substr(0, dot + 1) + "CIR";
 }
 
-std::string SpiceDeck(const AppState& s, const std::string& circuit, double length) {
+std::string SpiceDeck(const SpiceSource& s, const std::string& name, double length) {
   Deck d;
-  d << "CIRCUIT " + circuit << "*" << "* IC Technology: " + s.technology.Name << "*"
+  d << "CIRCUIT " + name << "*" << "* IC Technology: " + s.technology.Name << "*"
     << "VDD 1 0 DC " + Num(s.technology.VDD, 4, 1);
   WriteSources(d, s);
   WriteNodeList(d, s.layout.nodes);
   d << "* MOS devices";
-  WriteDevices(d, s, s.extraction.nmos, "MN", " TN");
-  WriteDevices(d, s, s.extraction.pmos, "MP", " TP");
+  WriteDevices(d, s, s.circuit.nmos, "MN", " TN");
+  WriteDevices(d, s, s.circuit.pmos, "MP", " TP");
   d << "*";
   WriteCapacitances(d, s);
   WriteCoupling(d, s);
@@ -249,21 +250,18 @@ std::string SpiceDeck(const AppState& s, const std::string& circuit, double leng
   return std::move(d).Text();
 }
 
-int WriteSpiceDeck(AppState& s, const std::string& path, const std::string& name, double length) {
-  ShowStatus(s.platform, "Generate " + path);
-  const int error = WriteFileAtomically(path, SpiceDeck(s, name, length));
-  if (error != 0) {
-    ShowStatus(s.platform, "Cannot write " + path + ": " + std::strerror(error));
-    return error;
+SpiceWriteResult WriteSpiceDeck(const SpiceSource& s, const std::string& path,
+                                const std::string& name, double length) {
+  ShowStatus(s.progress, "Generate " + path);
+  SpiceWriteResult result;
+  result.ioError = WriteFileAtomically(path, SpiceDeck(s, name, length));
+  if (result.ioError != 0) {
+    result.message = "Cannot write " + path + ": " + std::strerror(result.ioError);
+    return result;
   }
-  s.extraction.lastSpiceFile = path;
-  ShowStatus(s.platform, "Generate " + path + " with " + Int(int64_t(s.extraction.nmos.size())) +
-                             " nMOS and " + Int(int64_t(s.extraction.pmos.size())) + " pMOS");
-  return 0;
-}
-
-int WriteSpiceFile(AppState& s, const std::string& name, double length) {
-  return WriteSpiceDeck(s, SpiceFileName(name), name, length);
+  result.message = "Generate " + path + " with " + Int(int64_t(s.circuit.nmos.size())) +
+                   " nMOS and " + Int(int64_t(s.circuit.pmos.size())) + " pMOS";
+  return result;
 }
 
 }  // namespace tarnisk

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "core/app_state.h"
 #include "core/msk_file.h"
+#include "core/progress.h"
 #include "core/rule_file.h"
-#include "ui/headless_platform.h"
+#include "core/technology.h"
 
 namespace tarnisk {
 
@@ -18,24 +18,23 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
-// One state per process: building the tables for every input would make the
-// fuzzer spend its time allocating.
+// One layout per process: building the tables for every input would make
+// the fuzzer spend its time allocating.
 struct FuzzState {
-  HeadlessPlatform platform;
-  std::unique_ptr<AppState> state = std::make_unique<AppState>(platform);
+  SilentProgress progress;
+  std::unique_ptr<Layout> layout = std::make_unique<Layout>();
 
-  AppState& Fresh() {
-    ReleaseAll(*state);
-    ResetDatabase(*state);
-    state->layout.wide.extent = state->layout.wide.defaultWindow;
-    state->layout.wide.pasteOrigin = {};
-    return *state;
+  Layout& Fresh() {
+    ReleaseAll(*layout);
+    ResetDatabase(*layout, 1);
+    layout->wide.extent = layout->wide.defaultWindow;
+    layout->wide.pasteOrigin = {};
+    return *layout;
   }
 };
 
 FuzzState& Shared() {
   static FuzzState shared;
-  shared.platform.SetFixedTime(1);
   return shared;
 }
 
@@ -59,10 +58,10 @@ void CheckTablesSound(const Layout& l) {
 }
 
 // The file text the writer would produce for the layout as it stands.
-std::string Written(AppState& s) {
-  Purge(s.layout);
-  ComputeExtent(s.layout);
-  return FormatLayoutFile(s, "fuzz.msk");
+std::string Written(Layout& l, Progress& progress) {
+  Purge(l);
+  ComputeExtent(l);
+  return FormatLayoutFile(l, "fuzz.msk", 1, progress);
 }
 
 }  // namespace
@@ -70,31 +69,30 @@ std::string Written(AppState& s) {
 void FuzzLayoutReader(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   FuzzState& shared = Shared();
-  AppState& s = shared.Fresh();
+  Layout& l = shared.Fresh();
   const ReadMode mode = size > 0 ? ReadMode(data[0] % 3) : ReadMode::Open;
-  ReadLayoutText(s, text, "fuzz.msk", mode);
-  CheckTablesSound(s.layout);
-  OrderBoxesByLayer(s);
+  ReadLayoutText(l, text, "fuzz.msk", mode, shared.progress);
+  CheckTablesSound(l);
+  OrderBoxesByLayer(l, shared.progress);
 
   // Whatever was read must come back unchanged through the writer; texts are
   // only read after a box, so the check needs one.
-  if (mode != ReadMode::Open || s.layout.boxes.Count() == 0) return;
-  if (!TimesWithinPrecision(s.layout)) return;
-  const std::string first = Written(s);
-  AppState& again = shared.Fresh();
-  ReadLayoutText(again, first, "fuzz.msk", ReadMode::Open);
-  Require(again.LastError == 0);
-  Require(Written(again) == first);
+  if (mode != ReadMode::Open || l.boxes.Count() == 0) return;
+  if (!TimesWithinPrecision(l)) return;
+  const std::string first = Written(l, shared.progress);
+  Layout& again = shared.Fresh();
+  Require(ReadLayoutText(again, first, "fuzz.msk", ReadMode::Open, shared.progress).LastError() == 0);
+  Require(Written(again, shared.progress) == first);
 }
 
 void FuzzRuleReader(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   FuzzState& shared = Shared();
-  AppState& s = shared.Fresh();
-  s.technology = Technology{};
-  LoadRuleText(s, text, true);
-  Require(s.technology.META >= 2 && s.technology.META <= 5);
-  Require(s.technology.Name.size() <= kMaxTextLength);
+  Technology technology;
+  MosViewerRanges ranges;
+  LoadRuleText({technology, shared.Fresh(), ranges}, text, true, shared.progress);
+  Require(technology.META >= 2 && technology.META <= 5);
+  Require(technology.Name.size() <= kMaxTextLength);
 }
 
 }  // namespace tarnisk

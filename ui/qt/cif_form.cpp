@@ -11,7 +11,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "core/app_state.h"
+#include "session/files.h"
+#include "session/session.h"
 
 namespace tarnisk {
 
@@ -49,7 +50,7 @@ void ShowLines(QPlainTextEdit* memo, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-TFormCif::TFormCif(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
+TFormCif::TFormCif(Session& state, QWidget* parent) : QDialog(parent), state_(state) {
   setObjectName("TFormCif");
   setWindowTitle("CIF Interface");
   auto* row = new QHBoxLayout(this);
@@ -135,7 +136,7 @@ void TFormCif::ShowLayerGrid(const std::vector<CifLayerRow>& rows) {
 
 void TFormCif::UpdateOptions(bool inputMode) {
   ShowStatus(state_.platform, "Update CIF Form options");
-  ShowLayerGrid(CifLayerGrid(state_));
+  ShowLayerGrid(CifLayerGrid(state_.layout, state_.progress));
   editTopCell_->setText("topcell");
   labelLayers_->setText(
       QString::fromStdString("Layer list in \"" + state_.layout.wide.ruleFileName + "\""));
@@ -160,7 +161,7 @@ void TFormCif::btnCifOutClick() {
   const CifOptions options{settings_.unit, editTopCell_->text().toStdString(),
                            editTextLayer_->text().toStdString()};
   const CifConversion c =
-      ConvertIntoCif(state_, settings_, editScaleOut_->text().toStdString(),
+      ConvertIntoCif(CifLayoutOf(state_), settings_, editScaleOut_->text().toStdString(),
                      CifOutputName(state_.layout.wide.currentFileName), options);
   if (!c.error.empty()) {
     state_.platform.ShowMessage("Error", c.error, MessageButtons::Ok);
@@ -171,7 +172,7 @@ void TFormCif::btnCifOutClick() {
 }
 
 void TFormCif::btnCifInClick() {
-  const CifInputConversion c = ConvertCifIntoMsk(state_, settings_);
+  const CifInputConversion c = ConvertCifIntoMsk(settings_, state_.progress);
   if (c.ok) ShowLines(memoOut_, c.lines);
   setWindowTitle(QString::fromStdString(c.caption));
 }
@@ -179,7 +180,7 @@ void TFormCif::btnCifInClick() {
 void TFormCif::FormActivate() {
   if (pageControl_->currentIndex() != kInputPage) return;
   memoIn_->clear();
-  const CifView view = ViewCifFile(state_, openedName_);
+  const CifView view = ViewCifFile(openedName_, state_.progress);
   if (!view.ok) return;
   ShowLines(memoIn_, view.lines);
   editCells_->setText(QString::number(view.cells));

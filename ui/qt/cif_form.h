@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "gen/cif.h"
+#include "interchange/cif.h"
 
 class QLabel;
 class QLineEdit;
@@ -19,11 +19,11 @@ class QTableWidget;
 
 namespace tarnisk {
 
-struct AppState;
+struct Session;
 
 class TFormCif : public QDialog {
  public:
-  TFormCif(AppState& state, QWidget* parent);
+  TFormCif(Session& state, QWidget* parent);
 
   // Prepares the window: layer grid, fields, and the page of the mode (the
   // input page in input mode).
@@ -51,7 +51,7 @@ class TFormCif : public QDialog {
   QPushButton* CancelButton(QWidget* page);
   void ShowLayerGrid(const std::vector<CifLayerRow>& rows);
 
-  AppState& state_;
+  Session& state_;
   CifSettings settings_;
   std::string openedName_;
 

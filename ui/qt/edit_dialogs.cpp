@@ -5,11 +5,11 @@
 #include <QGridLayout>
 #include <QPushButton>
 
-#include "core/app_state.h"
+#include "session/session.h"
 
 namespace tarnisk {
 
-DuplicateDialog::DuplicateDialog(AppState& state, std::function<void(bool)> done,
+DuplicateDialog::DuplicateDialog(Session& state, std::function<void(bool)> done,
                                  QWidget* parent)
     : QDialog(parent), state_(state), done_(std::move(done)) {
   setWindowTitle("Duplicate X Y");
@@ -47,7 +47,7 @@ DuplicateFields DuplicateDialog::Fields() const {
   return {text(0), text(1), text(2), text(3), text(4)};
 }
 
-StepMoveDialog::StepMoveDialog(AppState& state, std::function<void()> moved, QWidget* parent)
+StepMoveDialog::StepMoveDialog(Session& state, std::function<void()> moved, QWidget* parent)
     : QDialog(parent), state_(state), moved_(std::move(moved)) {
   setWindowTitle("Move Step by Step");
   auto* grid = new QGridLayout(this);

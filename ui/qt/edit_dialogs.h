@@ -7,35 +7,35 @@
 #include <array>
 #include <functional>
 
-#include "editor/editing.h"
+#include "session/editor/editing.h"
 
 namespace tarnisk {
 
-struct AppState;
+struct Session;
 
 class DuplicateDialog : public QDialog {
  public:
   // `done` runs after OK or Cancel, so the window can refresh itself.
-  DuplicateDialog(AppState& state, std::function<void(bool generated)> done, QWidget* parent);
+  DuplicateDialog(Session& state, std::function<void(bool generated)> done, QWidget* parent);
   void Open(const DuplicateSelection& selection);
 
  private:
   DuplicateFields Fields() const;
 
-  AppState& state_;
+  Session& state_;
   std::function<void(bool)> done_;
   std::array<QLineEdit*, 5> fields_{};  // selected, count x, count y, spacing x, spacing y
 };
 
 class StepMoveDialog : public QDialog {
  public:
-  StepMoveDialog(AppState& state, std::function<void()> moved, QWidget* parent);
+  StepMoveDialog(Session& state, std::function<void()> moved, QWidget* parent);
   void Open(const StepMoveSelection& selection);
 
  private:
   void Step(StepDirection direction);
 
-  AppState& state_;
+  Session& state_;
   std::function<void()> moved_;
   QLineEdit* step_;
 };

@@ -6,12 +6,12 @@
 
 namespace tarnisk {
 
-struct AppState;
+struct Session;
 
 class EditorHost {
  public:
   virtual ~EditorHost() = default;
-  virtual AppState& State() = 0;
+  virtual Session& State() = 0;
   // Makes `code` the active mouse command (pressing its tool button) and
   // shows `status` unless it is empty.
   virtual void EnterCommand(int code, const std::string& status) = 0;

@@ -12,13 +12,12 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "core/app_state.h"
 #include "core/file_io.h"
 #include "core/number_format.h"
-#include "editor/parse_number.h"
-#include "editor/view.h"
-#include "verify/extract.h"
-#include "verify/spice.h"
+#include "core/parse_number.h"
+#include "session/analysis/extract_command.h"
+#include "session/editor/view.h"
+#include "session/session.h"
 
 namespace tarnisk {
 
@@ -54,7 +53,7 @@ QLineEdit* NamedEdit(const char* name, QWidget* parent) {
 
 }  // namespace
 
-TFormExtract::TFormExtract(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
+TFormExtract::TFormExtract(Session& state, QWidget* parent) : QDialog(parent), state_(state) {
   setObjectName("TFormExtract");
   setWindowTitle("Extraction");
   auto* column = new QVBoxLayout(this);
@@ -137,7 +136,7 @@ void TFormExtract::Open(Page page) {
 }
 
 void TFormExtract::UpdateOptions() {
-  const ExtractOptions& o = state_.extraction.options;
+  const ExtractOptions& o = state_.extractOptions;
   for (int item = 0; item < 4; ++item)
     if (kCleaningOfItem[item] == o.cleaningMode) radioCleaning_->button(item)->setChecked(true);
   checkSpice_->setChecked(o.spiceAfterExtraction);
@@ -158,15 +157,15 @@ void TFormExtract::ShowSpiceFile(const std::string& path) {
 
 void TFormExtract::btnApplyClick() {
   state_.layout.wide.extracted = 0;
-  const bool complete = ExtractLayout(state_);
+  const bool complete = EnsureExtracted(state_);
   Redraw(state_);  // the diffusion is now cut along the poly edges
-  ShowStatus(state_.platform, state_.extraction.summary);
-  const ExtractOptions& o = state_.extraction.options;
+  ShowStatus(state_.platform, state_.circuit.summary);
+  const ExtractOptions& o = state_.extractOptions;
   if (!complete || !o.spiceAfterExtraction) return;
   // A layout never saved is written beside the working directory's files.
   const std::string& current = state_.layout.wide.currentFileName;
   const std::string layout = current.empty() ? "noname.msk" : current;
-  if (WriteSpiceFile(state_, layout, o.simLength) == 0) ShowSpiceFile(SpiceFileName(layout));
+  if (SaveSpiceFile(state_, layout, o.simLength) == 0) ShowSpiceFile(SpiceFileName(layout));
 }
 
 void TFormExtract::btnOKClick() {
@@ -180,36 +179,36 @@ void TFormExtract::btnOKClick() {
 }
 
 void TFormExtract::RadioCleaningClick(int item) {
-  state_.extraction.options.cleaningMode = kCleaningOfItem[item];
+  state_.extractOptions.cleaningMode = kCleaningOfItem[item];
 }
 
 void TFormExtract::CheckSpiceClick() {
   const bool on = checkSpice_->isChecked();
-  state_.extraction.options.spiceAfterExtraction = on;
+  state_.extractOptions.spiceAfterExtraction = on;
   ShowStatus(state_.platform, on ? "Always generate SPICE file after extraction"
                                  : "Do not generate SPICE file after extraction");
 }
 
 void TFormExtract::CheckCrosstalkClick() {
-  state_.extraction.options.lateralCrosstalk = checkCrosstalk_->isChecked();
+  state_.extractOptions.lateralCrosstalk = checkCrosstalk_->isChecked();
   ShowStatus(state_.platform, "Handle lateral crosstalk");
   state_.layout.wide.extracted = 0;
 }
 
 void TFormExtract::CheckOverlapClick() {
-  state_.extraction.options.verticalCrosstalk = checkOverlap_->isChecked();
+  state_.extractOptions.verticalCrosstalk = checkOverlap_->isChecked();
   ShowStatus(state_.platform, "Handle overlap");
   state_.layout.wide.extracted = 0;
 }
 
 void TFormExtract::RadioModelClick(int item) {
   ShowStatus(state_.platform, "Select the model");
-  state_.extraction.options.modelLevel = item;
+  state_.extractOptions.modelLevel = item;
   state_.layout.wide.extracted = 0;
 }
 
 void TFormExtract::CheckDumpClick() {
-  state_.extraction.options.dumpSimulation = checkDump_->isChecked();
+  state_.extractOptions.dumpSimulation = checkDump_->isChecked();
 }
 
 }  // namespace tarnisk

@@ -17,11 +17,11 @@ class QTabWidget;
 
 namespace tarnisk {
 
-struct AppState;
+struct Session;
 
 class TFormExtract : public QDialog {
  public:
-  TFormExtract(AppState& state, QWidget* parent);
+  TFormExtract(Session& state, QWidget* parent);
 
   enum Page { kOptionsPage = 0, kModelsPage = 1 };
   // Shows the window on a page, its controls filled from the options.
@@ -44,7 +44,7 @@ class TFormExtract : public QDialog {
   QGroupBox* BuildSpiceBox();
   void ShowSpiceFile(const std::string& path);
 
-  AppState& state_;
+  Session& state_;
   QTabWidget* pageControl_;
   QButtonGroup* radioCleaning_;
   QCheckBox* checkSpice_;

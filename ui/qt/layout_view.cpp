@@ -5,8 +5,8 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "core/app_state.h"
-#include "editor/view.h"
+#include "session/session.h"
+#include "session/editor/view.h"
 #include "ui/qt/qt_platform.h"
 
 namespace tarnisk {
@@ -31,7 +31,7 @@ Key KeyOf(int key) {
 
 }  // namespace
 
-LayoutView::LayoutView(AppState& state, QtPlatform& platform, CommandUi& ui, QWidget* parent)
+LayoutView::LayoutView(Session& state, QtPlatform& platform, CommandUi& ui, QWidget* parent)
     : QWidget(parent), state_(state), platform_(platform), ui_(ui) {
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);

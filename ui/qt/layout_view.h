@@ -5,17 +5,17 @@
 #include <QWidget>
 #include <memory>
 
-#include "editor/commands.h"
+#include "session/editor/commands.h"
 #include "ui/qt/image_surface.h"
 
 namespace tarnisk {
 
-struct AppState;
+struct Session;
 class QtPlatform;
 
 class LayoutView : public QWidget {
  public:
-  LayoutView(AppState& state, QtPlatform& platform, CommandUi& ui, QWidget* parent);
+  LayoutView(Session& state, QtPlatform& platform, CommandUi& ui, QWidget* parent);
   ~LayoutView() override;
 
   // Schedules a repaint of the whole image (after any redraw of the layout).
@@ -37,7 +37,7 @@ class LayoutView : public QWidget {
   // Repaints only what the rubber band covered before and covers now.
   void UpdateShape(const Rect& before);
 
-  AppState& state_;
+  Session& state_;
   QtPlatform& platform_;
   CommandUi& ui_;
   std::unique_ptr<ImageSurface> surface_;

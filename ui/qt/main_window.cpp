@@ -11,16 +11,14 @@
 #include <QToolBar>
 #include <filesystem>
 
-#include "core/app_state.h"
-#include "core/msk_file.h"
 #include "core/number_format.h"
-#include "core/rule_file.h"
-#include "editor/arrange.h"
-#include "editor/editing.h"
-#include "editor/texts.h"
-#include "editor/view.h"
-#include "verify/drc.h"
-#include "verify/extract.h"
+#include "session/analysis/drc_command.h"
+#include "session/analysis/extract_command.h"
+#include "session/editor/editing.h"
+#include "session/editor/texts.h"
+#include "session/editor/view.h"
+#include "session/files.h"
+#include "session/session.h"
 #include "ui/qt/cif_form.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/extract_form.h"
@@ -67,7 +65,7 @@ std::string WithExtension(const std::string& name, const std::string& extension)
   return std::filesystem::exists(lower) ? lower : forced;
 }
 
-Tmdiframe::Tmdiframe(AppState& state, QtPlatform& platform, std::string defaultRules,
+Tmdiframe::Tmdiframe(Session& state, QtPlatform& platform, std::string defaultRules,
                      std::string helpFile)
     : state_(state),
       platform_(platform),
@@ -111,12 +109,12 @@ void Tmdiframe::StartUp(const QStringList& arguments) {
   ViewAll(state_);
   if (arguments.size() > 1) {
     const std::string layout = WithExtension(arguments[1].toStdString(), "MSK");
-    ReadLayoutFile(state_, layout, ReadMode::Open);
+    OpenLayoutFile(state_, layout, ReadMode::Open);
     SetLayoutTitle(state_, layout);
   }
   const std::string rules =
       arguments.size() > 2 ? WithExtension(arguments[2].toStdString(), "RUL") : defaultRules_;
-  ReadRuleFile(state_, rules);
+  LoadRuleFile(state_, rules);
   palette_->RefreshMetalLayers();
   ViewAll(state_);
   palette_->PlaceBeside(*this);
@@ -403,7 +401,7 @@ int Tmdiframe::AskSaveIfModified() {
 
 void Tmdiframe::NewLayout() {
   if (AskSaveIfModified() == 2) return;
-  ReleaseAll(state_);
+  ReleaseAll(state_.layout);
   SetLayoutTitle(state_, "Example.msk");
   ResetTextTimes(state_);
   Redraw(state_);
@@ -411,7 +409,7 @@ void Tmdiframe::NewLayout() {
 
 bool Tmdiframe::OpenLayout(const std::string& path, bool insert) {
   if (!insert) {
-    ReleaseAll(state_);
+    ReleaseAll(state_.layout);
     SetLayoutTitle(state_, "Example.msk");
     ResetTextTimes(state_);
   }
@@ -420,7 +418,7 @@ bool Tmdiframe::OpenLayout(const std::string& path, bool insert) {
     ViewAll(state_);
     return false;
   }
-  ReadLayoutFile(state_, path, insert ? ReadMode::InsertBeside : ReadMode::Open);
+  OpenLayoutFile(state_, path, insert ? ReadMode::InsertBeside : ReadMode::Open);
   const bool ok = state_.LastError == 0;
   if (insert) state_.layout.wide.modified = 1;
   else if (ok) SetLayoutTitle(state_, path);
@@ -441,7 +439,7 @@ void Tmdiframe::OpenCommand(bool insert) {
 
 bool Tmdiframe::SaveLayout(const std::string& path) {
   ShowStatus(state_.platform, "Save \"" + path + "\"");
-  return WriteLayoutFile(state_, path);
+  return SaveLayoutFile(state_, path);
 }
 
 void Tmdiframe::SaveCommand() {
@@ -477,7 +475,7 @@ void Tmdiframe::SelectFoundry() {
                                                     "Rule File (*.RUL *.rul);;All files (*)");
   if (file.isEmpty()) return;
   state_.layout.wide.extracted = 0;
-  ReadRuleFile(state_, file.toStdString());
+  LoadRuleFile(state_, file.toStdString());
   palette_->RefreshMetalLayers();
   ShowStatus(state_.platform, "The current technology is  \"" + file.toStdString() + "\", " +
                                   " power supply " + FormatFixed(state_.technology.VDD, 5, 2) +
@@ -509,7 +507,7 @@ void Tmdiframe::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  ReleaseAll(state_);
+  ReleaseAll(state_.layout);
   event->accept();
 }
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "editor/commands.h"
+#include "session/editor/commands.h"
 #include "ui/qt/editor_host.h"
 
 class QAction;
@@ -14,7 +14,7 @@ class QActionGroup;
 
 namespace tarnisk {
 
-struct AppState;
+struct Session;
 class QtPlatform;
 class LayoutView;
 class TextDialog;
@@ -29,7 +29,7 @@ class TsimulFrame;
 class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
  public:
   // `defaultRules` is read when the command line names no rule file.
-  Tmdiframe(AppState& state, QtPlatform& platform, std::string defaultRules,
+  Tmdiframe(Session& state, QtPlatform& platform, std::string defaultRules,
             std::string helpFile);
   ~Tmdiframe() override;
 
@@ -47,7 +47,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void ReleasePaletteTools() override;
 
   // EditorHost
-  AppState& State() override { return state_; }
+  Session& State() override { return state_; }
   void EnterCommand(int code, const std::string& status) override;
   void EndPlacement() override;
   void BringToFront() override;
@@ -88,7 +88,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void RunDesignRuleChecker();
   void Refresh();
 
-  AppState& state_;
+  Session& state_;
   QtPlatform& platform_;
   std::string defaultRules_;
   std::string helpFile_;

@@ -9,7 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "core/app_state.h"
+#include "session/session.h"
 
 namespace tarnisk {
 
@@ -155,7 +155,7 @@ void Palette::PlaceBeside(const QWidget& mainWindow) {
 }
 
 void Palette::SelectLayer(int layer, bool fromButton) {
-  AppState& s = host_.State();
+  Session& s = host_.State();
   SetCurrentLayer(s, layer);
   const int current = s.layout.wide.currentLayer;
   if (fromButton) {
@@ -170,7 +170,7 @@ void Palette::SelectLayer(int layer, bool fromButton) {
 }
 
 void Palette::RefreshMetalLayers() {
-  AppState& s = host_.State();
+  Session& s = host_.State();
   LimitCurrentLayer(s);
   for (size_t row = 0; row < kPaletteLayers.size(); ++row) {
     const int layer = kPaletteLayers[row];

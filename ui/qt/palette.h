@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <array>
 
-#include "editor/palette.h"
+#include "session/editor/palette.h"
 #include "ui/qt/editor_host.h"
 
 class QButtonGroup;

@@ -44,7 +44,7 @@ ResistanceDialog::ResistanceDialog(EditorHost& host, QWidget* parent)
   column->addLayout(buttons);
 }
 
-void ResistanceDialog::ShowResistanceDialog(AppState& s, ResistanceDialogModel& model) {
+void ResistanceDialog::ShowResistanceDialog(Session& s, ResistanceDialogModel& model) {
   state_ = &s;
   model_ = &model;
   editValue_->setText(QString::fromStdString(model.value));
@@ -57,7 +57,7 @@ void ResistanceDialog::ShowResistanceDialog(AppState& s, ResistanceDialogModel& 
   model_ = nullptr;
 }
 
-void ResistanceDialog::Finish(void (*action)(AppState&, const ResistanceDialogModel&)) {
+void ResistanceDialog::Finish(void (*action)(Session&, const ResistanceDialogModel&)) {
   if (!model_) return;
   model_->value = editValue_->text().toStdString();
   action(*state_, *model_);

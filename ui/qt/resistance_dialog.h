@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "editor/texts.h"
+#include "session/editor/texts.h"
 #include "ui/qt/editor_host.h"
 
 class QLabel;
@@ -17,14 +17,14 @@ class ResistanceDialog : public QDialog, public ResistanceDialogUi {
  public:
   explicit ResistanceDialog(EditorHost& host, QWidget* parent = nullptr);
 
-  void ShowResistanceDialog(AppState& s, ResistanceDialogModel& model) override;
+  void ShowResistanceDialog(Session& s, ResistanceDialogModel& model) override;
 
  private:
   // Runs the button's action on the typed value, ends the tool and closes.
-  void Finish(void (*action)(AppState&, const ResistanceDialogModel&));
+  void Finish(void (*action)(Session&, const ResistanceDialogModel&));
 
   EditorHost& host_;
-  AppState* state_ = nullptr;
+  Session* state_ = nullptr;
   ResistanceDialogModel* model_ = nullptr;
   QLineEdit* editValue_;
   QLabel* labelLocation_;

@@ -15,14 +15,13 @@
 #include <algorithm>
 #include <memory>
 
-#include "core/app_state.h"
 #include "core/number_format.h"
-#include "editor/view.h"
-#include "sim/layout_animation.h"
-#include "sim/simulation.h"
-#include "sim/simulation_plot.h"
+#include "session/analysis/layout_animation.h"
+#include "session/analysis/simulate.h"
+#include "session/analysis/simulation_plot.h"
+#include "session/editor/view.h"
+#include "session/session.h"
 #include "ui/qt/image_surface.h"
-#include "verify/extract.h"
 
 namespace tarnisk {
 
@@ -39,11 +38,11 @@ class SimulationCanvas : public QWidget, public SimulationView {
   const QImage& Image() const { return surface_->Image(); }
   std::function<void()> resized;
 
-  void PlottedStep(const AppState& s, int column) override {
+  void PlottedStep(const Simulation& s, int column) override {
     plot_->PlottedStep(s, column);
     update();
   }
-  void DcPoint(const AppState& s, int column, double x, double y) override {
+  void DcPoint(const Simulation& s, int column, double x, double y) override {
     plot_->DcPoint(s, column, x, y);
     update();
   }
@@ -89,7 +88,7 @@ Widget* Named(Widget* w, const char* name) {
 
 }  // namespace
 
-TsimulFrame::TsimulFrame(AppState& state, std::function<void()> openOptions, QWidget* parent)
+TsimulFrame::TsimulFrame(Session& state, std::function<void()> openOptions, QWidget* parent)
     : QDialog(parent), state_(state), openOptions_(std::move(openOptions)) {
   setObjectName("TsimulFrame");
   setWindowTitle("Simulation");
@@ -215,13 +214,12 @@ void TsimulFrame::ShowMode() {
 }
 
 bool TsimulFrame::ExtractForSimulation() {
-  const bool complete = ExtractLayout(state_);
+  const bool complete = PrepareSimulation(state_);
   Redraw(state_);  // the diffusion is now cut along the poly edges
   if (!complete) {
-    ShowStatus(state_.platform, state_.extraction.summary);
+    ShowStatus(state_.platform, state_.circuit.summary);
     return false;
   }
-  InitSimulation(state_);
   nodeListsCurrent_ = false;
   return true;
 }
@@ -247,7 +245,8 @@ void TsimulFrame::FormActivate() {
 }
 
 void TsimulFrame::FillNodeLists() {
-  const std::string summary = AssignNodes(state_);
+  Simulation simulation = SimulationOf(state_);
+  const std::string summary = AssignNodes(simulation);
   const SimulationState& m = state_.simulation;
   for (QComboBox* combo : {comboStart_, comboStop_, comboCtk_}) {
     combo->clear();
@@ -272,14 +271,15 @@ void TsimulFrame::Run(bool redrawAxes) {
   SimulationState& m = state_.simulation;
   if (m.Running) return;  // a run is already going on in an outer handler
   if (m.SimMode != kSimDc) {
-    ApplyStepField(state_, editDt_->text().toStdString());
+    ApplyStepField(m, editDt_->text().toStdString());
     redrawAxes = true;
   }
   m.plotWidth = drawSimu_->Plot().PlotWidth();
-  if (redrawAxes) drawSimu_->Plot().DrawAxes(state_, fullScaleCurrent_);
+  Simulation simulation = SimulationOf(state_);
+  if (redrawAxes) drawSimu_->Plot().DrawAxes(simulation, fullScaleCurrent_);
   drawSimu_->update();
   SetRunning(true);
-  RunSimulation(state_, drawSimu_);
+  RunSimulation(simulation, drawSimu_);
   SetRunning(false);
   drawSimu_->update();
 }
@@ -306,11 +306,11 @@ void TsimulFrame::btnResetClick() {
   Run(true);
 }
 
-void TsimulFrame::btnStopClick() { RequestStop(state_); }
+void TsimulFrame::btnStopClick() { RequestStop(state_.simulation); }
 
 void TsimulFrame::btnEditorClick() {
   if (state_.simulation.Running) {
-    RequestStop(state_);
+    RequestStop(state_.simulation);
     return;
   }
   hide();
@@ -367,7 +367,7 @@ void TsimulFrame::ComboCurrentChange(int item) {
 }
 
 void TsimulFrame::ComboListIChange(int item) {
-  if (SelectDeviceCurrent(state_, item)) FormResize();
+  if (SelectDeviceCurrent(state_.simulation, item)) FormResize();
 }
 
 void TsimulFrame::CheckHandleCtkClick() {
@@ -393,7 +393,7 @@ void TsimulFrame::CheckFreqClick() {
 
 // During a run the plot then goes on from the left edge at the present time.
 void TsimulFrame::FormResize() {
-  drawSimu_->Plot().DrawAxes(state_, fullScaleCurrent_);
+  drawSimu_->Plot().DrawAxes(SimulationOf(state_), fullScaleCurrent_);
   drawSimu_->update();
 }
 
@@ -401,7 +401,7 @@ bool TsimulFrame::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && state_.simulation.Running) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Escape || key == Qt::Key_Q || key == Qt::Key_S) {
-      RequestStop(state_);
+      RequestStop(state_.simulation);
       return true;
     }
   }
@@ -415,7 +415,7 @@ void TsimulFrame::keyPressEvent(QKeyEvent* event) {
 }
 
 void TsimulFrame::closeEvent(QCloseEvent* event) {
-  RequestStop(state_);
+  RequestStop(state_.simulation);
   QDialog::closeEvent(event);
 }
 

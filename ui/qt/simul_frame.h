@@ -21,13 +21,13 @@ class QTabBar;
 
 namespace tarnisk {
 
-struct AppState;
+struct Session;
 class SimulationCanvas;
 
 class TsimulFrame : public QDialog {
  public:
   // `openOptions` shows the extraction options window.
-  TsimulFrame(AppState& state, std::function<void()> openOptions, QWidget* parent);
+  TsimulFrame(Session& state, std::function<void()> openOptions, QWidget* parent);
 
   // The main window's Simulate command: extraction, InitSimulation, then the
   // window is shown and runs once.
@@ -83,7 +83,7 @@ class TsimulFrame : public QDialog {
   int NodeOfItem(int item) const;
   std::string NodeText(int node) const;
 
-  AppState& state_;
+  Session& state_;
   std::function<void()> openOptions_;
   bool nodeListsCurrent_ = false;
   double fullScaleCurrent_ = 1e-3;  // A

@@ -69,7 +69,7 @@ QGroupBox* TextDialog::BuildChoices() {
     column->addWidget(radio);
   }
   connect(radioProp_, &QButtonGroup::idClicked, this, [this](int id) {
-    Apply([id](AppState& s, TextDialogModel& m) { ApplyTextChoice(s, m, id); });
+    Apply([id](Session& s, TextDialogModel& m) { ApplyTextChoice(s, m, id); });
   });
   return box;
 }
@@ -120,7 +120,7 @@ void TextDialog::BuildButtons(QVBoxLayout* column) {
   column->addLayout(closeRow);
 }
 
-void TextDialog::ShowTextDialog(AppState& s, TextDialogModel& model) {
+void TextDialog::ShowTextDialog(Session& s, TextDialogModel& model) {
   state_ = &s;
   model_ = &model;
   ShowFields();

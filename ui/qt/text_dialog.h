@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <array>
 
-#include "editor/texts.h"
+#include "session/editor/texts.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -22,7 +22,7 @@ class TextDialog : public QDialog, public TextDialogUi {
  public:
   explicit TextDialog(QWidget* parent = nullptr);
 
-  void ShowTextDialog(AppState& s, TextDialogModel& model) override;
+  void ShowTextDialog(Session& s, TextDialogModel& model) override;
 
  private:
   void BuildFields(QVBoxLayout* column);
@@ -36,7 +36,7 @@ class TextDialog : public QDialog, public TextDialogUi {
   template <class Operation>
   void Apply(Operation operation);
 
-  AppState* state_ = nullptr;
+  Session* state_ = nullptr;
   TextDialogModel* model_ = nullptr;
 
   QLineEdit* editText_;

@@ -1,0 +1,245 @@
+#include "models/mos_models.h"
+
+#include <cmath>
+#include <initializer_list>
+#include <string>
+#include <utility>
+
+#include "core/technology.h"
+
+namespace tarnisk {
+namespace {
+
+// The pMOS is evaluated with the nMOS equations in a mirrored frame: every
+// absolute voltage x becomes VDD − x and the Level 1/3 threshold changes
+// sign, so that an "on" pMOS looks like an "on" nMOS. The few constants in
+// which the two Level 3 variants differ travel with the device.
+struct Device {
+  const MosParameters& p;  // the device type's own parameters
+  const MosParameters& n;  // the nMOS set: Level 9 parameters the pMOS has no copy of
+  double vto;              // VTO_T in the nMOS frame
+  double vonFactor;        // Level 3 weak-inversion limit VON = vonFactor·VT
+  double weakLimit;        // Level 3 upper bound of the weak-inversion exponent
+  double vcFactor;         // Level 3 saturation voltage VC = VMAX·L·vcFactor
+};
+
+// Terminal voltages after the ordering: v1 is the source. In the nMOS frame
+// vgs and vds are >= 0 for a conducting device; v1 and vb are absolute
+// (mirrored for the pMOS). sign turns the magnitude into the signed result.
+struct Bias {
+  double v1, vgs, vds, vb, sign;
+};
+
+// Level 9 guard messages, built once so that a guard allocates nothing.
+const std::string kUs0Zero = "us0 is 0";
+const std::string kUs1Zero = "us1 is 0, halt";
+const std::string kUsRatio = "us0/us1 <=0, halt";
+const std::string kDelta1 = "1-delta1=0, halt";
+const std::string kVdss = "1-vdss1=0, halt";
+
+Device NmosDevice(const Technology& t) { return {t.nmos, t.nmos, t.nmos.VTO_T, 1.2, 2, 50.0 / 3}; }
+
+Device PmosDevice(const Technology& t) { return {t.pmos, t.nmos, -t.pmos.VTO_T, 1.1, 5, 50}; }
+
+Bias NmosBias(double v1, double vg, double v2, double vb) {
+  double sign = -1;
+  if (v2 < v1) {
+    std::swap(v1, v2);
+    sign = 1;
+  }
+  return {v1, vg - v1, v2 - v1, vb, sign};
+}
+
+Bias PmosBias(double vdd, double v1, double vg, double v2, double vb) {
+  double sign = -1;
+  if (v2 > v1) {
+    std::swap(v1, v2);
+    sign = 1;
+  }
+  return {vdd - v1, v1 - vg, v1 - v2, vdd - vb, sign};
+}
+
+double Level1(const Device& d, const Bias& b, double w, double l) {
+  const MosParameters& p = d.p;
+  // The bulk voltage enters as it is, not relative to the source.
+  const double vt =
+      b.vb == 0 ? d.vto : d.vto + p.GAMMA * (std::sqrt(std::fabs(p.PHI - b.vb)) - p.SQRT_PHI);
+  if (b.vgs < vt) return 0;
+  const double vgt = b.vgs - vt;
+  const double gain = p.KP * (w / l) * (1 + p.KAPPA * b.vds);
+  if (b.vds > vgt) return 0.5 * gain * vgt * vgt;
+  return gain * (b.vds * vgt - 0.5 * b.vds * b.vds);
+}
+
+// Level 3 strong-inversion current at gate-source voltage vg and drain-source
+// voltage vd, threshold vt.
+double Level3Strong(const Device& d, double vt, double vg, double vd, double w, double l) {
+  const MosParameters& p = d.p;
+  const double mobility = p.KP_T / (1 + p.THETA * vg);
+  const double vgt = vg - vt;
+  const double vc = p.VMAX * l * d.vcFactor;
+  const double vdsat = vgt + vc - std::sqrt(vc * vc + vgt * vgt);
+  const double vde = Min(vd, vdsat);
+  return mobility * (w / l) * (1 + p.KAPPA * vd) * vde * (vgt - 0.5 * vde);
+}
+
+double Level3(const Device& d, const Bias& b, double w, double l) {
+  if (b.vds == 0) return 0;
+  const MosParameters& p = d.p;
+  const double vb = Min(b.vb, b.v1 + 0.6);  // no more than a diode drop of forward bias
+  const bool flat = vb == 0 || p.PHI <= vb || p.PHI <= 0;
+  const double vt = flat ? d.vto : d.vto + p.GAMMA * (std::sqrt(p.PHI - vb) - p.SQRT_PHI);
+  const double von = d.vonFactor * vt;
+  if (b.vgs < 0) return 0;
+  if (b.vgs > von) return Level3Strong(d, vt, b.vgs, b.vds, w, l);
+  // Weak inversion: the current at VON, falling exponentially below it.
+  const double x = Min(Max((b.vgs - von) / p.NSS_T, -30), d.weakLimit);
+  return std::exp(x) * Level3Strong(d, vt, von, b.vds, w, l);
+}
+
+// Offsets of the operating point from the reference device: temperature (K),
+// 1/Leff and 1/Weff.
+struct Offsets {
+  double dt, dl, dw;
+};
+
+double Scaled(double value, double st, double sl, double sw, const Offsets& o) {
+  return value + st * o.dt + sl * o.dl + sw * o.dw;
+}
+
+// The surface-potential roots are taken of non-negative arguments only: a
+// bulk forward-biased beyond PHIB, or a negative PHIB, gives a zero root and
+// stops at the guards instead of producing NaN.
+double Root(double x) { return std::sqrt(Max(x, 0)); }
+
+double Halt(const MosModel& m, const std::string& message) {
+  if (m.halt) m.halt->message = &message;
+  return 0;
+}
+
+double Level9(const MosModel& s, const Device& d, const Bias& b, double w, double l) {
+  const MosParameters& p = d.p;
+  const MosParameters& n = d.n;
+  constexpr double tr = 300;
+  const double t = s.technology.TEMP + 273;
+  const double weff = w - 2 * p.WOT;
+  const Offsets o{t - tr, 1 / l - 1 / p.LER, 1 / weff - 1 / p.WER};
+  const double vsb = b.v1 - b.vb;
+
+  const double vto = Scaled(p.VTOR, p.STVTO, p.SLVTO, p.SWVTO, o);
+  const double k = Scaled(n.KR, 0, n.SLK, n.SWK, o);
+  const double k0 = Scaled(p.KOR, 0, p.SLKO, p.SWKO, o);
+  const double us0 = Root(p.PHIB), us = Root(p.PHIB + vsb);
+  const double ust = Root(p.PHIB + p.VSBTR), usx = Root(p.PHIB + p.VSBXR);
+  double dvb = k0 * (us - us0);
+  if (us >= usx) {
+    const double r = 1 - (k / k0) * (k / k0);
+    dvb = k * std::sqrt(us * us - r * usx * usx) + k0 * r * usx - k0 * us0;
+  }
+  const double vt1 = vto + dvb;
+  const double gamo = p.GAMOR + p.SLGAMO * (1 / (l * l) - 1 / (p.LER * p.LER));
+  const double us1 = us - 0.5 * ((us - ust) + std::fabs(us - ust) + 0.04);
+  if (us0 == 0) return Halt(s, kUs0Zero);
+
+  const double gamma0 = gamo * (us1 / us0) * (us1 / us0);
+  const double gamma1 = Scaled(p.GAM1R, 0, p.SLGAM1, p.SWGAM1, o);
+  const double vgt1 = b.vgs >= vt1 ? b.vgs - vt1 : 0;
+  const double sq = vgt1 * vgt1;
+  const double dvd =
+      b.vds > 0
+          ? -gamma0 * b.vds * (0.5 / (sq + 0.5) - gamma1 * Power(b.vds, n.ETADS) * sq / (sq + 0.5))
+          : 0;
+  const double vgt2 = b.vgs - (vt1 + dvd);
+  const double mo = p.MOR + n.SLMO * (1 / std::sqrt(l) - 1 / std::sqrt(p.LER));
+  if (us1 == 0) return Halt(s, kUs1Zero);
+  if (us0 / us1 <= 0) return Halt(s, kUsRatio);
+
+  const double m = 1 + mo * Power(us0 / us1, n.ETAM);
+  const double phiT = t * 1.38e-23 * 6.25e18;  // kT/q
+  const double e = std::exp(vgt2 / (2 * m * phiT));
+  const double vgt3 = 2 * m * phiT * std::log(1 + e);
+  const double delta1 = 0.3 * k / us;
+  const double theta1 = Scaled(p.THE1R, p.STTHE1, p.SLTHE1, p.SWTHE1, o);
+  const double theta2 = Scaled(p.THE2R, p.STTHE2, p.SLTHE2, p.SWTHE2, o);
+  const double theta3 = Scaled(p.THE3R, p.STTHE3, p.SLTHE3, p.SWTHE3, o);
+  if (delta1 == 1) return Halt(s, kDelta1);
+
+  const double vdss =
+      (2 * vgt3 / (1 + delta1)) / (1 + std::sqrt(1 + 2 * theta3 * vgt3 / (1 - delta1)));
+  if (vdss == -1) return Halt(s, kVdss);
+
+  // Smooth transition of the effective drain voltage from VDS to VDSS.
+  const double eps = 0.1 * vdss / (1 + vdss);
+  const double dd = vdss - b.vds - eps * eps / vdss;
+  const double vds1 = vdss - 0.5 * (std::sqrt(4 * eps * eps + dd * dd) + dd);
+  const double cl = 1 + n.ALP * std::log(1 + (b.vds - vds1) / n.VP);
+  const double g = (cl * e + p.ZET1R * (1 - std::exp(-b.vds / phiT))) / (1 / p.ZET1R + e);
+  const double beta = (weff / l) * p.BETSQ * Power(tr / t, n.ETABET);
+  return g * beta * (vgt3 * vds1 - 0.5 * (1 + delta1) * vds1 * vds1) /
+         ((1 + theta3 * vds1) * (1 + theta1 * vgt1 + theta2 * (us - us0)));
+}
+
+double LevelCurrent(const MosModel& s, const Device& d, const Bias& b, double w, double l) {
+  switch (s.level) {
+    case kModelLevel1:
+      return b.sign * Level1(d, b, w, l);
+    case kModelLevel3:
+      return b.sign * Level3(d, b, w, l);
+    case kModelLevel9:
+      return b.sign * Level9(s, d, b, w, l);
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+std::string ModelName(int modelLevel) {
+  switch (modelLevel) {
+    case kModelLevel1: return "Level 1";
+    case kModelLevel3: return "Level 3";
+    case kModelLevel9: return "Level 9";
+    default: return "unknown";
+  }
+}
+
+double EffectiveWidth(const Technology& t, int32_t widthLambda) {
+  return widthLambda * t.LAMB * 1e-6;
+}
+
+double EffectiveLength(const Technology& t, int level, int32_t lengthLambda, bool pmos) {
+  const MosParameters& p = pmos ? t.pmos : t.nmos;
+  const double lm = lengthLambda * t.LAMB * 1e-6;
+  switch (level) {
+    case kModelLevel1: return lm;
+    case kModelLevel9: return lm - 2 * p.LAP;
+    default: return Max(lm - 2 * p.LD * 1e-6, 5e-7);
+  }
+}
+
+double Power(double x, double y) { return x > 0 ? std::exp(y * std::log(x)) : 0; }
+
+void UpdateTemperature(Technology& t, double celsius) {
+  const double f = Power((celsius + 273) / 300, -1.5);
+  for (MosParameters* p : {&t.nmos, &t.pmos}) {
+    p->KP_T = p->KP * f;
+    p->NSS_T = p->NSS * (celsius + 273) / 300;
+  }
+  t.nmos.VTO_T = t.nmos.VTO - 0.002 * (celsius - 27);
+  t.pmos.VTO_T = t.pmos.VTO + 0.002 * (celsius - 27);
+}
+
+double NmosCurrent(const MosModel& s, double v1, double vg, double v2, double vb, double w,
+                   double l) {
+  if (vb > Max(v1, v2) + 0.6) return 0;  // forward-biased bulk
+  return LevelCurrent(s, NmosDevice(s.technology), NmosBias(v1, vg, v2, vb), w, l);
+}
+
+double PmosCurrent(const MosModel& s, double v1, double vg, double v2, double vb, double w,
+                   double l) {
+  if (vb < Min(v1, v2) - 0.6) return 0;  // forward-biased bulk
+  const Technology& t = s.technology;
+  return LevelCurrent(s, PmosDevice(t), PmosBias(t.VDD, v1, vg, v2, vb), w, l);
+}
+
+}  // namespace tarnisk

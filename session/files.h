@@ -1,0 +1,41 @@
+#pragma once
+// Layout and rule files as the editor opens and saves them: the readers and
+// writers of the database, with their closing message in the status line,
+// their status in LastError and the window caption.
+
+#include <string>
+#include <string_view>
+
+#include "core/msk_file.h"
+#include "core/rule_file.h"
+#include "interchange/cif.h"
+
+namespace tarnisk {
+
+struct Session;
+
+// Shows a read's closing message and keeps its status in LastError.
+void ReportLayoutRead(Session& s, const LayoutReadResult& result);
+
+LayoutReadResult OpenLayoutFile(Session& s, const std::string& path, ReadMode mode);
+LayoutReadResult OpenLayoutText(Session& s, std::string_view text, const std::string& name,
+                                ReadMode mode);
+
+// Saves the layout; on success the caption names the file. Returns false
+// (the layout stays modified) when it failed.
+bool SaveLayoutFile(Session& s, const std::string& path);
+
+// What the rule file fills in the session.
+RuleTarget RuleTargetOf(Session& s);
+
+// A malformed number is reported in a message box; a complete load offers the
+// new supply voltage as the level of new Vdd texts.
+void ReportRuleLoad(Session& s, const RuleLoadResult& result);
+
+RuleLoadResult LoadRuleFile(Session& s, const std::string& path);
+RuleLoadResult LoadRules(Session& s, std::string_view text);
+
+// The session's layout as the CIF writer takes it.
+CifLayout CifLayoutOf(Session& s);
+
+}  // namespace tarnisk
