@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev
   libcli11-dev nlohmann-json3-dev
   ngspice xvfb xauth x11-apps imagemagick python3
   klayout
