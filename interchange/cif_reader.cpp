@@ -547,19 +547,23 @@ class CifParser {
     }
   }
 
-  // The top level is placed; when it holds nothing, every symbol no other
-  // one calls is placed instead.
+  // The top level is placed; when it holds nothing, it calls every symbol
+  // that no other one calls.
   void Place() {
-    std::vector<int> roots{0};
-    const Cell& top = cells_[0];
+    Cell& top = cells_[0];
     if (top.shapes.empty() && top.texts.empty() && top.refs.empty() && top.dropped.empty()) {
-      roots.clear();
-      for (const auto& [number, cell] : symbols_)
-        if (!called_[cell]) roots.push_back(int(cell));
-      if (!roots.empty())
+      for (const auto& [number, cell] : symbols_) {
+        if (called_[cell]) continue;
+        CellRef ref;
+        ref.cell = int(cell);
+        ref.transform = Scaling(scales_[cell].first, scales_[cell].second);
+        top.refs.push_back(ref);
+      }
+      if (!top.refs.empty())
         out_.warnings.push_back("Nothing is placed at the top level: the " +
-                                std::to_string(roots.size()) + " symbols no other calls are");
+                                std::to_string(top.refs.size()) + " symbols no other calls are");
     }
+    const std::vector<int> roots{0};
     // Lambda per hundredth of a micron, as the fraction q / p.
     int64_t p = 0, q = 0;
     if (!RationalApproximation(technology_.LAMB * 100, 1'000'000'000, 1'000'000, 1e-12, p, q)) {

@@ -207,8 +207,9 @@ class GdsReader {
   bool Check(const Record& r, uint8_t dataType, size_t count = 0) {
     static constexpr size_t kUnit[] = {0, 2, 2, 4, 4, 8, 1};
     const size_t unit = kUnit[dataType];
+    // Strings may be empty; number records carry at least one value.
     const bool sized = count > 0 ? r.data.size() == unit * count
-                                 : !r.data.empty() && r.data.size() % unit == 0;
+                                 : (dataType == kAscii || !r.data.empty()) && r.data.size() % unit == 0;
     if (r.dataType == dataType && sized) return true;
     return FailAt("malformed record " + std::to_string(r.type), r.offset);
   }
@@ -358,15 +359,16 @@ class GdsReader {
       default: break;
     }
     if (!e.layer) return FailAt("element without LAYER", e.offset);
-    const char* problem = LayerProblem(*e.layer);
-    if (!problem) problem = e.type == kPath ? PathShape(e, cell) : PolygonShape(e, cell);
+    const int layer = LayerOf(*e.layer);
+    const char* problem = layer == 0 ? LayerProblem(*e.layer)
+                          : e.type == kPath ? PathShape(e, layer, cell)
+                                            : PolygonShape(e, layer, cell);
     if (problem) ++cell.dropped[problem];
     return true;
   }
 
-  // nullptr when the number maps to a layer of the layout.
+  // Why a number that maps to no layer is left out.
   const char* LayerProblem(int number) const {
-    if (LayerOf(number) != 0) return nullptr;
     const bool gate = (layers_[kGatep].gds2 != 0 && number == layers_[kGatep].gds2) ||
                       (layers_[kGaten].gds2 != 0 && number == layers_[kGaten].gds2);
     return gate ? drop::kGeneratedLayer : drop::kUnknownLayer;
@@ -378,17 +380,17 @@ class GdsReader {
     return 0;
   }
 
-  const char* PolygonShape(const Element& e, Cell& cell) {
+  const char* PolygonShape(const Element& e, int layer, Cell& cell) {
     const size_t first = cell.boxes.size();
     if (const char* problem = DecomposePolygon(*e.xy, cell.boxes)) return problem;
-    AddShape(cell, *e.layer, first);
+    AddShape(cell, layer, first);
     return nullptr;
   }
 
   // Widths and extensions are in file units; in half units the half-width is
   // the width itself. A negative width is absolute (unscaled by placements),
   // which the cell-local boxes cannot express.
-  const char* PathShape(const Element& e, Cell& cell) {
+  const char* PathShape(const Element& e, int layer, Cell& cell) {
     if (e.pathType == 1) return drop::kRoundShape;
     if (e.width < 0 || (e.pathType != 0 && e.pathType != 2 && e.pathType != 4))
       return drop::kUnsupportedRecord;
@@ -397,7 +399,7 @@ class GdsReader {
     const int64_t end = e.pathType == 2 ? half : e.pathType == 4 ? 2 * e.endExtension : 0;
     const size_t first = cell.boxes.size();
     if (const char* problem = PathBoxes(*e.xy, half, begin, end, cell.boxes)) return problem;
-    AddShape(cell, *e.layer, first);
+    AddShape(cell, layer, first);
     return nullptr;
   }
 

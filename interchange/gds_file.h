@@ -7,7 +7,9 @@
 // Units: one database unit is one lambda (the UNITS record gives lambda in
 // microns and in metres). Every layout coordinate is a whole number of
 // lambda, so it is written exactly whatever lambda is, and the 32-bit
-// coordinates of the format cover the layout's whole coordinate range.
+// coordinates of the format hold the layout's whole coordinate range
+// (kCoordinateLimit), which a 1 nm unit would not; nor would it be exact for
+// a lambda that is no whole number of nanometres.
 
 #include <array>
 #include <string>
