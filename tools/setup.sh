@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   ngspice xvfb xauth x11-apps imagemagick python3
-  klayout
+  klayout magic
 )
 
 missing=()
