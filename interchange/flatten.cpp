@@ -46,7 +46,6 @@ uint64_t SaturatingMul(uint64_t a, uint64_t b) {
   return a > kSaturated / b ? kSaturated : a * b;
 }
 
-enum class RefState : uint8_t { Followed, Recursive, TooDeep };
 
 // Items a cell produces by itself: boxes, texts and what it left out.
 uint64_t OwnItems(const Cell& cell) {
@@ -59,7 +58,7 @@ class Flattener {
  public:
   Flattener(const std::vector<Cell>& cells, FlattenSink& sink, std::map<std::string, int>& dropped)
       : cells_(cells), sink_(sink), dropped_(dropped), weight_(cells.size()),
-        height_(cells.size()), refState_(cells.size()) {}
+        height_(cells.size()), followed_(cells.size()) {}
 
   // Weight (items produced when placed once) and height of every cell, and
   // which placements are followed: one depth-first pass with an explicit
@@ -99,26 +98,27 @@ class Flattener {
 
  private:
   // A cell's refs once its children are done; a child still open is an
-  // ancestor, so that placement would recurse.
+  // ancestor, so that placement would recurse. Placements of cells that
+  // produce nothing are not followed, so that each one followed takes
+  // something from the budget.
   void Finish(size_t cell, const std::vector<uint8_t>& state) {
     const Cell& c = cells_[cell];
-    refState_[cell].assign(c.refs.size(), RefState::Followed);
     uint64_t weight = OwnItems(c);
     int height = 0;
     for (size_t r = 0; r < c.refs.size(); ++r) {
       const CellRef& ref = c.refs[r];
       const size_t child = size_t(ref.cell);
       if (state[child] == 1) {
-        refState_[cell][r] = RefState::Recursive;
         AddDropped(dropped_, drop::kRecursiveReference);
         continue;
       }
       if (height_[child] + 1 > kMaxCellDepth) {
-        refState_[cell][r] = RefState::TooDeep;
         AddDropped(dropped_, drop::kTooDeep);
         continue;
       }
       height = std::max(height, height_[child] + 1);
+      if (weight_[child] == 0) continue;
+      followed_[cell].push_back(uint32_t(r));
       const uint64_t instances = SaturatingMul(uint64_t(ref.cols), uint64_t(ref.rows));
       weight = SaturatingAdd(weight, SaturatingMul(instances, weight_[child]));
     }
@@ -139,8 +139,7 @@ class Flattener {
       if (!accounted) budget_ -= own;
       Emit(c, t);
     }
-    for (size_t r = 0; r < c.refs.size(); ++r)
-      if (refState_[cell][r] == RefState::Followed) Place(c.refs[r], t, accounted);
+    for (uint32_t r : followed_[cell]) Place(c.refs[r], t, accounted);
   }
 
   void Emit(const Cell& c, const Transform& t) {
@@ -152,7 +151,6 @@ class Flattener {
 
   void Place(const CellRef& ref, const Transform& parent, bool accounted) {
     const uint64_t w = weight_[size_t(ref.cell)];
-    if (w == 0) return;
     const uint64_t instances = uint64_t(ref.cols) * uint64_t(ref.rows);
     uint64_t placed = 0;
     for (int32_t i = 0; i < ref.cols; ++i) {
@@ -189,7 +187,7 @@ class Flattener {
   std::map<std::string, int>& dropped_;
   std::vector<uint64_t> weight_;
   std::vector<int> height_;
-  std::vector<std::vector<RefState>> refState_;
+  std::vector<std::vector<uint32_t>> followed_;  // indices into each cell's refs
   uint64_t budget_ = kMaxFlattenedItems;
 };
 

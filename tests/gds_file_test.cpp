@@ -244,6 +244,19 @@ TEST(GdsReader, ExponentialArraysStopAtTheItemLimit) {
   EXPECT_LT(seconds, 20);  // a sanitizer build; the point is that it ends
 }
 
+TEST(GdsReader, PlacementsOfEmptyCellsCostNothing) {
+  // 10,000 placements of a cell that places 20,000 empty cells besides its box.
+  GdsBuilder b = WithCellA();
+  b.Structure("EMPTY").EndStructure().Structure("X").Sref("A", 0, 0);
+  for (int i = 0; i < 20'000; ++i) b.Sref("EMPTY", i, 0);
+  b.EndStructure().Structure("TOP").Aref("X", 100, 100, {0, 0, 1000, 0, 0, 1000}).EndStructure();
+  const auto start = std::chrono::steady_clock::now();
+  const ImportedLayout in = Read(b.End());
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(in.boxes.size(), 10'000u);
+  EXPECT_LT(seconds, 10);
+}
+
 // --------------------------------------------------------------- shapes
 
 TEST(GdsReader, PolygonsAndPathsBecomeBoxes) {
