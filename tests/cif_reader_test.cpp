@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 
 #include "tests/interchange_support.h"
 
@@ -197,20 +196,11 @@ TEST(CifReader, RefusesTextThatIsNotCifOrIsCutShort) {
   }
 }
 
-TEST(CifReader, SurvivesRandomDamageAndHugeNumbers) {
+TEST(CifReader, CountsNumbersTooLargeToPlace) {
   const ImportedLayout huge = Read("L CMF; B 99999999999999999999 2 0 0; C 1 T 99999999999999 0;\n"
                                    "DS 1 1073741824 1; DF; E");
   EXPECT_TRUE(huge.error.empty()) << huge.error;
   EXPECT_EQ(huge.dropped.at("out_of_range"), 2);
-  auto layout = testing::RandomLayout(kRules, 9, 40, 5);
-  const std::string good = testing::CifOf(*layout, kRules, 1000);
-  std::mt19937 rng(3);
-  for (int round = 0; round < 2000; ++round) {
-    std::string text = good;
-    for (int flips = 1 + int(rng() % 4); flips > 0; --flips) text[rng() % text.size()] = char(rng());
-    const ImportedLayout in = Read(text);
-    for (const ImportedBox& b : in.boxes) ASSERT_TRUE(b.r.xmin < b.r.xmax && b.r.ymin < b.r.ymax);
-  }
 }
 
 }  // namespace
