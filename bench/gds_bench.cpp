@@ -17,7 +17,8 @@ namespace {
 // 500 texts.
 std::unique_ptr<Layout> FullLayout() {
   auto layout = std::make_unique<Layout>();
-  for (int layer = 1; layer <= kLayerCount; ++layer) layout->layers[layer].gds2 = uint8_t(20 + layer);
+  for (int layer = 1; layer <= kLayerCount; ++layer)
+    layout->layers[layer].gds2 = uint8_t(20 + layer);
   std::mt19937 rng(7);
   std::uniform_int_distribution<int> pos(-20000, 20000), size(2, 40), layer(1, kLayerCount);
   while (!layout->boxes.Full()) {

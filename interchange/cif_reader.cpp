@@ -103,7 +103,9 @@ class CifSink : public LambdaSink {
   // When both readings are on the grid (an overetch of whole lambda), a cut
   // is taken at its rule size if shrinking gives that size, else as drawn.
   bool OffSizeCut(int layer, const Rect& shrunk, const Rect& raw) const {
-    const int32_t rule = layer == kContact ? technology_.R401 : layer == kVia ? technology_.R601 : 0;
+    const int32_t rule = layer == kContact ? technology_.R401
+                         : layer == kVia   ? technology_.R601
+                                           : 0;
     return rule != 0 && shrunk.xmax - shrunk.xmin != rule && raw.xmax - raw.xmin != rule;
   }
 
@@ -112,8 +114,10 @@ class CifSink : public LambdaSink {
   static bool Shrunk(const RationalBox& r, double overetch, Rect& out) {
     const double d = double(r.den);
     const double limit = double(kCoordinateLimit);
-    const double x1 = std::round(double(r.x1) / d + overetch), y1 = std::round(double(r.y1) / d + overetch);
-    const double x2 = std::round(double(r.x2) / d - overetch), y2 = std::round(double(r.y2) / d - overetch);
+    const double x1 = std::round(double(r.x1) / d + overetch),
+                 y1 = std::round(double(r.y1) / d + overetch);
+    const double x2 = std::round(double(r.x2) / d - overetch),
+                 y2 = std::round(double(r.y2) / d - overetch);
     for (double v : {x1, y1, x2, y2})
       if (!(std::abs(v) <= limit)) return false;
     if (x1 >= x2 || y1 >= y2) return false;
@@ -168,7 +172,8 @@ class CifParser {
 
   bool Fail(const std::string& message) {
     if (error_.empty()) {
-      const auto line = std::count(text_.begin(), text_.begin() + std::min(pos_, text_.size()), '\n');
+      const auto line =
+          std::count(text_.begin(), text_.begin() + std::min(pos_, text_.size()), '\n');
       error_ = "CIF: " + message + " at line " + std::to_string(line + 1);
     }
     return false;

@@ -285,8 +285,11 @@ void LambdaSink::Shape(uint8_t layer, std::span<const LocalBox> boxes, const Tra
 void LambdaSink::Text(const CellText& text, const Transform& t) {
   Point p;
   const Placement placement = PlacePoint(t, text.x, text.y, p);
-  if (placement == Placement::Exact) out_.texts.push_back({p.x, p.y, text.text});
-  else AddDropped(out_.dropped, placement == Placement::OffGrid ? drop::kOffGridText : drop::kOutOfRange);
+  if (placement != Placement::Exact) {
+    const bool off = placement == Placement::OffGrid;
+    return AddDropped(out_.dropped, off ? drop::kOffGridText : drop::kOutOfRange);
+  }
+  out_.texts.push_back({p.x, p.y, text.text});
 }
 
 void OffGridSink::Shape(uint8_t, std::span<const LocalBox>, const Transform&) {

@@ -20,7 +20,7 @@ enum : uint8_t {
   kSref = 0x0A, kAref = 0x0B, kText = 0x0C, kLayerRecord = 0x0D, kDatatype = 0x0E,
   kWidth = 0x0F, kXy = 0x10, kEndEl = 0x11, kSname = 0x12, kColRow = 0x13, kNode = 0x15,
   kTextType = 0x16, kString = 0x19, kStrans = 0x1A, kMag = 0x1B, kAngle = 0x1C,
-  kPathType = 0x21, kBox = 0x2D, kBgnExtn = 0x30, kEndExtn = 0x31, kLastKnown = 0x3B
+  kPathType = 0x21, kBox = 0x2D, kBgnExtn = 0x30, kEndExtn = 0x31
 };
 
 // Data types.
@@ -99,7 +99,9 @@ class StreamWriter {
   std::string out_;
 };
 
-bool WrittenLayer(int layer) { return layer >= 1 && layer <= kLayerCount && layer != kGatep && layer != kGaten; }
+bool WrittenLayer(int layer) {
+  return layer >= 1 && layer <= kLayerCount && layer != kGatep && layer != kGaten;
+}
 
 void WarnAboutNumbers(const Layout& layout, const GdsLayerNumbers& numbers,
                       const std::array<int, kLayerCount + 1>& boxesOn, int texts,
@@ -208,8 +210,9 @@ class GdsReader {
     static constexpr size_t kUnit[] = {0, 2, 2, 4, 4, 8, 1};
     const size_t unit = kUnit[dataType];
     // Strings may be empty; number records carry at least one value.
-    const bool sized = count > 0 ? r.data.size() == unit * count
-                                 : (dataType == kAscii || !r.data.empty()) && r.data.size() % unit == 0;
+    const bool sized = count > 0
+                           ? r.data.size() == unit * count
+                           : (dataType == kAscii || !r.data.empty()) && r.data.size() % unit == 0;
     if (r.dataType == dataType && sized) return true;
     return FailAt("malformed record " + std::to_string(r.type), r.offset);
   }
@@ -480,7 +483,8 @@ class GdsReader {
     std::map<std::string, int> index;
     for (size_t i = 0; i < cells_.size(); ++i) {
       if (!index.emplace(cells_[i].name, int(i)).second)
-        out_.warnings.push_back("Structure " + cells_[i].name + " is defined twice: the first is used");
+        out_.warnings.push_back("Structure " + cells_[i].name +
+                                " is defined twice: the first is used");
     }
     referenced_.assign(cells_.size(), false);
     for (PendingRef& p : pending_) {
@@ -559,7 +563,8 @@ std::string GdsName(const std::string& fileName) {
   const size_t dot = name.find_last_of('.');
   if (dot != std::string::npos && dot > 0) name.resize(dot);
   for (char& ch : name)
-    if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '_' && ch != '?' && ch != '$') ch = '_';
+    if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '_' && ch != '?' && ch != '$')
+      ch = '_';
   if (name.size() > 32) name.resize(32);
   return name.empty() ? "TOP" : name;
 }

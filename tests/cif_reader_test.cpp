@@ -83,7 +83,8 @@ TEST(CifReader, TakesTheOverEtchOffRuleSizeCutsOnly) {
       "P 1000,1000 2500,1000 2500,2500 1000,2500;\n"  // 3 x 3, written as drawn
       "P 940,950 2050,950 2050,2050 940,2050;\n"     // grown unevenly: off the grid
       "DF; C 1; E");
-  EXPECT_EQ(in.boxes, (std::vector<ImportedBox>{{{2, 2, 4, 4}, kContact}, {{2, 2, 5, 5}, kContact}}));
+  EXPECT_EQ(in.boxes,
+            (std::vector<ImportedBox>{{{2, 2, 4, 4}, kContact}, {{2, 2, 5, 5}, kContact}}));
   EXPECT_EQ(in.dropped, (std::map<std::string, int>{{"off_grid", 1}}));
 }
 

@@ -119,7 +119,8 @@ class KLayoutPeer : public ::testing::Test {
   static std::string CifNames() {
     const LayerTable& layers = Tables("es207.rul").layers;
     const GdsLayerNumbers numbers = ChooseGdsLayerNumbers(layers);
-    std::string map = std::to_string(numbers.text) + "=" + Tables("es207.rul").technology.CifTextLayer;
+    std::string map =
+        std::to_string(numbers.text) + "=" + Tables("es207.rul").technology.CifTextLayer;
     for (int layer = 1; layer <= kLayerCount; ++layer)
       if (numbers.layer[layer] != 0)
         map += "," + std::to_string(numbers.layer[layer]) + "=" + layers[layer].cifName;

@@ -214,7 +214,8 @@ GdsBuilder& GdsBuilder::Text(int layer, int32_t x, int32_t y, const std::string&
 GdsBuilder& GdsBuilder::Sref(const std::string& name, int32_t x, int32_t y, bool reflect,
                              double angle, double mag) {
   NoData(0x0A).Ascii(0x12, name);
-  if (reflect || angle != 0 || mag != 1) Record(0x1A, 1, std::string{reflect ? '\x80' : '\0', '\0'});
+  if (reflect || angle != 0 || mag != 1)
+    Record(0x1A, 1, std::string{reflect ? '\x80' : '\0', '\0'});
   if (mag != 1) Real8(0x1B, {mag});
   if (angle != 0) Real8(0x1C, {angle});
   return Int32(0x10, {x, y}).NoData(0x11);
