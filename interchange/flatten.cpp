@@ -85,6 +85,9 @@ class Flattener {
   }
 
   void Run(const std::vector<int>& roots, const Transform& root) {
+    uint64_t items = 0;
+    for (int cell : roots) items = SaturatingAdd(items, weight_[size_t(cell)]);
+    sink_.Reserve(size_t(std::min(items, budget_)));
     for (int cell : roots) {
       const uint64_t w = weight_[size_t(cell)];
       if (w <= budget_) {

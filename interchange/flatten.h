@@ -86,6 +86,8 @@ class FlattenSink {
   virtual ~FlattenSink() = default;
   virtual void Shape(uint8_t layer, std::span<const LocalBox> boxes, const Transform& t) = 0;
   virtual void Text(const CellText& text, const Transform& t) = 0;
+  // Boxes and texts to come, at most.
+  virtual void Reserve(size_t) {}
 };
 
 // Collects placed shapes and texts in lambda. A shape is kept only when all
@@ -96,6 +98,7 @@ class LambdaSink : public FlattenSink {
   explicit LambdaSink(ImportedLayout& out) : out_(out) {}
   void Shape(uint8_t layer, std::span<const LocalBox> boxes, const Transform& t) override;
   void Text(const CellText& text, const Transform& t) override;
+  void Reserve(size_t items) override { out_.boxes.reserve(items); }
 
  protected:
   ImportedLayout& out_;

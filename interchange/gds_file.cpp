@@ -156,7 +156,7 @@ struct Element {
   std::optional<int> layer;
   int pathType = 0;
   int64_t width = 0, beginExtension = 0, endExtension = 0;
-  std::optional<std::vector<LocalPoint>> xy;  // half units
+  std::vector<LocalPoint> xy;  // half units; empty without an XY record
   std::optional<std::string> sname, string;
   uint16_t strans = 0;
   double mag = 1, angle = 0;
@@ -282,8 +282,13 @@ class GdsReader {
     return false;
   }
 
+  // One element at a time; the point buffer is kept from one to the next.
   bool ReadElement(const Record& header) {
-    Element e;
+    std::vector<LocalPoint> points = std::move(element_.xy);
+    points.clear();
+    element_ = Element{};
+    element_.xy = std::move(points);
+    Element& e = element_;
     e.type = header.type;
     e.offset = header.offset;
     Record r;
@@ -340,10 +345,10 @@ class GdsReader {
 
   bool Points(const Record& r, Element& e) {
     if (r.dataType != kInt32 || r.data.size() % 8 != 0) return Check(r, kInt32, 1);
-    auto& points = e.xy.emplace();
-    points.reserve(r.data.size() / 8);
+    e.xy.clear();
+    e.xy.reserve(r.data.size() / 8);
     for (size_t at = 0; at < r.data.size(); at += 8)
-      points.push_back({2 * int64_t{Get32(r.data, at)}, 2 * int64_t{Get32(r.data, at + 4)}});
+      e.xy.push_back({2 * int64_t{Get32(r.data, at)}, 2 * int64_t{Get32(r.data, at + 4)}});
     return true;
   }
 
@@ -355,7 +360,7 @@ class GdsReader {
       ++cell.dropped[drop::kUnsupportedRecord];
       return true;
     }
-    if (!e.xy || e.xy->empty()) return FailAt("element without XY", e.offset);
+    if (e.xy.empty()) return FailAt("element without XY", e.offset);
     switch (e.type) {
       case kText: return TextElement(e, cell);
       case kSref: case kAref: return Reference(e);
@@ -385,7 +390,7 @@ class GdsReader {
 
   const char* PolygonShape(const Element& e, int layer, Cell& cell) {
     const size_t first = cell.boxes.size();
-    if (const char* problem = DecomposePolygon(*e.xy, cell.boxes)) return problem;
+    if (const char* problem = DecomposePolygon(e.xy, cell.boxes)) return problem;
     AddShape(cell, layer, first);
     return nullptr;
   }
@@ -401,7 +406,7 @@ class GdsReader {
     const int64_t begin = e.pathType == 2 ? half : e.pathType == 4 ? 2 * e.beginExtension : 0;
     const int64_t end = e.pathType == 2 ? half : e.pathType == 4 ? 2 * e.endExtension : 0;
     const size_t first = cell.boxes.size();
-    if (const char* problem = PathBoxes(*e.xy, half, begin, end, cell.boxes)) return problem;
+    if (const char* problem = PathBoxes(e.xy, half, begin, end, cell.boxes)) return problem;
     AddShape(cell, layer, first);
     return nullptr;
   }
@@ -414,7 +419,7 @@ class GdsReader {
     if (!e.string) return FailAt("TEXT without STRING", e.offset);
     std::string text = *e.string;
     if (const char* problem = NormaliseText(text)) ++cell.dropped[problem];
-    else cell.texts.push_back({e.xy->front().x, e.xy->front().y, std::move(text)});
+    else cell.texts.push_back({e.xy.front().x, e.xy.front().y, std::move(text)});
     return true;
   }
 
@@ -429,7 +434,7 @@ class GdsReader {
   bool Reference(const Element& e) {
     if (!e.sname) return FailAt("reference without SNAME", e.offset);
     const bool array = e.type == kAref;
-    if (array && (e.xy->size() < 3 || e.cols <= 0 || e.rows <= 0)) {
+    if (array && (e.xy.size() < 3 || e.cols <= 0 || e.rows <= 0)) {
       ++cells_.back().dropped[drop::kUnsupportedRecord];
       return true;
     }
@@ -439,12 +444,12 @@ class GdsReader {
       return true;
     }
     CellRef ref;
-    const LocalPoint origin = e.xy->front();
+    const LocalPoint origin = e.xy.front();
     if (array) {
       // The lattice steps are (corner - origin) / count; the placement's
       // denominator takes the counts so that they stay exact.
-      const LocalPoint& c = (*e.xy)[1];
-      const LocalPoint& rr = (*e.xy)[2];
+      const LocalPoint& c = e.xy[1];
+      const LocalPoint& rr = e.xy[2];
       const Int128 k = Int128{e.cols} * e.rows;
       orientation.scale *= k, orientation.tx *= k, orientation.ty *= k, orientation.den *= k;
       ref.ux = (c.x - origin.x) * (orientation.den / e.cols);
@@ -529,6 +534,7 @@ class GdsReader {
   std::vector<Cell> cells_;
   std::vector<PendingRef> pending_;
   std::vector<bool> referenced_;
+  Element element_;
   // Lambda per database unit; a file without UNITS has the usual 1 nm.
   bool unitsExact_ = false;
   int64_t unitNum_ = 1, unitDen_ = 1;

@@ -95,7 +95,8 @@ class Sweep {
   const size_t workLimit_;
 };
 
-bool IsRectangle(const std::vector<LocalPoint>& p) {
+bool IsRectangle(std::span<const LocalPoint> p) {
+  if (p.size() == 5 && p[4] == p[0]) p = p.first(4);
   if (p.size() != 4) return false;
   return p[0].x != p[2].x && p[0].y != p[2].y &&
          ((p[0].x == p[1].x && p[1].y == p[2].y && p[2].x == p[3].x && p[3].y == p[0].y) ||
@@ -105,14 +106,16 @@ bool IsRectangle(const std::vector<LocalPoint>& p) {
 }  // namespace
 
 const char* DecomposePolygon(std::span<const LocalPoint> ring, std::vector<LocalBox>& out) {
+  // Most polygons are rectangles, which need no copy and no sweep.
+  if (IsRectangle(ring)) {
+    const LocalPoint& a = ring[0];
+    const LocalPoint& c = ring[2];
+    out.push_back({std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y)});
+    return nullptr;
+  }
   const std::vector<LocalPoint> p = WithoutRepeats(ring, true);
   for (size_t i = 0; i < p.size(); ++i)
     if (!AxisParallel(p[i], p[(i + 1) % p.size()])) return drop::kNonManhattan;
-  if (IsRectangle(p)) {
-    out.push_back({std::min(p[0].x, p[2].x), std::min(p[0].y, p[2].y), std::max(p[0].x, p[2].x),
-                   std::max(p[0].y, p[2].y)});
-    return nullptr;
-  }
   std::vector<HorizontalEdge> edges;
   for (size_t i = 0; i < p.size(); ++i) {
     const LocalPoint& a = p[i];
