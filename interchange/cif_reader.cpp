@@ -100,13 +100,15 @@ class CifSink : public LambdaSink {
     return false;
   }
 
-  // When both readings are on the grid (an overetch of whole lambda), a cut
-  // is taken at its rule size if shrinking gives that size, else as drawn.
+  // When both readings are on the grid (an overetch of whole lambda), a
+  // contact or via is taken as drawn unless shrinking gives the rule's width
+  // and the rectangle itself does not have it: the writer grows only cuts of
+  // the rule's size.
   bool OffSizeCut(int layer, const Rect& shrunk, const Rect& raw) const {
     const int32_t rule = layer == kContact ? technology_.R401
                          : layer == kVia   ? technology_.R601
                                            : 0;
-    return rule != 0 && shrunk.xmax - shrunk.xmin != rule && raw.xmax - raw.xmin != rule;
+    return rule != 0 && (shrunk.xmax - shrunk.xmin != rule || raw.xmax - raw.xmin == rule);
   }
 
   // The rectangle moved in by the same exact distance on all four sides to

@@ -8,9 +8,12 @@
 // a rectangle whose four edges all lie the same distance, near the
 // overetch, outside whole lambda is taken at its drawn size; one that lies
 // on whole lambda already is taken as drawn (contacts and vias of another
-// size than the rule's are written so). Rectangles on the active-area layer
-// that repeat a diffusion box are the writer's copies and are not read
-// twice. Other polygons are taken as they are.
+// size than the rule's are written so). An overetch of whole lambda makes
+// both readings exact: then the shrunk one is taken, except for contacts and
+// vias that shrink to another width than the rule's or already have it.
+// Rectangles on the active-area layer that repeat a diffusion box are the
+// writer's copies and are not read twice. Other polygons are taken as they
+// are.
 
 #include <string_view>
 

@@ -88,6 +88,26 @@ TEST(CifReader, TakesTheOverEtchOffRuleSizeCutsOnly) {
   EXPECT_EQ(in.dropped, (std::map<std::string, int>{{"off_grid", 1}}));
 }
 
+TEST(CifReader, AnOverEtchOfWholeLambdaShrinksOnlyRuleSizeCuts) {
+  // Contacts of 4 lambda, contact and metal grown by 0.5 um = 1 lambda.
+  LayerTable layers = Tables(kRules).layers;
+  layers[kContact].overetch = layers[kMetal].overetch = 0.5;
+  Technology technology = Tables(kRules).technology;
+  technology.R401 = 4;
+  const ImportedLayout in = ReadCif(
+      "DS 1 50 1; L CCC;\n"
+      "P 0 0 6 0 6 6 0 6;\n"          // a rule-size contact, grown
+      "P 10 0 14 0 14 4 10 4;\n"      // the rule's size as it stands: not grown
+      "P 20 0 25 0 25 5 20 5;\n"      // another size: written as drawn
+      "L CMF; P 0 10 6 10 6 14 0 14;\n"  // metal is always grown
+      "DF; C 1; E",
+      layers, technology);
+  EXPECT_EQ(in.boxes, (std::vector<ImportedBox>{{{1, 1, 5, 5}, kContact},
+                                                {{10, 0, 14, 4}, kContact},
+                                                {{20, 0, 25, 5}, kContact},
+                                                {{1, 11, 5, 13}, kMetal}}));
+}
+
 // --------------------------------------------------------------- calls
 
 TEST(CifReader, PlacesCallsWithEveryMirrorAndRotation) {
