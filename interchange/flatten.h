@@ -8,6 +8,7 @@
 // times a scale, plus a translation, over one denominator. Whether a shape
 // lands on whole lambda is decided on the exact result, never by rounding.
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <span>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "core/geometry.h"
+#include "core/layout.h"
 #include "interchange/imported_layout.h"
 
 namespace tarnisk {
@@ -98,7 +100,8 @@ class LambdaSink : public FlattenSink {
   explicit LambdaSink(ImportedLayout& out) : out_(out) {}
   void Shape(uint8_t layer, std::span<const LocalBox> boxes, const Transform& t) override;
   void Text(const CellText& text, const Transform& t) override;
-  void Reserve(size_t items) override { out_.boxes.reserve(items); }
+  // Sized once for up to a full layout's boxes; beyond, the vector grows.
+  void Reserve(size_t items) override { out_.boxes.reserve(std::min(items, size_t(kMaxBoxes))); }
 
  protected:
   ImportedLayout& out_;
