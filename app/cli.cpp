@@ -110,8 +110,9 @@ std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& resul
   return "Invalid numeric input in \"" + path + "\" at line " + std::to_string(result.errorLine);
 }
 
-bool OpenCliLayout(CliRun& run, const std::string& path) {
-  ReleaseAll(run.state.layout);
+namespace {
+
+bool OpenMsk(CliRun& run, const std::string& path, CliLayoutNotes& notes) {
   const LayoutReadResult result = OpenLayoutFile(run.state, path, ReadMode::Open);
   if (result.malformedLine != 0) {
     Fail(run, result.message);
@@ -121,9 +122,47 @@ bool OpenCliLayout(CliRun& run, const std::string& path) {
     Fail(run, "cannot open \"" + path + "\": " + std::strerror(result.ioError));
     return false;
   }
-  if (result.table != kTableOk && !run.options.quiet)
-    run.err << "tarnisk-cli: warning: table full, rest of \"" << path << "\" not read\n";
+  notes.tableFull = result.table != kTableOk;
+  if (notes.tableFull) notes.warnings.push_back("table full, rest of \"" + path + "\" not read");
+  return true;
+}
+
+bool OpenInterchange(CliRun& run, const std::string& path, LayoutFormat format,
+                     CliLayoutNotes& notes) {
+  const LayoutImport result = ImportLayoutFile(run.state.layout, run.state.technology, path,
+                                               format, ReadMode::Open, run.state.progress);
+  if (result.ioError != 0) {
+    Fail(run, "cannot open \"" + path + "\": " + std::strerror(result.ioError));
+    return false;
+  }
+  if (!result.error.empty()) {
+    Fail(run, "\"" + path + "\" is not readable: " + result.error);
+    return false;
+  }
+  notes.dropped = result.dropped;
+  notes.warnings = result.warnings;
+  notes.tableFull = result.table != kTableOk;
+  return true;
+}
+
+}  // namespace
+
+bool OpenCliLayout(CliRun& run, const std::string& path, CliLayoutNotes* notes) {
+  ReleaseAll(run.state.layout);
+  CliLayoutNotes read;
+  const LayoutFormat format = LayoutFormatOf(path).value_or(LayoutFormat::Msk);
+  const bool ok = format == LayoutFormat::Msk ? OpenMsk(run, path, read)
+                                              : OpenInterchange(run, path, format, read);
+  if (!ok) return false;
+  if (!run.options.quiet) {
+    for (const std::string& warning : read.warnings)
+      run.err << "tarnisk-cli: warning: " << warning << '\n';
+    for (const auto& [kind, count] : read.dropped)
+      run.err << "tarnisk-cli: warning: " << count << " " << kind << " left out of \"" << path
+              << "\"\n";
+  }
   ComputeExtent(run.state.layout);
+  if (notes) *notes = std::move(read);
   return true;
 }
 

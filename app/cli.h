@@ -66,8 +66,16 @@ int Fail(CliRun& run, const std::string& message);  // one-line error, exit 2
 bool LoadCliRules(CliRun& run);
 // The one-line error for a rule file that did not load.
 std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& result);
-// Empties the database and opens a layout; false (after reporting) on failure.
-bool OpenCliLayout(CliRun& run, const std::string& path);
+// What reading a layout left out (GDSII and CIF), and whether a table filled.
+struct CliLayoutNotes {
+  std::map<std::string, int> dropped;
+  std::vector<std::string> warnings;
+  bool tableFull = false;
+};
+// Empties the database and opens a layout in the format its extension names
+// (MSK, GDSII, CIF); false (after reporting) on failure. What was left out
+// goes to standard error unless --quiet, and into `notes` when given.
+bool OpenCliLayout(CliRun& run, const std::string& path, CliLayoutNotes* notes = nullptr);
 
 // The commands of each subsystem.
 std::vector<CliCommand> LayoutCommands();

@@ -48,13 +48,23 @@ int RunInfo(CliRun& run) {
 }
 
 int RunConvert(CliRun& run) {
-  if (!LoadCliRules(run) || !OpenCliLayout(run, run.options.positional[0])) return kExitUsage;
+  const std::string& source = run.options.positional[0];
   const std::string& target = run.options.positional[1];
-  if (!SaveLayoutFile(run.state, target))
+  CliLayoutNotes notes;
+  if (!LoadCliRules(run) || !OpenCliLayout(run, source, &notes)) return kExitUsage;
+  std::vector<std::string> written;
+  if (!SaveAnyLayoutFile(run.state, target, &written))
     return Fail(run, "Error writing \"" + target + "\": " + std::strerror(run.state.LastError));
+  const Layout& l = run.state.layout;
+  notes.warnings.insert(notes.warnings.end(), written.begin(), written.end());
   if (run.options.json)
-    PrintJson(run.out, {{"boxes", run.state.layout.boxes.Count()}, {"output", target}});
-  return kExitOk;
+    PrintJson(run.out, {{"boxes", l.boxes.Count()},
+                        {"texts", l.texts.Count()},
+                        {"dropped", notes.dropped},
+                        {"warnings", notes.warnings},
+                        {"output", target}});
+  // Something of the input did not reach the output.
+  return notes.dropped.empty() && !notes.tableFull ? kExitOk : kExitProblems;
 }
 
 Json LayerJson(const LayerInfo& info) {
@@ -124,7 +134,13 @@ int RunTech(CliRun& run) {
 std::vector<CliCommand> LayoutCommands() {
   return {
       {"info", "counts, extent, boxes per layer, technology", {"LAYOUT"}, {}, {}, RunInfo},
-      {"convert", "read and write back a layout", {"IN.msk", "OUT.msk"}, {}, {}, RunConvert},
+      {"convert",
+       "read a layout and write it in the format the output's extension names (.msk, .gds, "
+       ".cif); exit 1 when something of the input could not be written",
+       {"IN", "OUT"},
+       {},
+       {},
+       RunConvert},
       {"tech", "the technology record after loading a rule file", {"RULEFILE"}, {}, {}, RunTech},
   };
 }

@@ -73,9 +73,14 @@ int CreateTemporary(const std::string& path, std::string& tempPath) {
 
 }  // namespace
 
-std::string LocalTimeStamp(std::time_t now, char separator) {
+std::tm LocalTime(std::time_t now) {
   std::tm local{};
   localtime_r(&now, &local);
+  return local;
+}
+
+std::string LocalTimeStamp(std::time_t now, char separator) {
+  const std::tm local = LocalTime(now);
   const char format[] = {'%', 'd', '/', '%', 'm', '/', '%', 'Y', separator,
                          '%', 'H', ':', '%', 'M', ':', '%', 'S', '\0'};
   char buffer[64];

@@ -20,6 +20,9 @@ int ReadWholeFile(const std::string& path, std::string& contents);
 // temporary file is removed, and the errno-style result is returned (0 = ok).
 int WriteFileAtomically(const std::string& path, const std::string& contents);
 
+// The local calendar time of `now`.
+std::tm LocalTime(std::time_t now);
+
 // Local date and time for file headers: day/month/year, `separator`,
 // hours:minutes:seconds.
 std::string LocalTimeStamp(std::time_t now, char separator);

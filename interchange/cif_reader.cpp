@@ -5,6 +5,7 @@
 #include <map>
 #include <tuple>
 
+#include "interchange/active_area.h"
 #include "interchange/flatten.h"
 #include "interchange/rectilinear.h"
 
@@ -27,12 +28,7 @@ constexpr int64_t kMaxCifScale = int64_t{1} << 30;
 
 // -------------------------------------------------------------- overetch
 
-using RectKey = std::tuple<int32_t, int32_t, int32_t, int32_t>;
-RectKey Key(const Rect& r) { return {r.xmin, r.ymin, r.xmax, r.ymax}; }
-
-// Takes the writer's overetch off single rectangles (see the header), and
-// keeps the active-area rectangles for the end, when all diffusion boxes are
-// known.
+// Takes the writer's overetch off single rectangles (see the header).
 class CifSink : public LambdaSink {
  public:
   CifSink(ImportedLayout& out, const LayerTable& layers, const Technology& technology)
@@ -43,29 +39,10 @@ class CifSink : public LambdaSink {
 
   void Shape(uint8_t layer, std::span<const LocalBox> boxes, const Transform& t) override {
     if (boxes.size() != 1) return LambdaSink::Shape(layer, boxes, t);
-    const RationalBox r = PlaceBoxRational(t, boxes.front());
-    if (layer == kAarea) return activeArea_.push_back(r);
-    if (overetch_[layer] == 0 && layer != kDiffn && layer != kDiffp)
-      return LambdaSink::Shape(layer, boxes, t);
+    if (overetch_[layer] == 0) return LambdaSink::Shape(layer, boxes, t);
     Rect drawn;
-    if (!Drawn(r, layer, drawn)) return;
-    out_.boxes.push_back({drawn, layer});
-    if (layer == kDiffn || layer == kDiffp) ++diffusions_[Key(drawn)];
-  }
-
-  void Finish() {
-    for (const RationalBox& r : activeArea_) {
-      Rect raw;
-      if (Exact(r, raw)) {
-        const auto copy = diffusions_.find(Key(raw));
-        if (copy != diffusions_.end() && copy->second > 0) {
-          --copy->second;
-          continue;
-        }
-      }
-      Rect drawn;
-      if (Drawn(r, kAarea, drawn)) out_.boxes.push_back({drawn, kAarea});
-    }
+    if (Drawn(PlaceBoxRational(t, boxes.front()), layer, drawn))
+      out_.boxes.push_back({drawn, layer});
   }
 
  private:
@@ -134,8 +111,6 @@ class CifSink : public LambdaSink {
 
   const Technology& technology_;
   std::array<double, kLayerCount + 1> overetch_{};
-  std::vector<RationalBox> activeArea_;
-  std::map<RectKey, int> diffusions_;
 };
 
 // -------------------------------------------------------------- parser
@@ -580,7 +555,6 @@ class CifParser {
     }
     CifSink sink(out_, layers_, technology_);
     Flatten(cells_, roots, Scaling(q, Int128{2} * p), sink, out_.dropped);
-    sink.Finish();
   }
 
   std::string_view text_;
@@ -605,7 +579,9 @@ class CifParser {
 
 ImportedLayout ReadCif(std::string_view text, const LayerTable& layers,
                        const Technology& technology) {
-  return CifParser(text, layers, technology).Run();
+  ImportedLayout in = CifParser(text, layers, technology).Run();
+  ResolveActiveArea(in);
+  return in;
 }
 
 }  // namespace tarnisk

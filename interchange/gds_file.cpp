@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 
+#include "interchange/active_area.h"
 #include "interchange/flatten.h"
 #include "interchange/rectilinear.h"
 
@@ -604,11 +605,18 @@ std::string FormatGds(const Layout& layout, const Technology& technology,
       ++flat;
       continue;
     }
-    w.NoData(kBoundary);
-    w.Int16s(kLayerRecord, {numbers.layer[b.layer]});
-    w.Int16s(kDatatype, {0});
-    w.Int32s(kXy, {x1, y1, x2, y1, x2, y2, x1, y2, x1, y1});
-    w.NoData(kEndEl);
+    const auto boundary = [&](int layer) {
+      w.NoData(kBoundary);
+      w.Int16s(kLayerRecord, {numbers.layer[layer]});
+      w.Int16s(kDatatype, {0});
+      w.Int32s(kXy, {x1, y1, x2, y1, x2, y2, x1, y2, x1, y1});
+      w.NoData(kEndEl);
+    };
+    boundary(b.layer);
+    // A diffusion also goes on the active-area mask, which foundry flows and
+    // other editors expect beside the selects; our reader takes the copy for
+    // the diffusion's own mask, as it does in CIF.
+    if (b.layer == kDiffn || b.layer == kDiffp) boundary(kAarea);
     ++boxesOn[b.layer], ++written.boxes;
   }
   for (int i = 1; i <= layout.texts.Count(); ++i) {
@@ -634,7 +642,9 @@ std::string FormatGds(const Layout& layout, const Technology& technology,
 
 ImportedLayout ReadGds(std::string_view bytes, const LayerTable& layers,
                        const Technology& technology) {
-  return GdsReader(bytes, layers, technology).Run();
+  ImportedLayout in = GdsReader(bytes, layers, technology).Run();
+  ResolveActiveArea(in);
+  return in;
 }
 
 }  // namespace tarnisk

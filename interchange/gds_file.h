@@ -1,8 +1,9 @@
 #pragma once
 // GDSII stream files. The writer puts the whole layout in one structure:
-// every live box as a BOUNDARY on its layer's GDS2 number (datatype 0) and
-// every live text as a TEXT. The reader flattens any library into boxes and
-// texts in lambda and counts whatever it cannot represent exactly.
+// every live box as a BOUNDARY on its layer's GDS2 number (datatype 0), the
+// diffusions also on the active-area layer's, and every live text as a TEXT.
+// The reader flattens any library into boxes and texts in lambda and counts
+// whatever it cannot represent exactly.
 //
 // Units: one database unit is one lambda (the UNITS record gives lambda in
 // microns and in metres). Every layout coordinate is a whole number of

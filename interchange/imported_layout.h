@@ -56,6 +56,8 @@ inline constexpr const char* kTooDeep = "too_deep";
 inline constexpr const char* kShapeLimit = "shape_limit";
 inline constexpr const char* kEmptyText = "empty_text";
 inline constexpr const char* kLongText = "long_text";
+inline constexpr const char* kSelectWithoutActive = "select_without_active";
+inline constexpr const char* kTableFull = "table_full";
 }  // namespace drop
 
 // Adds `count` to a kind, saturating at the int range.

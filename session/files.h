@@ -9,6 +9,7 @@
 #include "core/msk_file.h"
 #include "core/rule_file.h"
 #include "interchange/cif.h"
+#include "interchange/layout_files.h"
 
 namespace tarnisk {
 
@@ -24,6 +25,23 @@ LayoutReadResult OpenLayoutText(Session& s, std::string_view text, const std::st
 // Saves the layout; on success the caption names the file. Returns false
 // (the layout stays modified) when it failed.
 bool SaveLayoutFile(Session& s, const std::string& path);
+
+// Reads a GDSII or CIF file as the layout or beside it. The closing message
+// goes to the status line; what was left out, and the readers' warnings, to
+// a "Warning" message box, so that nothing is lost unnoticed.
+LayoutImport OpenInterchangeFile(Session& s, const std::string& path, LayoutFormat format,
+                                 ReadMode mode);
+
+// Opens or inserts a layout in the format its extension names (MSK for any
+// other). Returns whether the file was read whole.
+bool OpenAnyLayoutFile(Session& s, const std::string& path, ReadMode mode);
+
+// Saves in the format the extension names (MSK for any other); on success
+// the caption names the file and the layout is no longer modified. The
+// writer's warnings (layers written on a number of our choosing) go to status
+// panel 1 and into `warnings` when given.
+bool SaveAnyLayoutFile(Session& s, const std::string& path,
+                       std::vector<std::string>* warnings = nullptr);
 
 // What the rule file fills in the session.
 RuleTarget RuleTargetOf(Session& s);

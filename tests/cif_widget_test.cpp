@@ -111,8 +111,9 @@ TEST_F(CifWindow, TheListingOfALongFileIsTruncated) {
   EXPECT_EQ(listing.back(), "(tuncated...)");
 }
 
-TEST_F(CifWindow, OpeningACifFileViewsItModallyAndLeavesTheLayoutEmpty) {
+TEST_F(CifWindow, ViewingACifFileListsItModally) {
   OpenExample("inverter.msk");
+  const int boxes = s.layout.boxes.Count();
   const std::string cif = dir.File("chip.cif");
   testing::WriteFile(cif, "DS 1 1 10;\n9 a;\nDF;\nDS 2 1 10;\nDF;\nC 1;\nE\n");
   bool viewed = false;
@@ -134,14 +135,29 @@ TEST_F(CifWindow, OpeningACifFileViewsItModallyAndLeavesTheLayoutEmpty) {
     });
   };
   user(500);
-  EXPECT_FALSE(window.OpenLayout(cif, false));
+  form.ViewFile(cif);  // what "View a CIF File..." does with the file chosen
   EXPECT_TRUE(viewed);
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(Status(), "Cancel");
-  EXPECT_EQ(s.layout.boxes.Count(), 0);
+  EXPECT_EQ(s.layout.boxes.Count(), boxes) << "viewing leaves the layout alone";
+}
 
+TEST_F(CifWindow, OpenReadsGdsAndCifFilesAsLayoutsAndSaveAsWritesGds) {
   OpenExample("inverter.msk");
-  EXPECT_GT(s.layout.boxes.Count(), 0);
+  const int boxes = s.layout.boxes.Count();
+  const std::string gds = dir.File("inverter.gds");
+  ASSERT_TRUE(window.SaveLayout(gds));
+  EXPECT_EQ(s.layout.wide.modified, 0);
+  ASSERT_TRUE(window.OpenLayout(gds, false));
+  EXPECT_EQ(s.layout.boxes.Count(), boxes);
+  EXPECT_EQ(s.layout.wide.currentFileName, gds);
+
+  const std::string cif = dir.File("wire.cif");
+  testing::WriteFile(cif, "DS 1 1 1;\nL CMF;\nB 600 200 300 100;\nDF;\nC 1;\nE\n");
+  ASSERT_TRUE(window.OpenLayout(cif, false));
+  ASSERT_EQ(s.layout.boxes.Count(), 1);
+  EXPECT_EQ(s.layout.boxes[1].layer, kMetal);
+  EXPECT_EQ(RectOf(s.layout.boxes[1]), (Rect{0, 0, 12, 4}));
 }
 
 }  // namespace

@@ -158,5 +158,55 @@ TEST(Cli, ArrangeWritesTheArrangedLayoutAndItsMessage) {
   EXPECT_NE(text.find("REC(0,0,4,4,CO)"), std::string::npos) << text;
 }
 
+// The live boxes of a layout file as sorted REC lines.
+std::vector<std::string> RecLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::istringstream in(testing::ReadFile(path));
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("REC(", 0) == 0 || line.rfind("TITLE", 0) == 0) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+TEST(CliConvert, GdsAndCifRoundTripsGiveBackTheSameBoxesAndTexts) {
+  testing::TempDir dir;
+  for (const char* example : {"inverter.msk", "nand2.msk", "ring5.msk"}) {
+    const std::string source = testing::DataFile(std::string("examples/") + example);
+    const std::string original = dir.File("original.msk");
+    ASSERT_EQ(RunTool({"convert", source, original, "--rules", kRules, "--quiet"}).status, kExitOk);
+    for (const char* format : {"gds", "cif"}) {
+      SCOPED_TRACE(std::string(example) + " through " + format);
+      const std::string between = dir.File(std::string("between.") + format);
+      const std::string back = dir.File("back.msk");
+      const CliResult out = RunTool({"convert", source, between, "--rules", kRules, "--json", "--quiet"});
+      ASSERT_EQ(out.status, kExitOk) << out.err;
+      EXPECT_NE(out.out.find("\"dropped\":{}"), std::string::npos) << out.out;
+      ASSERT_EQ(RunTool({"convert", between, back, "--rules", kRules, "--quiet"}).status, kExitOk);
+      EXPECT_EQ(RecLines(back), RecLines(original));
+    }
+  }
+}
+
+TEST(CliConvert, WhatCannotBeRepresentedIsCountedAndExitsOne) {
+  testing::TempDir dir;
+  // A triangle, a box off the half-lambda grid, a box on an unknown layer and a good wire.
+  const std::string cif = dir.File("odd.cif");
+  testing::WriteFile(cif, "DS 1 1 1;\nL CMF;\nP 0,0 500,0 0,500;\nB 30 30 15 15;\n"
+                          "B 400 200 200 100;\nL XYZ;\nB 100 100 50 50;\nDF;\nC 1;\nE\n");
+  const CliResult r =
+      RunTool({"convert", cif, dir.File("odd.msk"), "--rules", kRules, "--json", "--quiet"});
+  EXPECT_EQ(r.status, kExitProblems) << r.err;
+  EXPECT_NE(r.out.find("\"boxes\":1,"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"non_manhattan\":1"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"off_grid\":1"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"unknown_layer\":1"), std::string::npos) << r.out;
+  const CliResult garbage = RunTool({"info", dir.File("odd.msk") + ".gds", "--rules", kRules});
+  EXPECT_EQ(garbage.status, kExitUsage);
+  testing::WriteFile(dir.File("junk.gds"), "not a stream");
+  const CliResult junk = RunTool({"info", dir.File("junk.gds"), "--rules", kRules, "--quiet"});
+  EXPECT_EQ(junk.status, kExitUsage);
+  EXPECT_NE(junk.err.find("is not readable"), std::string::npos) << junk.err;
+}
+
 }  // namespace
 }  // namespace tarnisk

@@ -12,6 +12,9 @@
 
 #include "interchange/cif_reader.h"
 #include "interchange/gds_file.h"
+#include "interchange/layout_files.h"
+#include "session/analysis/extract_command.h"
+#include "session/session.h"
 #include "tests/interchange_support.h"
 #include "tests/test_support.h"
 
@@ -142,8 +145,11 @@ TEST_F(KLayoutPeer, ReadsOurGdsWithEveryRectangleAndLabelAtTrueSize) {
     EXPECT_DOUBLE_EQ(dump.dbu, Tables(c.rules).technology.LAMB);
     const GdsLayerNumbers numbers = ChooseGdsLayerNumbers(c.layout->layers);
     std::multiset<Shape> shapes;
-    for (const ImportedBox& b : testing::LiveBoxes(*c.layout))
+    for (const ImportedBox& b : testing::LiveBoxes(*c.layout)) {
       shapes.insert({numbers.layer[b.layer], 0, b.r.xmin, b.r.ymin, b.r.xmax, b.r.ymax});
+      if (b.layer == kDiffn || b.layer == kDiffp)  // and its active-area mask
+        shapes.insert({numbers.layer[kAarea], 0, b.r.xmin, b.r.ymin, b.r.xmax, b.r.ymax});
+    }
     std::multiset<Label> labels;
     for (const ImportedText& t : testing::LiveTexts(*c.layout))
       labels.insert({numbers.text, t.x, t.y, t.text});
@@ -200,6 +206,60 @@ TEST(MagicPeer, ReadsTheCifAndGdsMagicWrites) {
   EXPECT_TRUE(gds.dropped.empty());
   EXPECT_EQ(testing::Sorted(gds.boxes), boxes);
   EXPECT_EQ(gds.texts, (std::vector<ImportedText>{{14, 2, "out"}}));
+}
+
+// Transistors as (type, width, length) in lambda, sorted.
+using Devices = std::vector<std::tuple<std::string, int, int>>;
+
+// The transistors of Magic's own SPICE output (lambda drawn as 1 um).
+Devices MagicDevices(const std::string& spice) {
+  Devices devices;
+  std::istringstream in(spice);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] != 'M') continue;
+    const std::string type = line.find(" nfet ") != std::string::npos ? "n" : "p";
+    const size_t w = line.find(" w="), l = line.find(" l=");
+    devices.emplace_back(type, std::stoi(line.substr(w + 3)), std::stoi(line.substr(l + 3)));
+  }
+  std::sort(devices.begin(), devices.end());
+  return devices;
+}
+
+// Our extraction of a file Magic wrote, read at 1 um per lambda.
+Devices OurDevices(const std::string& path, LayoutFormat format) {
+  testing::WithRules f("es207.rul");
+  f.s.technology.LAMB = 1.0;
+  const LayoutImport in =
+      ImportLayoutFile(f.layout, f.s.technology, path, format, ReadMode::Open, f.s.progress);
+  EXPECT_TRUE(in.Read()) << in.error;
+  EXPECT_TRUE(EnsureExtracted(f.s)) << f.s.circuit.summary;
+  Devices devices;
+  for (const MosDevice& d : f.s.circuit.nmos) devices.emplace_back("n", d.W, d.L);
+  for (const MosDevice& d : f.s.circuit.pmos) devices.emplace_back("p", d.W, d.L);
+  std::sort(devices.begin(), devices.end());
+  return devices;
+}
+
+// Magic draws diffusion as active area under larger select boxes, and names
+// its contacts otherwise: the transistors must come out as Magic extracts them.
+TEST(MagicPeer, ACellMagicWroteGivesTheTransistorsMagicExtracts) {
+  if (!Installed("magic")) GTEST_SKIP() << "magic is not installed";
+  testing::TempDir dir;
+  testing::WriteFile(dir.File("cell.tcl"),
+                     "tech load scmos\ncellname rename (UNNAMED) cell\n"
+                     "box 0 0 12 6\npaint ndiffusion\nbox 5 -2 7 8\npaint poly\n"
+                     "box 14 0 30 8\npaint ndiffusion\nbox 17 -2 20 10\npaint poly\n"
+                     "box 23 -2 25 10\npaint poly\n"
+                     "box -3 14 15 28\npaint nwell\nbox 0 18 12 24\npaint pdiffusion\n"
+                     "box 5 16 7 26\npaint poly\nbox 0 0 4 4\npaint ndc\nbox 0 18 4 22\npaint pdc\n"
+                     "cif write cell\ngds write cell\nextract all\next2spice\nquit -noprompt\n");
+  const std::string command = "cd " + dir.Path().string() +
+                              " && magic -dnull -noconsole -T scmos cell.tcl > magic.log 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << testing::ReadFile(dir.File("magic.log"));
+  const Devices magic = MagicDevices(testing::ReadFile(dir.File("cell.spice")));
+  ASSERT_EQ(magic.size(), 4u) << testing::ReadFile(dir.File("cell.spice"));
+  EXPECT_EQ(OurDevices(dir.File("cell.cif"), LayoutFormat::Cif), magic);
+  EXPECT_EQ(OurDevices(dir.File("cell.gds"), LayoutFormat::Gds), magic);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -74,9 +75,17 @@ QWidget* TFormCif::BuildOutputPage() {
   form->addRow("Top cell :", editTopCell_);
   form->addRow("Text layer is ", editTextLayer_);
   btnCifOut_ = NamedButton("btnCifOut", "Convert into CIF", page);
+  // File > Open reads CIF files into the layout; this lists one instead.
+  QPushButton* view = NamedButton("btnCifView", "View a CIF File...", page);
   auto* buttons = new QHBoxLayout();
   buttons->addWidget(btnCifOut_);
+  buttons->addWidget(view);
   buttons->addWidget(CancelButton(page));
+  connect(view, &QPushButton::clicked, this, [this] {
+    const QString file = QFileDialog::getOpenFileName(this, "View a CIF File", QString(),
+                                                      "CIF (*.CIF *.cif);;All files (*)");
+    if (!file.isEmpty()) ViewFile(file.toStdString());
+  });
   form->addRow(buttons);
   memoOut_ = Listing("MemoOut", page);
   form->addRow(memoOut_);

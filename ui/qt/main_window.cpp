@@ -36,12 +36,8 @@ namespace {
 const char* kStartMessage = "Tarnisk v1.0a - 18.02.98 starts...";
 const char* kWelcome = "Welcome to Tarnisk v1.0a - 18.02.98";
 
-bool EndsWithCif(const std::string& name) {
-  if (name.size() < 5) return false;
-  std::string tail = name.substr(name.size() - 3);
-  for (char& c : tail) c = char(std::toupper(static_cast<unsigned char>(c)));
-  return tail == "CIF";
-}
+const QString kLayoutFilter = "Layout (*.MSK *.msk)";
+const QString kGdsFilter = "GDSII (*.GDS *.gds)";
 
 std::string ReplaceExtension(const std::string& name, const std::string& extension) {
   const size_t slash = name.find_last_of('/');
@@ -413,13 +409,7 @@ bool Tmdiframe::OpenLayout(const std::string& path, bool insert) {
     SetLayoutTitle(state_, "Example.msk");
     ResetTextTimes(state_);
   }
-  if (EndsWithCif(path)) {
-    cifForm_->ViewFile(path);
-    ViewAll(state_);
-    return false;
-  }
-  OpenLayoutFile(state_, path, insert ? ReadMode::InsertBeside : ReadMode::Open);
-  const bool ok = state_.LastError == 0;
+  const bool ok = OpenAnyLayoutFile(state_, path, insert ? ReadMode::InsertBeside : ReadMode::Open);
   if (insert) state_.layout.wide.modified = 1;
   else if (ok) SetLayoutTitle(state_, path);
   ViewAll(state_);
@@ -431,7 +421,8 @@ void Tmdiframe::OpenCommand(bool insert) {
   if (!insert && AskSaveIfModified() == 2) return;
   const QString file = QFileDialog::getOpenFileName(
       this, insert ? "Insert" : "Open", lastDirectory_,
-      "Layout (*.MSK *.msk);;CIF (*.CIF *.cif);;All files (*)");
+      "Layouts (*.MSK *.msk *.GDS *.gds *.CIF *.cif);;MSK (*.MSK *.msk);;GDSII (*.GDS *.gds);;"
+      "CIF (*.CIF *.cif);;All files (*)");
   if (file.isEmpty()) return;
   lastDirectory_ = QFileInfo(file).absolutePath();
   OpenLayout(file.toStdString(), insert);
@@ -439,7 +430,7 @@ void Tmdiframe::OpenCommand(bool insert) {
 
 bool Tmdiframe::SaveLayout(const std::string& path) {
   ShowStatus(state_.platform, "Save \"" + path + "\"");
-  return SaveLayoutFile(state_, path);
+  return SaveAnyLayoutFile(state_, path);
 }
 
 void Tmdiframe::SaveCommand() {
@@ -451,13 +442,16 @@ void Tmdiframe::SaveCommand() {
 
 void Tmdiframe::SaveAsCommand() {
   std::filesystem::current_path(state_.layout.wide.programDirectory);
-  QFileDialog dialog(this, "Save As", lastDirectory_, "Layout (*.MSK *.msk)");
+  QFileDialog dialog(this, "Save As", lastDirectory_, kLayoutFilter);
+  dialog.setNameFilters({kLayoutFilter, kGdsFilter});
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   std::string name = dialog.selectedFiles().first().toStdString();
-  if (Lower(std::filesystem::path(name).extension().string()) != ".msk")
-    name = ReplaceExtension(name, "MSK");
+  const bool gds = dialog.selectedNameFilter() == kGdsFilter;
+  const std::string extension = Lower(std::filesystem::path(name).extension().string());
+  if (gds && extension != ".gds") name = ReplaceExtension(name, "gds");
+  if (!gds && extension != ".msk" && extension != ".gds") name = ReplaceExtension(name, "MSK");
   if (std::filesystem::exists(name) &&
       state_.platform.ShowMessage("Warning", "This file already exist. Will you overwrite it?",
                                   MessageButtons::OkCancel) != MessageAnswer::Ok) {
