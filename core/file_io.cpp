@@ -97,4 +97,10 @@ int WriteFileAtomically(const std::string& path, const std::string& contents) {
   return error;
 }
 
+int WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return WriteFileAtomically(path, text);
+}
+
 }  // namespace tarnisk

@@ -3,6 +3,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace tarnisk {
 
@@ -19,6 +20,9 @@ int ReadWholeFile(const std::string& path, std::string& contents);
 // closed cleanly. On any failure the previous file is left untouched, the
 // temporary file is removed, and the errno-style result is returned (0 = ok).
 int WriteFileAtomically(const std::string& path, const std::string& contents);
+
+// The lines, each ended by a line feed, written as WriteFileAtomically does.
+int WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines);
 
 // Local date and time for file headers: day/month/year, `separator`,
 // hours:minutes:seconds.

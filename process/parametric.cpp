@@ -58,6 +58,7 @@ class Sweep {
 
   SweepResult Run() {
     result_.dataLines.push_back(Header());
+    observer_.Started(result_.dataLines.front());
     if (!Prepare()) return Fail(result_.message);
     for (int i = 0;; ++i) {
       const double p = PointAt(i);

@@ -88,6 +88,8 @@ struct SweepResult {
 class SweepObserver {
  public:
   virtual ~SweepObserver() = default;
+  // The header line of the "Data Array" page, before the first point.
+  virtual void Started(const std::string& header) { (void)header; }
   virtual void PointStarting(const std::string& caption) { (void)caption; }
   virtual void PointDone(const SweepPoint& point, const std::string& dataLine) {
     (void)point, (void)dataLine;
