@@ -66,6 +66,10 @@ int Fail(CliRun& run, const std::string& message);  // one-line error, exit 2
 bool LoadCliRules(CliRun& run);
 // The one-line error for a rule file that did not load.
 std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& result);
+// A number option in [minimum, maximum]: true and `value` set when given and
+// readable, true and `value` untouched when absent, false when unreadable.
+bool ReadNumberOption(const CliRun& run, std::string_view name, double minimum, double maximum,
+                      double& value);
 // Empties the database and opens a layout; false (after reporting) on failure.
 bool OpenCliLayout(CliRun& run, const std::string& path);
 
@@ -76,5 +80,6 @@ std::vector<CliCommand> VerifyCommands();
 std::vector<CliCommand> InterchangeCommands();
 std::vector<CliCommand> ExtractCommands();
 std::vector<CliCommand> SimCommands();
+std::vector<CliCommand> ProcessCommands();
 
 }  // namespace tarnisk

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <tuple>
 
 #include "core/layout.h"
 
@@ -143,8 +144,18 @@ class SectionBuilder {
     return run;
   }
 
+  // A piece that goes on from the same piece of the previous column extends
+  // it, so that a layer is drawn without the column edges.
   void Add(double bottom, double top, Material m, int layer, int conductor = -1) {
-    if (top > bottom) s_.pieces.push_back({x0_, x1_, bottom, top, m, layer, conductor});
+    if (top <= bottom) return;
+    const auto key = std::tuple{int(m), layer, bottom, top, conductor};
+    const auto it = lastPiece_.find(key);
+    if (it != lastPiece_.end() && s_.pieces[it->second].x1 == x0_) {
+      s_.pieces[it->second].x1 = x1_;
+      return;
+    }
+    lastPiece_[key] = s_.pieces.size();
+    s_.pieces.push_back({x0_, x1_, bottom, top, m, layer, conductor});
   }
 
   static constexpr int kUnlistedRun = -2;
@@ -153,6 +164,7 @@ class SectionBuilder {
   const std::vector<ProcessLevel> levels_;
   std::vector<int> open_;  // per metal level: the conductor running into the next column
   std::array<int32_t, 6> lastUnlistedEnd_{};
+  std::map<std::tuple<int, int, double, double, int>, size_t> lastPiece_;
   int32_t x0_ = 0, x1_ = 0;
 };
 

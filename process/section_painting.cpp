@@ -33,7 +33,7 @@ Colour FillOf(Material m, int layer) {
     case Material::Contact: return MakeColour(60, 60, 60);
     case Material::Metal: return kMetalFills[MetalIndex(layer)];
     case Material::Via: return MakeColour(110, 110, 110);
-    case Material::Passivation: return MakeColour(200, 235, 200);
+    case Material::Passivation: return MakeColour(250, 240, 190);
     case Material::Nitride: return MakeColour(170, 170, 190);
   }
   return kBackground;
@@ -58,7 +58,10 @@ double TickStep(double span, int count) {
   return 10 * power;
 }
 
-std::string TickLabel(double v, double step) { return FormatFixed(v, 0, step < 1 ? 1 : 0); }
+std::string TickLabel(double v, double step) {
+  if (std::abs(v) < step * 1e-6) v = 0;  // no "-0"
+  return FormatFixed(v, 0, step < 1 ? 1 : 0);
+}
 
 void Fill(DrawingSurface& out, int x1, int y1, int x2, int y2, Colour fill, bool outline) {
   out.SetBrush(fill);
