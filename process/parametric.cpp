@@ -69,7 +69,10 @@ class Sweep {
       }
       observer_.PointStarting(Caption(p));
       if (!Apply(p)) return Fail(result_.message);
-      if (!Simulate()) break;
+      if (!Simulate()) {
+        if (result_.failed) return result_;
+        break;
+      }
       Record(p);
     }
     const int n = int(result_.points.size());
