@@ -168,7 +168,7 @@ QWidget* TFormEmc::BuildParametersPage() {
   auto* form = new QFormLayout(page);
   comboParam_ = Named(new QComboBox(page), "ComboParam");
   for (const char* item : kParameterItems) comboParam_->addItem(item);
-  connect(comboParam_, &QComboBox::activated, this, [this](int i) { ComboParamChange(i); });
+  connect(comboParam_, &QComboBox::currentIndexChanged, this, [this](int i) { ComboParamChange(i); });
   form->addRow(comboParam_);
   edits_[kParametersPage] = AddRange(page, form, &units_);
   returnParameter_ = Named(new QCheckBox("Returns to its initial state", page), "CheckReturnParams");
@@ -243,6 +243,7 @@ void TFormEmc::ReadRange(int page) {
                              std::pair{e.step, &r.step}}) {
     const ParsedNumber n = ParseNumber(edit->text().toStdString(), -1e9, 1e9, *value);
     if (n.ok) *value = n.value;  // a field that is not a number keeps its value
+    edit->setText(QString::fromStdString(FormatFixed(*value, 4, 2)));
   }
   r.logarithmic = page == kSpacingPage   ? logSpacing_->isChecked()
                   : page == kVoltagePage ? logVoltage_->isChecked()

@@ -101,6 +101,7 @@ QWidget* TFormProcess::BuildComputePage() {
   text_ = Named(new QPlainTextEdit(page), "Memo");
   text_->setReadOnly(true);
   text_->setFont(QFont("Monospace", 9));
+  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   column->addWidget(text_, 1);
   auto* form = new QFormLayout();
   meshX_ = Named(new QLineEdit(page), "EditMeshX");
