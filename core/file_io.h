@@ -21,6 +21,11 @@ int ReadWholeFile(const std::string& path, std::string& contents);
 // temporary file is removed, and the errno-style result is returned (0 = ok).
 int WriteFileAtomically(const std::string& path, const std::string& contents);
 
+// The file name with the characters after its last "." replaced by
+// `extension`; a name without "." (in its last path part) gets "." and
+// `extension` appended.
+std::string ReplaceExtension(const std::string& name, const std::string& extension);
+
 // The lines, each ended by a line feed, written as WriteFileAtomically does.
 int WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines);
 

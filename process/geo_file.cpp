@@ -57,12 +57,4 @@ std::vector<std::string> GeoFileLines(const LayerTable& layers, int metals, doub
   return lines;
 }
 
-std::string FileNameWithExtension(const std::string& layoutFile, const std::string& extension) {
-  const size_t slash = layoutFile.find_last_of('/');
-  const size_t dot = layoutFile.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-    return layoutFile + "." + extension;
-  return layoutFile.substr(0, dot + 1) + extension;
-}
-
 }  // namespace tarnisk

@@ -27,7 +27,4 @@ std::vector<std::string> GeoFileLines(const LayerTable& layers, int metals, doub
                                       const GeoOptions& options, const std::string& date,
                                       const std::string& time);
 
-// The layout file's name with its extension replaced by `extension`.
-std::string FileNameWithExtension(const std::string& layoutFile, const std::string& extension);
-
 }  // namespace tarnisk

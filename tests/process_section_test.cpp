@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_io.h"
 #include "process/geo_file.h"
 #include "process/section.h"
 #include "process/ucp_file.h"
@@ -194,8 +195,8 @@ TEST(GeoFile, NoConductorsAndThreeMetalsAndLongPrecision) {
   EXPECT_EQ(lines[17], "------------ Parameters ------");
   EXPECT_EQ(lines[18], "     7     10  0.000000001");
   EXPECT_DOUBLE_EQ(DefaultMeshStep(0.8), 0.08);
-  EXPECT_EQ(FileNameWithExtension("dir.v2/chip.msk", "geo"), "dir.v2/chip.geo");
-  EXPECT_EQ(FileNameWithExtension("dir.v2/chip", "geo"), "dir.v2/chip.geo");
+  EXPECT_EQ(ReplaceExtension("dir.v2/chip.msk", "geo"), "dir.v2/chip.geo");
+  EXPECT_EQ(ReplaceExtension("dir.v2/chip", "geo"), "dir.v2/chip.geo");
 }
 
 // ---------------------------------------------------------------- UCP

@@ -65,7 +65,7 @@ GeoWriteResult WriteGeoFile(Session& s, const ProcessSection& section, const Geo
                             std::time_t now) {
   ShowStatus(s.platform, "GEO translator version 1.2");
   GeoWriteResult result;
-  result.path = FileNameWithExtension(s.layout.wide.currentFileName, "geo");
+  result.path = ReplaceExtension(s.layout.wide.currentFileName, "geo");
   ShowStatus(s.platform, "Generate " + result.path + "...");
   const std::string stamp = LocalTimeStamp(now, ' ');
   const size_t blank = stamp.find(' ');

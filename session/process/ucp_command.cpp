@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "core/file_io.h"
-#include "process/geo_file.h"
 #include "process/section.h"
 #include "session/analysis/extract_command.h"
 #include "session/session.h"
@@ -11,7 +10,7 @@
 namespace tarnisk {
 
 UcpWriteResult ConvertToUcp(Session& s, const UcpSettings& settings, std::time_t now) {
-  return ConvertToUcpFile(s, FileNameWithExtension(s.layout.wide.currentFileName, "ucp"), settings,
+  return ConvertToUcpFile(s, ReplaceExtension(s.layout.wide.currentFileName, "ucp"), settings,
                           now);
 }
 

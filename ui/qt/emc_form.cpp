@@ -18,6 +18,7 @@
 #include "session/analysis/extract_command.h"
 #include "session/process/parametric_command.h"
 #include "session/session.h"
+#include "ui/qt/form_widgets.h"
 #include "ui/qt/image_canvas.h"
 
 namespace tarnisk {
@@ -37,18 +38,6 @@ constexpr Measurement kMeasurements[] = {{"RiseDelay", kMeasureRiseDelay},
 const char* kParameterItems[] = {"Temperature", "Power Supply", "Node Capacitance"};
 const char* kParameterUnits[] = {"", "V", "fF"};
 const char* kIdleCaption = "Start Analysis";
-
-template <class Widget>
-Widget* Named(Widget* w, const char* name) {
-  w->setObjectName(name);
-  return w;
-}
-
-QPushButton* Button(const char* text, const char* name, QWidget* parent) {
-  auto* b = Named(new QPushButton(text, parent), name);
-  b->setAutoDefault(false);
-  return b;
-}
 
 void SetFontColour(QPushButton* button, const char* colour) {
   button->setStyleSheet(QString("color: ") + colour);
@@ -109,8 +98,8 @@ QWidget* TFormEmc::BuildLeft() {
   pages_->addTab(BuildParametersPage(), "Parameters");
   column->addWidget(pages_, 1);
   auto* buttons = new QHBoxLayout();
-  btnOk_ = Button("Start  Analysis", "btnOk", panel);
-  QPushButton* cancel = Button("Cancel", "btnCancel", panel);
+  btnOk_ = FormButton("Start  Analysis", "btnOk", panel);
+  QPushButton* cancel = FormButton("Cancel", "btnCancel", panel);
   connect(btnOk_, &QPushButton::clicked, this, [this] { btnOkClick(); });
   connect(cancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
   buttons->addWidget(btnOk_);
@@ -188,17 +177,15 @@ QWidget* TFormEmc::BuildRight() {
   column->addWidget(draw2d_, 1);
   auto* scale = new QGroupBox("Change Vertical Scale", curve);
   auto* scaleRow = new QHBoxLayout(scale);
-  QPushButton* smaller = Button("Smaller", "sbScaleSmall", scale);
-  QPushButton* larger = Button("Larger", "sbScaleBig", scale);
+  QPushButton* smaller = FormButton("Smaller", "sbScaleSmall", scale);
+  QPushButton* larger = FormButton("Larger", "sbScaleBig", scale);
   connect(smaller, &QPushButton::clicked, this, [this] { sbScaleSmallClick(); });
   connect(larger, &QPushButton::clicked, this, [this] { sbScaleBigClick(); });
   scaleRow->addWidget(smaller);
   scaleRow->addWidget(larger);
   column->addWidget(scale);
   results->addTab(curve, "Curve vs. spacing");
-  dataArray_ = Named(new QPlainTextEdit(results), "DataArray");
-  dataArray_->setReadOnly(true);
-  dataArray_->setFont(QFont("Monospace", 9));
+  dataArray_ = ReadOnlyText("DataArray", results);
   results->addTab(dataArray_, "Data Array");
   return results;
 }

@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <filesystem>
 
+#include "core/file_io.h"
 #include "core/number_format.h"
 #include "session/analysis/drc_command.h"
 #include "session/analysis/extract_command.h"
@@ -44,14 +45,6 @@ bool EndsWithCif(const std::string& name) {
   std::string tail = name.substr(name.size() - 3);
   for (char& c : tail) c = char(std::toupper(static_cast<unsigned char>(c)));
   return tail == "CIF";
-}
-
-std::string ReplaceExtension(const std::string& name, const std::string& extension) {
-  const size_t slash = name.find_last_of('/');
-  const size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-    return name + "." + extension;
-  return name.substr(0, dot + 1) + extension;
 }
 
 std::string Lower(std::string text) {

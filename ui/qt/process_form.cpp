@@ -16,6 +16,7 @@
 #include "process/section_painting.h"
 #include "session/process/process_view.h"
 #include "session/session.h"
+#include "ui/qt/form_widgets.h"
 #include "ui/qt/image_canvas.h"
 
 namespace tarnisk {
@@ -25,19 +26,7 @@ namespace {
 constexpr double kZoomStep = 1.5;
 constexpr int kLayerColumn = 0, kThickColumn = 1, kHeightColumn = 2, kEpsrColumn = 3;
 
-template <class Widget>
-Widget* Named(Widget* w, const char* name) {
-  w->setObjectName(name);
-  return w;
-}
-
 QString Number(double v, int decimals) { return QString::fromStdString(FormatFixed(v, 0, decimals)); }
-
-QPushButton* Button(const char* text, const char* name, QWidget* parent) {
-  auto* b = Named(new QPushButton(text, parent), name);
-  b->setAutoDefault(false);
-  return b;
-}
 
 }  // namespace
 
@@ -67,7 +56,7 @@ QWidget* TFormProcess::BuildPainting() {
                   {"Zoom In", "sbzoomin", &TFormProcess::sbzoominClick},
                   {"Zoom Out", "sbzoomout", &TFormProcess::sbzoomoutClick}};
   for (const auto& b : kButtons) {
-    QPushButton* button = Button(b.text, b.name, panel);
+    QPushButton* button = FormButton(b.text, b.name, panel);
     connect(button, &QPushButton::clicked, this, [this, h = b.handler] { (this->*h)(); });
     buttons->addWidget(button);
   }
@@ -89,7 +78,7 @@ QWidget* TFormProcess::BuildLayerPage() {
   layerGrid_->setHorizontalHeaderLabels({"Layer", "Thick(\xC2\xB5m)", "Height(\xC2\xB5m)", "epsr"});
   layerGrid_->verticalHeader()->hide();
   column->addWidget(layerGrid_, 1);
-  QPushButton* apply = Button("Apply", "btnApply", page);
+  QPushButton* apply = FormButton("Apply", "btnApply", page);
   connect(apply, &QPushButton::clicked, this, [this] { btnApplyClick(); });
   column->addWidget(apply);
   return page;
@@ -98,10 +87,7 @@ QWidget* TFormProcess::BuildLayerPage() {
 QWidget* TFormProcess::BuildComputePage() {
   auto* page = new QWidget(this);
   auto* column = new QVBoxLayout(page);
-  text_ = Named(new QPlainTextEdit(page), "Memo");
-  text_->setReadOnly(true);
-  text_->setFont(QFont("Monospace", 9));
-  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  text_ = ReadOnlyText("Memo", page);
   column->addWidget(text_, 1);
   auto* form = new QFormLayout();
   meshX_ = Named(new QLineEdit(page), "EditMeshX");
@@ -115,7 +101,7 @@ QWidget* TFormProcess::BuildComputePage() {
   form->addRow("Iteration", iteration_);
   form->addRow("Precision", precision_);
   column->addLayout(form);
-  QPushButton* generate = Button("Generate", "btnExecute", page);
+  QPushButton* generate = FormButton("Generate", "btnExecute", page);
   connect(generate, &QPushButton::clicked, this, [this] { btnExecuteClick(); });
   column->addWidget(generate);
   return page;

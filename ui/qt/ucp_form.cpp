@@ -16,6 +16,7 @@
 #include "session/analysis/extract_command.h"
 #include "session/process/ucp_command.h"
 #include "session/session.h"
+#include "ui/qt/form_widgets.h"
 
 namespace tarnisk {
 
@@ -35,10 +36,7 @@ TFormUcp::TFormUcp(Session& state, QWidget* parent) : QDialog(parent), state_(st
   setObjectName("TFormUcp");
   setWindowTitle("Convert into .UCP");
   auto* row = new QHBoxLayout(this);
-  text_ = new QPlainTextEdit(this);
-  text_->setObjectName("Memo");
-  text_->setReadOnly(true);
-  text_->setFont(QFont("Monospace", 9));
+  text_ = ReadOnlyText("Memo", this);
   row->addWidget(text_, 2);
   auto* column = new QVBoxLayout();
   auto* parameters = new QGroupBox("Parameters", this);
@@ -56,14 +54,10 @@ TFormUcp::TFormUcp(Session& state, QWidget* parent) : QDialog(parent), state_(st
   properties_->verticalHeader()->hide();
   properties_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   column->addWidget(properties_, 1);
-  auto* convert = new QPushButton("Convert into UCP", this);
-  convert->setObjectName("btnConvert");
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("btnCancel");
-  for (QPushButton* b : {convert, cancel}) {
-    b->setAutoDefault(false);
-    column->addWidget(b);
-  }
+  QPushButton* convert = FormButton("Convert into UCP", "btnConvert", this);
+  QPushButton* cancel = FormButton("Cancel", "btnCancel", this);
+  column->addWidget(convert);
+  column->addWidget(cancel);
   connect(convert, &QPushButton::clicked, this, [this] { btnConvertClick(); });
   connect(cancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
   row->addLayout(column, 1);
