@@ -291,9 +291,11 @@ void TFormEmc::SetIdle() {
   SetFontColour(btnOk_, "black");
 }
 
-void TFormEmc::btnCancelClick() {
+void TFormEmc::btnCancelClick() { close(); }
+
+void TFormEmc::closeEvent(QCloseEvent* event) {
   running_ = false;
-  close();
+  QDialog::closeEvent(event);
 }
 
 void TFormEmc::ListParamsClick(int row) {

@@ -12,6 +12,7 @@
 #include "process/sweep_plot.h"
 
 class QCheckBox;
+class QCloseEvent;
 class QFormLayout;
 class QComboBox;
 class QLabel;
@@ -49,6 +50,10 @@ class TFormEmc : public QDialog {
   void sbScaleBigClick();
   void sbScaleSmallClick();
   void ComboParamChange(int item);
+
+ protected:
+  // Closing the window ends a sweep after the point under way.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   class Observer;
