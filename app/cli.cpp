@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 
+#include "core/parse_number.h"
 #include "session/files.h"
 #include "session/session.h"
 #include "ui/headless_platform.h"
@@ -21,7 +22,7 @@ namespace {
 std::vector<CliCommand> AllCommands() {
   std::vector<CliCommand> all;
   for (auto group : {LayoutCommands, EditorCommands, VerifyCommands, InterchangeCommands,
-                     ExtractCommands, SimCommands})
+                     ExtractCommands, SimCommands, ProcessCommands})
     for (CliCommand& c : group()) all.push_back(std::move(c));
   return all;
 }
@@ -108,6 +109,16 @@ bool LoadCliRules(CliRun& run) {
 std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& result) {
   if (result.status == RuleLoadStatus::NotOpened) return "cannot open rule file \"" + path + "\"";
   return "Invalid numeric input in \"" + path + "\" at line " + std::to_string(result.errorLine);
+}
+
+bool ReadNumberOption(const CliRun& run, std::string_view name, double minimum, double maximum,
+                      double& value) {
+  const std::string* text = run.options.Value(name);
+  if (!text) return true;
+  const ParsedNumber n = ParseNumber(*text, minimum, maximum, value);
+  if (!n.ok || text->empty()) return false;
+  value = n.value;
+  return true;
 }
 
 namespace {

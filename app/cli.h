@@ -66,6 +66,10 @@ int Fail(CliRun& run, const std::string& message);  // one-line error, exit 2
 bool LoadCliRules(CliRun& run);
 // The one-line error for a rule file that did not load.
 std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& result);
+// A number option in [minimum, maximum]: true and `value` set when given and
+// readable, true and `value` untouched when absent, false when unreadable.
+bool ReadNumberOption(const CliRun& run, std::string_view name, double minimum, double maximum,
+                      double& value);
 // What reading a layout left out (GDSII and CIF), and whether a table filled.
 struct CliLayoutNotes {
   std::map<std::string, int> dropped;
@@ -84,5 +88,6 @@ std::vector<CliCommand> VerifyCommands();
 std::vector<CliCommand> InterchangeCommands();
 std::vector<CliCommand> ExtractCommands();
 std::vector<CliCommand> SimCommands();
+std::vector<CliCommand> ProcessCommands();
 
 }  // namespace tarnisk

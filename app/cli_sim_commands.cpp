@@ -10,7 +10,6 @@
 #include "app/cli.h"
 #include "app/json_output.h"
 #include "core/number_format.h"
-#include "core/parse_number.h"
 #include "session/analysis/extract_command.h"
 #include "session/analysis/simulate.h"
 #include "session/analysis/simulation_plot.h"
@@ -31,17 +30,6 @@ struct SimRequest {
 };
 
 const std::string* Value(const CliRun& run, std::string_view name) { return run.options.Value(name); }
-
-// A number option in [minimum, maximum]; false when present and unreadable.
-bool ReadNumber(const CliRun& run, std::string_view name, double minimum, double maximum,
-                double& value) {
-  const std::string* text = Value(run, name);
-  if (!text) return true;
-  const ParsedNumber n = ParseNumber(*text, minimum, maximum, value);
-  if (!n.ok || text->empty()) return false;
-  value = n.value;
-  return true;
-}
 
 // Reads the choices that are needed before extraction; returns an error text.
 std::string ReadRequest(const CliRun& run, SimRequest& r) {
@@ -86,8 +74,8 @@ std::string ApplySettings(CliRun& run, const SimRequest& r) {
     if (*node < 0) return std::string(name) + ": no node named \"" + *text + "\"";
   }
   double lengthNs = m.SimLength * 1e9, points = m.plotWidth;
-  if (!ReadNumber(run, "length", 0.001, 1e6, lengthNs)) return "--length takes nanoseconds";
-  if (!ReadNumber(run, "points", 1, 100000, points)) return "--points takes 1 to 100000";
+  if (!ReadNumberOption(run, "length", 0.001, 1e6, lengthNs)) return "--length takes nanoseconds";
+  if (!ReadNumberOption(run, "points", 1, 100000, points)) return "--points takes 1 to 100000";
   const std::string* step = Value(run, "step");
   if (step && (step->empty() || !ApplyStepField(m, *step))) return "--step takes 0.01 to 1000 ps";
   m.SimLength = lengthNs * 1e-9;

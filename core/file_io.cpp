@@ -102,4 +102,18 @@ int WriteFileAtomically(const std::string& path, const std::string& contents) {
   return error;
 }
 
+std::string ReplaceExtension(const std::string& name, const std::string& extension) {
+  const size_t slash = name.find_last_of('/');
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return name + "." + extension;
+  return name.substr(0, dot + 1) + extension;
+}
+
+int WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return WriteFileAtomically(path, text);
+}
+
 }  // namespace tarnisk

@@ -3,6 +3,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace tarnisk {
 
@@ -22,6 +23,14 @@ int WriteFileAtomically(const std::string& path, const std::string& contents);
 
 // The local calendar time of `now`.
 std::tm LocalTime(std::time_t now);
+
+// The file name with the characters after its last "." replaced by
+// `extension`; a name without "." (in its last path part) gets "." and
+// `extension` appended.
+std::string ReplaceExtension(const std::string& name, const std::string& extension);
+
+// The lines, each ended by a line feed, written as WriteFileAtomically does.
+int WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines);
 
 // Local date and time for file headers: day/month/year, `separator`,
 // hours:minutes:seconds.

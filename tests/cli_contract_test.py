@@ -74,5 +74,50 @@ with tempfile.TemporaryDirectory() as tmp:
     code, _, err = run("info")
     check(code == 2 and "usage" in err, "usage error exits 2")
 
+RING = os.path.join(DATA, "examples", "ring5.msk")
+with tempfile.TemporaryDirectory() as tmp:
+    geo, png = os.path.join(tmp, "ring.geo"), os.path.join(tmp, "ring.png")
+    code, out, err = run("section", RING, "--cut", "-5,20,130,20", "--solve", "--geo", geo,
+                         "--png", png, "--rules", RULES, "--json", "--quiet")
+    check(code == 0, f"section exits 0 ({err.strip()})")
+    section = json.loads(out) if code == 0 else {}
+    check(list(section) == ["layers", "conductors", "capacitance", "solver"],
+          f"section keys {list(section)}")
+    check(all({"layer", "height", "thickness"} <= set(l) for l in section.get("layers", [])),
+          "section layers carry heights and thicknesses")
+    conductors = section.get("conductors", [])
+    check(len(conductors) >= 2 and all({"node", "x0", "x1"} <= set(c) for c in conductors),
+          "section conductors carry their node and extent")
+    matrix = section.get("capacitance") or []
+    check(len(matrix) >= 2 and all(matrix[i][i] > 0 for i in range(len(matrix))),
+          "a capacitance matrix with positive self terms")
+    check({"grid", "iterations", "residual"} <= set(section.get("solver", {})), "solver keys")
+    check(os.path.getsize(geo) > 0 and os.path.getsize(png) > 0, "section writes GEO and PNG")
+    code, out, _ = run("section", RING, "--cut", "1,2,3", "--rules", RULES, "--json", "--quiet")
+    check(code == 2 and out == "", "a malformed cut exits 2")
+
+    csv = os.path.join(tmp, "sweep.csv")
+    code, out, err = run("sweep", RING, "--param", "vdd", "--from", "3", "--to", "5", "--step",
+                         "1", "--measure", "frequency", "--node", "out", "--csv", csv,
+                         "--rules", RULES, "--json", "--quiet")
+    check(code == 0, f"sweep exits 0 ({err.strip()})")
+    sweep = json.loads(out) if code == 0 else {}
+    check(list(sweep) == ["points", "message"], f"sweep keys {list(sweep)}")
+    points = sweep.get("points", [])
+    check(len(points) == 3 and all(len(p) == 2 for p in points), "three [parameter, value] pairs")
+    check(open(csv).readline().strip() == "parameter,frequency_mhz", "sweep CSV header")
+    code, _, _ = run("sweep", RING, "--param", "vdd", "--from", "3", "--to", "5", "--step", "1",
+                     "--log", "--measure", "frequency", "--node", "out", "--rules", RULES, "--quiet")
+    check(code == 2, "a logarithmic sweep that cannot advance is refused")
+
+    ucp = os.path.join(tmp, "ring.ucp")
+    code, out, err = run("ucp", RING, "-o", ucp, "--space", "5", "--rules", RULES, "--json",
+                         "--quiet")
+    check(code == 0, f"ucp exits 0 ({err.strip()})")
+    data = json.loads(out) if code == 0 else {}
+    check(list(data) == ["conductors", "texts", "file"], f"ucp keys {list(data)}")
+    check(data.get("file") == ucp and open(ucp).readline().startswith("! UCP translator"),
+          "ucp writes the file")
+
 print(f"{checks - failures} passed, {failures} failed")
 sys.exit(1 if failures else 0)

@@ -6,13 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QMouseEvent>
 #include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "session/editor/view.h"
 #include "session/session.h"
 #include "tests/test_support.h"
+#include "ui/qt/layout_view.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_platform.h"
 
@@ -56,6 +60,22 @@ struct MainWindowTest : ::testing::Test {
     ADD_FAILURE() << "no action " << text;
   }
   std::string Status() const { return s.platform.StatusPanelText(0); }
+
+  // The pixel of a lambda point in the drawing area.
+  QPoint At(int x, int y) const { return {LambdaToPixelX(s, x), LambdaToPixelY(s, y)}; }
+  void Send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, QPointF(p), QPointF(window.View().mapToGlobal(p)), Qt::LeftButton,
+                  buttons, Qt::NoModifier);
+    QApplication::sendEvent(&window.View(), &e);
+  }
+  // A press at `from`, moves to `to`, a release there.
+  void Drag(QPoint from, QPoint to) {
+    Send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    Send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    Send(QEvent::MouseMove, to, Qt::LeftButton);
+    Send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+  }
+  void Click(QPoint p) { Drag(p, p); }
 };
 
 // The child widget of `parent` with this object name.

@@ -20,11 +20,11 @@ RANKS = {
     "interchange": 1,  # CIF and GDSII
     "models": 2,       # MOS device models
     "verify": 3,       # design rule checker, extraction, parasitics, SPICE
-    "process": 3,      # field solver and process views
     "sim": 4,          # analog simulation engine
-    "session": 5,      # the owner of the editor's state, rendering, commands
-    "ui/qt": 6,        # the Qt windows
-    "app": 7,          # the executables
+    "process": 5,      # field solver, cross-sections, 3D export, parametric sweeps
+    "session": 6,      # the owner of the editor's state, rendering, commands
+    "ui/qt": 7,        # the Qt windows
+    "app": 8,          # the executables
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

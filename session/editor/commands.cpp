@@ -57,8 +57,6 @@ const char* MissingCommandName(int code) {
     case kCommandPlaceContact: return "Contact placement";
     case kCommandPathStart: case kCommandPathNext: return "Metal path";
     case kCommandTestPad: return "Test pad";
-    case kCommandProcessView: return "Process view";
-    case kCommandParametric: return "Parametric analysis";
     default: return nullptr;
   }
 }
@@ -239,6 +237,8 @@ void EndAreaCommand(Session& s, CommandUi& ui, int code, Point a, Point b) {
     case kCommandCopySelect: EndCopySelection(s, ui, a, b); break;
     case kCommandMoveSelect: EndMoveSelection(s, ui, a, b); break;
     case kCommandFlip: FlipArea(s, a, b); break;
+    case kCommandProcessView: ui.ShowProcessSection(ToLambda(s, a), ToLambda(s, b)); break;
+    case kCommandParametric: ui.ShowParametricAnalysis(ToLambda(s, a), ToLambda(s, b)); break;
     case kCommandStepMove: {
       const StepMoveSelection r = SelectForStepMove(s, a, b);
       if (r.count == 0) ShowStatus(s.platform, "No box selected to move. Try again...");

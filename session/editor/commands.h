@@ -30,6 +30,10 @@ class CommandUi {
   virtual ResistanceDialogUi& ResistanceDialog() = 0;
   // Releases the palette's property and placement tools.
   virtual void ReleasePaletteTools() = 0;
+  // A line drawn for the process view (the cut) or for the parametric
+  // analysis (the spacing line); its ends in lambda.
+  virtual void ShowProcessSection(Point a, Point b) = 0;
+  virtual void ShowParametricAnalysis(Point a, Point b) = 0;
 };
 
 enum class Key { Up, Down, Left, Right, Escape, Other };

@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <filesystem>
 
+#include "core/file_io.h"
 #include "core/number_format.h"
 #include "session/analysis/drc_command.h"
 #include "session/analysis/extract_command.h"
@@ -21,13 +22,16 @@
 #include "session/session.h"
 #include "ui/qt/cif_form.h"
 #include "ui/qt/edit_dialogs.h"
+#include "ui/qt/emc_form.h"
 #include "ui/qt/extract_form.h"
 #include "ui/qt/layout_view.h"
 #include "ui/qt/palette.h"
+#include "ui/qt/process_form.h"
 #include "ui/qt/qt_platform.h"
 #include "ui/qt/resistance_dialog.h"
 #include "ui/qt/simul_frame.h"
 #include "ui/qt/text_dialog.h"
+#include "ui/qt/ucp_form.h"
 
 namespace tarnisk {
 
@@ -38,14 +42,6 @@ const char* kWelcome = "Welcome to Tarnisk v1.0a - 18.02.98";
 
 const QString kLayoutFilter = "Layout (*.MSK *.msk)";
 const QString kGdsFilter = "GDSII (*.GDS *.gds)";
-
-std::string ReplaceExtension(const std::string& name, const std::string& extension) {
-  const size_t slash = name.find_last_of('/');
-  const size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-    return name + "." + extension;
-  return name.substr(0, dot + 1) + extension;
-}
 
 std::string Lower(std::string text) {
   for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -79,6 +75,9 @@ Tmdiframe::Tmdiframe(Session& state, QtPlatform& platform, std::string defaultRu
   extractForm_ = new TFormExtract(state_, this);
   simulFrame_ = new TsimulFrame(
       state_, [this] { extractForm_->Open(TFormExtract::kOptionsPage); }, this);
+  processForm_ = new TFormProcess(state_, [this] { RedrawLayout(); }, this);
+  ucpForm_ = new TFormUcp(state_, this);
+  emcForm_ = new TFormEmc(state_, [this] { RedrawLayout(); }, this);
   QObject::connect(palette_, &Palette::escapePressed, this,
                    [this] { KeyDown(state_, *this, Key::Escape); Refresh(); });
   BuildMenus();
@@ -192,11 +191,7 @@ void Tmdiframe::BuildViewMenu() {
   CommandItem(m, "View &Interconnect", "Ctrl+I", kCommandViewInterconnect,
               "Click in the layout the interconnect...");
   NotAvailable(m, "MOS List");
-  Item(m, "Process Aspect", "", [this] {
-    ShowStatus(state_.platform, "3D Process Viewer");
-    EnterCommand(kCommandProcessView,
-                 "Draw with the mouse the line indicating where the vertical process must be shown...");
-  });
+  Item(m, "Process Aspect", "", [this] { StartProcessView(); });
 }
 
 void Tmdiframe::BuildEditMenu() {
@@ -250,6 +245,12 @@ void Tmdiframe::BuildOtherMenus() {
   Item(analysis, "Design Rule Checker", "", [this] { RunDesignRuleChecker(); });
   Item(analysis, "Find Floating Nodes", "", [this] { ReportFloatingNodes(state_); });
   NotAvailable(analysis, "Navigator");
+  // The GEO file is written from the process viewer, which this entry
+  // would open too; it stays hidden. The UCP export has no other way in,
+  // so its entry is shown.
+  Item(analysis, "2D geometry (GEO)", "", [this] { StartProcessView(); })->setVisible(false);
+  Item(analysis, "3D geometry (UCP)", "", [this] { ucpForm_->Open(); });
+  analysis->addSeparator()->setVisible(false);
   Item(analysis, "Parametric Analysis", "", [this] {
     ShowStatus(state_.platform, "Select a node in the layout ...");
     EnterCommand(kCommandParametric, "");
@@ -297,7 +298,10 @@ void Tmdiframe::BuildToolBar() {
   command("Draw Box", kCommandDrawBox, "");
   plain("Chip Lib", [this] { ShowStatus(state_.platform, "Chip Lib is not available yet"); });
   command("Stretch, Move", kCommandMoveSelect, "In the layout, give the box border to stretch...");
-  command("Process View", kCommandProcessView, "3D Process Viewer");
+  command("Process View", kCommandProcessView, "");
+  connect(commandButtons_[kCommandProcessView], &QAction::triggered, this, [this] {
+    if (!platform_.InsideEventPump()) StartProcessView();
+  });
   plain("Open File", [this] { OpenCommand(false); });
   plain("Save File", [this] { SaveCommand(); });
   command("View Node", kCommandViewNode, "In the drawing, select the node to view...");
@@ -352,6 +356,16 @@ void Tmdiframe::ShowStepMoveDialog(const StepMoveSelection& selection) {
 TextDialogUi& Tmdiframe::TextDialog() { return *textDialog_; }
 ResistanceDialogUi& Tmdiframe::ResistanceDialog() { return *resistanceDialog_; }
 void Tmdiframe::ReleasePaletteTools() { palette_->ReleaseToolButtons(); }
+
+void Tmdiframe::ShowProcessSection(Point a, Point b) { processForm_->Open(a, b); }
+
+void Tmdiframe::ShowParametricAnalysis(Point a, Point b) { emcForm_->Open(a, b); }
+
+void Tmdiframe::StartProcessView() {
+  ShowStatus(state_.platform, "3D Process Viewer");
+  EnterCommand(kCommandProcessView,
+               "Draw with the mouse the line indicating where the vertical process must be shown...");
+}
 
 void Tmdiframe::EnterCommand(int code, const std::string& status) {
   tarnisk::EnterCommand(state_, *this, code, status);

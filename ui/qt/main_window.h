@@ -25,6 +25,9 @@ class StepMoveDialog;
 class TFormCif;
 class TFormExtract;
 class TsimulFrame;
+class TFormProcess;
+class TFormEmc;
+class TFormUcp;
 
 class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
  public:
@@ -45,6 +48,8 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   TextDialogUi& TextDialog() override;
   ResistanceDialogUi& ResistanceDialog() override;
   void ReleasePaletteTools() override;
+  void ShowProcessSection(Point a, Point b) override;
+  void ShowParametricAnalysis(Point a, Point b) override;
 
   // EditorHost
   Session& State() override { return state_; }
@@ -86,6 +91,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void ShowHelp();
   void ResetCommand();
   void RunDesignRuleChecker();
+  void StartProcessView();
   void Refresh();
 
   Session& state_;
@@ -101,6 +107,9 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   TFormCif* cifForm_ = nullptr;
   TFormExtract* extractForm_ = nullptr;
   TsimulFrame* simulFrame_ = nullptr;
+  TFormProcess* processForm_ = nullptr;
+  TFormEmc* emcForm_ = nullptr;
+  TFormUcp* ucpForm_ = nullptr;
   QActionGroup* commandGroup_ = nullptr;
   std::map<int, QAction*> commandButtons_;
   QAction* noneButton_ = nullptr;

@@ -21,6 +21,7 @@
 #include "session/analysis/simulation_plot.h"
 #include "session/editor/view.h"
 #include "session/session.h"
+#include "ui/qt/form_widgets.h"
 #include "ui/qt/image_surface.h"
 
 namespace tarnisk {
@@ -79,12 +80,6 @@ constexpr CurrentScale kCurrentScales[] = {
     {"1 mA", 1e-3},   {"5 mA", 5e-3},   {"10 mA", 10e-3},   {"50 mA", 50e-3},
     {"100 mA", 0.1},  {"500 mA", 0.5},  {"1 A", 1.0}};
 constexpr int kDefaultCurrentScale = 4;  // "1 mA"
-
-template <class Widget>
-Widget* Named(Widget* w, const char* name) {
-  w->setObjectName(name);
-  return w;
-}
 
 }  // namespace
 
