@@ -21,7 +21,7 @@ namespace {
 std::vector<CliCommand> AllCommands() {
   std::vector<CliCommand> all;
   for (auto group : {LayoutCommands, EditorCommands, VerifyCommands, InterchangeCommands,
-                     ExtractCommands, SimCommands})
+                     ExtractCommands, SimCommands, MosCommands, NavigatorCommands, StatsCommands})
     for (CliCommand& c : group()) all.push_back(std::move(c));
   return all;
 }

@@ -22,6 +22,7 @@ RANKS = {
     "verify": 3,       # design rule checker, extraction, parasitics, SPICE
     "process": 3,      # field solver and process views
     "sim": 4,          # analog simulation engine
+    "stats": 4,        # layout statistics
     "session": 5,      # the owner of the editor's state, rendering, commands
     "ui/qt": 6,        # the Qt windows
     "app": 7,          # the executables

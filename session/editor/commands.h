@@ -30,6 +30,8 @@ class CommandUi {
   virtual ResistanceDialogUi& ResistanceDialog() = 0;
   // Releases the palette's property and placement tools.
   virtual void ReleasePaletteTools() = 0;
+  // A layout command changed what the navigator shows: show it.
+  virtual void NavigatorChanged() = 0;
 };
 
 enum class Key { Up, Down, Left, Right, Escape, Other };

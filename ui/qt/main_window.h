@@ -25,6 +25,11 @@ class StepMoveDialog;
 class TFormCif;
 class TFormExtract;
 class TsimulFrame;
+class TFormViewMos;
+class TFormAnalysis;
+class TFormStatistics;
+class TFormVersion;
+class TFormDebug;
 
 class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
  public:
@@ -45,6 +50,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   TextDialogUi& TextDialog() override;
   ResistanceDialogUi& ResistanceDialog() override;
   void ReleasePaletteTools() override;
+  void NavigatorChanged() override;
 
   // EditorHost
   Session& State() override { return state_; }
@@ -86,6 +92,9 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void ShowHelp();
   void ResetCommand();
   void RunDesignRuleChecker();
+  void OpenMosViewer();
+  void OpenNavigator(int page);
+  void OpenStatistics();
   void Refresh();
 
   Session& state_;
@@ -101,6 +110,11 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   TFormCif* cifForm_ = nullptr;
   TFormExtract* extractForm_ = nullptr;
   TsimulFrame* simulFrame_ = nullptr;
+  TFormViewMos* viewMos_ = nullptr;
+  TFormAnalysis* navigator_ = nullptr;
+  TFormStatistics* statistics_ = nullptr;
+  TFormVersion* version_ = nullptr;
+  TFormDebug* debug_ = nullptr;
   QActionGroup* commandGroup_ = nullptr;
   std::map<int, QAction*> commandButtons_;
   QAction* noneButton_ = nullptr;
