@@ -87,10 +87,10 @@ TEST(Navigator, HistogramMarksTheFilterAndConvertsToMicrons) {
   const std::vector<std::string> lines = LengthHistogram(nodes, 0.5, 100);
   ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[0], "----Below Filter-------");
-  EXPECT_EQ(lines[1], "0-10\xC2\xB5m  25.0 %");
+  EXPECT_EQ(lines[1], "0-10\xC2\xB5m 25.0 %");
   EXPECT_EQ(lines[4], "----Above Filter-------");
-  EXPECT_EQ(lines[5], "100-300\xC2\xB5m  25.0 %");
-  EXPECT_EQ(lines[9], "> 10000\xC2\xB5m  25.0 %");
+  EXPECT_EQ(lines[5], "100-300\xC2\xB5m 25.0 %");
+  EXPECT_EQ(lines[9], "> 10000\xC2\xB5m 25.0 %");
   nodes.count = 0;
   EXPECT_EQ(LengthHistogram(nodes, 0.5, 100).size(), 1u);
 }

@@ -159,7 +159,8 @@ bool MosViewer::ApplyField(int field, const std::string& text) {
   const Entry gate[] = {{&r.vgMaxIdVg, 0.1, 2 * vdd, "Give a new Vg value ...", "Illegal Vg value"},
                         {&r.vbMax, -2 * vdd, 0, "Vbulk from 0.0 to", "Illegal Vbulk value"},
                         {&r.vds, 0.001, vdd, "Vds is", "Illegal Vds value"}};
-  const Entry& e = (mode_ == kCurveIdVg || mode_ == kCurveLogIdVg ? gate : drain)[std::clamp(field, 0, 2)];
+  const Entry* entries = mode_ == kCurveIdVg || mode_ == kCurveLogIdVg ? gate : drain;
+  const Entry& e = entries[std::clamp(field, 0, 2)];
   const ParsedNumber n = ParseNumber(text, e.minimum, e.maximum, *e.value);
   ShowStatus(s_.platform, n.ok ? e.accepted : e.rejected);
   if (n.ok) *e.value = n.value;

@@ -246,7 +246,7 @@ void TFormAnalysis::btnExtractClick() {
 
 void TFormAnalysis::UpdateListNodes() {
   tarnisk::UpdateListNodes(state_);
-  UpdateListMos(state_, -1);
+  tarnisk::UpdateListMos(state_, -1);
   state_.navigator.listAllDevices = true;
   UpdateOptions();
 }

@@ -20,6 +20,7 @@ namespace tarnisk {
 
 struct Session;
 class SurfaceCanvas;
+class DrawingSurface;
 
 class TFormAnalysis : public QDialog {
  public:
@@ -54,7 +55,7 @@ class TFormAnalysis : public QDialog {
   void UpdateNodeProps();
   void UpdateListMos();
   void UpdateLabelScale();
-  void DrawLegend(class DrawingSurface& out) const;
+  void DrawLegend(DrawingSurface& out) const;
   void AfterLayoutChange();
 
   Session& state_;
