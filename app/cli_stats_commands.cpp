@@ -23,6 +23,7 @@ int RunStats(CliRun& run) {
   EnsureExtracted(s);
   const GeneralFigures g = UpdateStatistics(s);
   const LengthClasses c = StatisticsClasses(s);
+  const Rect& e = s.layout.wide.extent;
   Json classes = Json::array();
   for (int i = 0; i <= kLengthClasses; ++i)
     if (c.counts[size_t(i)] > 0)
@@ -32,7 +33,8 @@ int RunStats(CliRun& run) {
                      {"boxes", FillJson(g.boxes)},
                      {"texts", FillJson(g.texts)},
                      {"check_grid", FillJson(g.checkGrid)},
-                     {"size_um", {g.size[0], g.size[2]}},
+                     {"size_um", {(double(e.xmax) - e.xmin) * s.technology.LAMB,
+                                  (double(e.ymax) - e.ymin) * s.technology.LAMB}},
                      {"extracted", g.extracted},
                      {"nodes", s.layout.nodes.count},
                      {"nmos", s.circuit.nmos.size()},
