@@ -22,7 +22,8 @@ namespace {
 std::vector<CliCommand> AllCommands() {
   std::vector<CliCommand> all;
   for (auto group : {LayoutCommands, EditorCommands, VerifyCommands, InterchangeCommands,
-                     ExtractCommands, SimCommands, ProcessCommands})
+                     ExtractCommands, SimCommands, MosCommands, NavigatorCommands, StatsCommands,
+                     ProcessCommands})
     for (CliCommand& c : group()) all.push_back(std::move(c));
   return all;
 }

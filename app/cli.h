@@ -88,6 +88,9 @@ std::vector<CliCommand> VerifyCommands();
 std::vector<CliCommand> InterchangeCommands();
 std::vector<CliCommand> ExtractCommands();
 std::vector<CliCommand> SimCommands();
+std::vector<CliCommand> MosCommands();
+std::vector<CliCommand> NavigatorCommands();
+std::vector<CliCommand> StatsCommands();
 std::vector<CliCommand> ProcessCommands();
 
 }  // namespace tarnisk

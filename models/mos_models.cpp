@@ -117,80 +117,129 @@ double Halt(const MosModel& m, const std::string& message) {
   return 0;
 }
 
-double Level9(const MosModel& s, const Device& d, const Bias& b, double w, double l) {
+using BackBias = Level9Terms::BackBias;
+
+// The terms that depend on the source-bulk voltage, with the guard that
+// stops the evaluation there.
+BackBias BackBiasAt(const Level9Terms& c, double vsb) {
+  BackBias b;
+  b.us = Root(c.phib + vsb);
+  double dvb = c.k0 * (b.us - c.us0);
+  if (b.us >= c.usx)
+    dvb = c.k * std::sqrt(b.us * b.us - c.r * c.usx * c.usx) + c.k0 * c.r * c.usx - c.k0 * c.us0;
+  b.vt1 = c.vto + dvb;
+  b.us1 = b.us - 0.5 * ((b.us - c.ust) + std::fabs(b.us - c.ust) + 0.04);
+  if (c.us0 == 0) {
+    b.guard = &kUs0Zero;
+    return b;
+  }
+  b.gamma0 = c.gamo * (b.us1 / c.us0) * (b.us1 / c.us0);
+  if (b.us1 == 0 || c.us0 / b.us1 <= 0) {
+    b.guard = b.us1 == 0 ? &kUs1Zero : &kUsRatio;
+    return b;
+  }
+  const double m = 1 + c.mo * Power(c.us0 / b.us1, c.etam);
+  b.twoMPhiT = 2 * m * c.phiT;
+  b.delta1 = 0.3 * c.k / b.us;
+  if (b.delta1 == 1) {
+    b.guard = &kDelta1;
+    return b;
+  }
+  b.onePlusDelta1 = 1 + b.delta1;
+  b.oneMinusDelta1 = 1 - b.delta1;
+  b.halfOnePlusDelta1 = 0.5 * (1 + b.delta1);
+  b.theta2Body = c.theta2 * (b.us - c.us0);
+  return b;
+}
+
+Level9Terms PrepareLevel9(const Technology& tech, const Device& d, double w, double l) {
   const MosParameters& p = d.p;
   const MosParameters& n = d.n;
   constexpr double tr = 300;
-  const double t = s.technology.TEMP + 273;
+  const double t = tech.TEMP + 273;
   const double weff = w - 2 * p.WOT;
   const Offsets o{t - tr, 1 / l - 1 / p.LER, 1 / weff - 1 / p.WER};
+  Level9Terms c;
+  c.vto = Scaled(p.VTOR, p.STVTO, p.SLVTO, p.SWVTO, o);
+  c.k = Scaled(n.KR, 0, n.SLK, n.SWK, o);
+  c.k0 = Scaled(p.KOR, 0, p.SLKO, p.SWKO, o);
+  c.r = 1 - (c.k / c.k0) * (c.k / c.k0);
+  c.phib = p.PHIB;
+  c.us0 = Root(p.PHIB);
+  c.ust = Root(p.PHIB + p.VSBTR);
+  c.usx = Root(p.PHIB + p.VSBXR);
+  c.gamo = p.GAMOR + p.SLGAMO * (1 / (l * l) - 1 / (p.LER * p.LER));
+  c.gamma1 = Scaled(p.GAM1R, 0, p.SLGAM1, p.SWGAM1, o);
+  c.mo = p.MOR + n.SLMO * (1 / std::sqrt(l) - 1 / std::sqrt(p.LER));
+  c.phiT = t * 1.38e-23 * 6.25e18;  // kT/q
+  c.theta1 = Scaled(p.THE1R, p.STTHE1, p.SLTHE1, p.SWTHE1, o);
+  c.theta2 = Scaled(p.THE2R, p.STTHE2, p.SLTHE2, p.SWTHE2, o);
+  c.theta3 = Scaled(p.THE3R, p.STTHE3, p.SLTHE3, p.SWTHE3, o);
+  c.twoTheta3 = 2 * c.theta3;
+  c.beta = (weff / l) * p.BETSQ * Power(tr / t, n.ETABET);
+  c.zet1 = p.ZET1R;
+  c.inverseZet1 = 1 / p.ZET1R;
+  c.alp = n.ALP, c.inverseVp = 1 / n.VP, c.etads = n.ETADS, c.etam = n.ETAM;
+  c.zeroBias = BackBiasAt(c, 0);
+  return c;
+}
+
+// Above this VDS/phiT, exp(-VDS/phiT) is below half an ulp of 1, so that
+// 1 - exp(-VDS/phiT) is exactly 1.
+constexpr double kNoWeakConduction = 40;
+
+// The MOS Model 9 drain current at the bias, from the prepared terms.
+double Level9(const MosModel& s, const Level9Terms& c, const Bias& b) {
   const double vsb = b.v1 - b.vb;
+  BackBias other;
+  if (vsb != 0) other = BackBiasAt(c, vsb);
+  const BackBias& bb = vsb == 0 ? c.zeroBias : other;
+  if (bb.guard) return Halt(s, *bb.guard);
 
-  const double vto = Scaled(p.VTOR, p.STVTO, p.SLVTO, p.SWVTO, o);
-  const double k = Scaled(n.KR, 0, n.SLK, n.SWK, o);
-  const double k0 = Scaled(p.KOR, 0, p.SLKO, p.SWKO, o);
-  const double us0 = Root(p.PHIB), us = Root(p.PHIB + vsb);
-  const double ust = Root(p.PHIB + p.VSBTR), usx = Root(p.PHIB + p.VSBXR);
-  double dvb = k0 * (us - us0);
-  if (us >= usx) {
-    const double r = 1 - (k / k0) * (k / k0);
-    dvb = k * std::sqrt(us * us - r * usx * usx) + k0 * r * usx - k0 * us0;
-  }
-  const double vt1 = vto + dvb;
-  const double gamo = p.GAMOR + p.SLGAMO * (1 / (l * l) - 1 / (p.LER * p.LER));
-  const double us1 = us - 0.5 * ((us - ust) + std::fabs(us - ust) + 0.04);
-  if (us0 == 0) return Halt(s, kUs0Zero);
-
-  const double gamma0 = gamo * (us1 / us0) * (us1 / us0);
-  const double gamma1 = Scaled(p.GAM1R, 0, p.SLGAM1, p.SWGAM1, o);
-  const double vgt1 = b.vgs >= vt1 ? b.vgs - vt1 : 0;
+  const double vgt1 = b.vgs >= bb.vt1 ? b.vgs - bb.vt1 : 0;
   const double sq = vgt1 * vgt1;
-  const double dvd =
-      b.vds > 0
-          ? -gamma0 * b.vds * (0.5 / (sq + 0.5) - gamma1 * Power(b.vds, n.ETADS) * sq / (sq + 0.5))
-          : 0;
-  const double vgt2 = b.vgs - (vt1 + dvd);
-  const double mo = p.MOR + n.SLMO * (1 / std::sqrt(l) - 1 / std::sqrt(p.LER));
-  if (us1 == 0) return Halt(s, kUs1Zero);
-  if (us0 / us1 <= 0) return Halt(s, kUsRatio);
-
-  const double m = 1 + mo * Power(us0 / us1, n.ETAM);
-  const double phiT = t * 1.38e-23 * 6.25e18;  // kT/q
-  const double e = std::exp(vgt2 / (2 * m * phiT));
-  const double vgt3 = 2 * m * phiT * std::log(1 + e);
-  const double delta1 = 0.3 * k / us;
-  const double theta1 = Scaled(p.THE1R, p.STTHE1, p.SLTHE1, p.SWTHE1, o);
-  const double theta2 = Scaled(p.THE2R, p.STTHE2, p.SLTHE2, p.SWTHE2, o);
-  const double theta3 = Scaled(p.THE3R, p.STTHE3, p.SLTHE3, p.SWTHE3, o);
-  if (delta1 == 1) return Halt(s, kDelta1);
-
+  double dvd = 0;
+  if (b.vds > 0 && sq == 0) {
+    dvd = -bb.gamma0 * b.vds;  // no gate overdrive: the bracket below is exactly 1
+  } else if (b.vds > 0) {
+    dvd = -bb.gamma0 * b.vds *
+          (0.5 / (sq + 0.5) - c.gamma1 * Power(b.vds, c.etads) * sq / (sq + 0.5));
+  }
+  const double vgt2 = b.vgs - (bb.vt1 + dvd);
+  const double z = vgt2 / bb.twoMPhiT;
+  const double e = std::exp(z);
+  // Once 1 + e rounds to e, log(1 + e) is z to within an ulp of e.
+  const double vgt3 = bb.twoMPhiT * (1 + e == e ? z : std::log(1 + e));
   const double vdss =
-      (2 * vgt3 / (1 + delta1)) / (1 + std::sqrt(1 + 2 * theta3 * vgt3 / (1 - delta1)));
+      (2 * vgt3 / bb.onePlusDelta1) / (1 + std::sqrt(1 + c.twoTheta3 * vgt3 / bb.oneMinusDelta1));
   if (vdss == -1) return Halt(s, kVdss);
 
   // Smooth transition of the effective drain voltage from VDS to VDSS.
   const double eps = 0.1 * vdss / (1 + vdss);
   const double dd = vdss - b.vds - eps * eps / vdss;
   const double vds1 = vdss - 0.5 * (std::sqrt(4 * eps * eps + dd * dd) + dd);
-  const double cl = 1 + n.ALP * std::log(1 + (b.vds - vds1) / n.VP);
-  const double g = (cl * e + p.ZET1R * (1 - std::exp(-b.vds / phiT))) / (1 / p.ZET1R + e);
-  const double beta = (weff / l) * p.BETSQ * Power(tr / t, n.ETABET);
-  return g * beta * (vgt3 * vds1 - 0.5 * (1 + delta1) * vds1 * vds1) /
-         ((1 + theta3 * vds1) * (1 + theta1 * vgt1 + theta2 * (us - us0)));
+  const double cl = 1 + c.alp * std::log(1 + (b.vds - vds1) * c.inverseVp);
+  const double x = b.vds / c.phiT;
+  const double weak = x > kNoWeakConduction ? 1 : 1 - std::exp(-x);
+  // G = (CL·E + ZET1·weak)/(1/ZET1 + E) joins the final quotient.
+  return (cl * e + c.zet1 * weak) * c.beta * (vgt3 * vds1 - bb.halfOnePlusDelta1 * vds1 * vds1) /
+         ((c.inverseZet1 + e) * (1 + c.theta3 * vds1) * (1 + c.theta1 * vgt1 + bb.theta2Body));
 }
 
-double LevelCurrent(const MosModel& s, const Device& d, const Bias& b, double w, double l) {
+// Levels 1 and 3 and an unknown level; Level 9 goes through its prepared terms.
+double PlainLevelCurrent(const MosModel& s, const Device& d, const Bias& b, double w, double l) {
   switch (s.level) {
     case kModelLevel1:
       return b.sign * Level1(d, b, w, l);
     case kModelLevel3:
       return b.sign * Level3(d, b, w, l);
-    case kModelLevel9:
-      return b.sign * Level9(s, d, b, w, l);
     default:
       return 0;
   }
 }
+
+bool NmosBulkForward(double v1, double v2, double vb) { return vb > Max(v1, v2) + 0.6; }
+bool PmosBulkForward(double v1, double v2, double vb) { return vb < Min(v1, v2) - 0.6; }
 
 }  // namespace
 
@@ -229,17 +278,37 @@ void UpdateTemperature(Technology& t, double celsius) {
   t.pmos.VTO_T = t.pmos.VTO + 0.002 * (celsius - 27);
 }
 
+PreparedMos PrepareMos(const MosModel& m, bool pmos, double w, double l) {
+  const Technology& t = m.technology;
+  return {pmos, w, l, PrepareLevel9(t, pmos ? PmosDevice(t) : NmosDevice(t), w, l)};
+}
+
+double MosCurrent(const MosModel& s, const PreparedMos& d, double v1, double vg, double v2,
+                  double vb) {
+  const Technology& t = s.technology;
+  if (d.pmos ? PmosBulkForward(v1, v2, vb) : NmosBulkForward(v1, v2, vb)) return 0;
+  const Bias b = d.pmos ? PmosBias(t.VDD, v1, vg, v2, vb) : NmosBias(v1, vg, v2, vb);
+  if (s.level == kModelLevel9) return b.sign * Level9(s, d.level9, b);
+  return PlainLevelCurrent(s, d.pmos ? PmosDevice(t) : NmosDevice(t), b, d.w, d.l);
+}
+
 double NmosCurrent(const MosModel& s, double v1, double vg, double v2, double vb, double w,
                    double l) {
-  if (vb > Max(v1, v2) + 0.6) return 0;  // forward-biased bulk
-  return LevelCurrent(s, NmosDevice(s.technology), NmosBias(v1, vg, v2, vb), w, l);
+  if (NmosBulkForward(v1, v2, vb)) return 0;
+  const Device d = NmosDevice(s.technology);
+  const Bias b = NmosBias(v1, vg, v2, vb);
+  if (s.level == kModelLevel9) return b.sign * Level9(s, PrepareLevel9(s.technology, d, w, l), b);
+  return PlainLevelCurrent(s, d, b, w, l);
 }
 
 double PmosCurrent(const MosModel& s, double v1, double vg, double v2, double vb, double w,
                    double l) {
-  if (vb < Min(v1, v2) - 0.6) return 0;  // forward-biased bulk
+  if (PmosBulkForward(v1, v2, vb)) return 0;
   const Technology& t = s.technology;
-  return LevelCurrent(s, PmosDevice(t), PmosBias(t.VDD, v1, vg, v2, vb), w, l);
+  const Device d = PmosDevice(t);
+  const Bias b = PmosBias(t.VDD, v1, vg, v2, vb);
+  if (s.level == kModelLevel9) return b.sign * Level9(s, PrepareLevel9(t, d, w, l), b);
+  return PlainLevelCurrent(s, d, b, w, l);
 }
 
 }  // namespace tarnisk

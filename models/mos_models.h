@@ -50,6 +50,40 @@ double Power(double x, double y);
 // temperature in degrees Celsius.
 void UpdateTemperature(Technology& t, double celsius);
 
+// The bias-independent terms of one device's Level 9 evaluation: the
+// parameters scaled to its size and the temperature, and the back-bias terms
+// at a source-bulk voltage of 0, where most devices of a circuit sit.
+struct Level9Terms {
+  double vto = 0, k = 0, k0 = 0, r = 0;  // threshold, body factors, their mixing
+  double us0 = 0, ust = 0, usx = 0;      // surface potential roots
+  double gamo = 0, gamma1 = 0, mo = 0;   // DIBL and slope factors
+  double theta1 = 0, theta2 = 0, theta3 = 0, twoTheta3 = 0;
+  double phiT = 0, beta = 0, zet1 = 0, inverseZet1 = 0, alp = 0, inverseVp = 0, etads = 0, etam = 0;
+  double phib = 0;
+  // The back-bias dependent terms at VSB = 0.
+  struct BackBias {
+    double us = 0, vt1 = 0, us1 = 0, gamma0 = 0, twoMPhiT = 0, delta1 = 0;
+    double onePlusDelta1 = 0, oneMinusDelta1 = 0, halfOnePlusDelta1 = 0, theta2Body = 0;
+    const std::string* guard = nullptr;  // the guard that stops the evaluation, if any
+  } zeroBias;
+};
+
+// One device of a type and size with the part of its evaluation that does
+// not depend on the bias done once: the simulator prepares every device when
+// a run starts. Valid while the technology's parameters and temperature stay
+// as they were.
+struct PreparedMos {
+  bool pmos = false;
+  double w = 0, l = 0;  // effective, metres
+  Level9Terms level9;   // filled at Level 9 only
+};
+
+PreparedMos PrepareMos(const MosModel& m, bool pmos, double w, double l);
+
+// The current of a prepared device, as NmosCurrent or PmosCurrent gives it.
+double MosCurrent(const MosModel& m, const PreparedMos& d, double v1, double vg, double v2,
+                  double vb);
+
 // Current in amperes of an nMOS (pMOS) with diffusion terminals v1 and v2,
 // gate vg and bulk vb (volts), effective width w and length l (metres, from
 // EffectiveWidth and EffectiveLength). The nMOS result is positive when

@@ -19,6 +19,7 @@
 #include "session/editor/edit_state.h"
 #include "session/editor/texts.h"
 #include "session/editor/view.h"
+#include "session/navigator/navigator_commands.h"
 #include "sim/simulation.h"
 #include "ui/platform.h"
 #include "verify/extract.h"
@@ -77,8 +78,13 @@ struct Session {
   ExtractOptions extractOptions;
   Circuit circuit;
   std::string lastSpiceFile;
+  // What the navigator lists and shows.
+  NavigatorState navigator;
   // Node states, settings and measurements of the analog simulator.
   SimulationState simulation;
+
+  // The size of the check grid's last build (by the checker or the extraction).
+  int checkGridColumns = 0, checkGridRows = 0;
 
   // Status of the last table or file operation; 0 = success.
   int32_t LastError = 0;

@@ -39,23 +39,75 @@ bool Crossed(double before, double after, double threshold) {
   return (before > threshold && after <= threshold) || (before <= threshold && after > threshold);
 }
 
+// Current of device i leaving diffusion node `from` towards `to`: an nMOS
+// takes `from` as its first diffusion argument, a pMOS as its second.
+template <bool kPmos>
+double LeavingCurrent(const Simulation& s, int i, int from, int to) {
+  const std::vector<SimNode>& n = s.state.nodes;
+  const MosDevice& d = (kPmos ? s.circuit.pmos : s.circuit.nmos)[size_t(i)];
+  const PreparedMos& p = (kPmos ? s.preparedPmos : s.preparedNmos)[size_t(i)];
+  const double vf = n[from].V, vt = n[to].V, vg = n[d.Gate].V, vb = n[d.Bulk].V;
+  return kPmos ? MosCurrent(s.model, p, vt, vg, vf, vb) : MosCurrent(s.model, p, vf, vg, vt, vb);
+}
+
+// The current leaving device i's drain; within a time step it is computed
+// once.
+template <bool kPmos>
+double DrainCurrent(const Simulation& s, int i) {
+  Simulation::StepCurrents& c = s.stepCurrents;
+  std::vector<int64_t>& stamps = kPmos ? c.stampP : c.stampN;
+  std::vector<double>& cached = kPmos ? c.currentP : c.currentN;
+  if (c.step != 0 && stamps[size_t(i)] == c.step) return cached[size_t(i)];
+  const MosDevice& d = (kPmos ? s.circuit.pmos : s.circuit.nmos)[size_t(i)];
+  const double current = LeavingCurrent<kPmos>(s, i, d.Drain, d.Source);
+  if (c.step != 0) stamps[size_t(i)] = c.step, cached[size_t(i)] = current;
+  return current;
+}
+
+// Whether the step needs node k's current: free nodes move by it, the Vdd
+// nodes sum the supply current and, in the currents mode, the Vss nodes theirs.
+bool StepNeedsCurrent(const Simulation& s, int k) {
+  if (!ValidNode(s, k) || k < 2) return false;
+  const uint8_t kind = s.state.nodes[k].kind;
+  return kind == kPropertyNone || kind == kPropertyVdd ||
+         (kind == kPropertyVss && s.state.SimMode == kSimCurrents);
+}
+
+// Every device current the step needs, in one pass over the devices: the
+// evaluations do not depend on one another, so the processor overlaps them.
+template <bool kPmos>
+void ComputeTypeCurrents(const Simulation& s) {
+  const std::vector<MosDevice>& devices = kPmos ? s.circuit.pmos : s.circuit.nmos;
+  for (int i = 0; i < int(devices.size()); ++i)
+    if (StepNeedsCurrent(s, devices[i].Drain) || StepNeedsCurrent(s, devices[i].Source))
+      DrainCurrent<kPmos>(s, i);
+}
+
+void ComputeStepCurrents(const Simulation& s) {
+  ComputeTypeCurrents<false>(s);
+  ComputeTypeCurrents<true>(s);
+}
+
 // Current of one type's devices in node k's range, leaving node k. Node k is
 // the first diffusion argument of an nMOS and the second of a pMOS: either
-// current is then positive when it leaves node k.
+// current is then positive when it leaves node k. Exchanging two different
+// diffusion voltages only flips the sign, so the current leaving the source
+// is then the drain current negated.
 template <bool kPmos>
 double TypeNodeCurrent(const Simulation& s, int k) {
-  const std::vector<SimNode>& n = s.state.nodes;
   const std::vector<MosDevice>& devices = kPmos ? s.circuit.pmos : s.circuit.nmos;
-  const SimNode& node = n[k];
+  const SimNode& node = s.state.nodes[k];
   const int first = kPmos ? node.firstP : node.firstN, last = kPmos ? node.lastP : node.lastN;
   double sum = 0;
   for (int i = first; i <= last; ++i) {
     const MosDevice& d = devices[i];
-    if (d.Drain != k && d.Source != k) continue;
-    const double vk = n[k].V, other = n[d.Drain == k ? d.Source : d.Drain].V;
-    const double vg = n[d.Gate].V, vb = n[d.Bulk].V;
-    if constexpr (kPmos) sum += PmosCurrent(s.model, other, vg, vk, vb, d.Wm, d.Leff);
-    else sum += NmosCurrent(s.model, vk, vg, other, vb, d.Wm, d.Leff);
+    if (d.Drain == k) {
+      sum += DrainCurrent<kPmos>(s, i);
+    } else if (d.Source == k) {
+      // With equal diffusion voltages the ordering does not flip the sign.
+      const bool level = s.state.nodes[d.Drain].V == s.state.nodes[d.Source].V;
+      sum += level ? LeavingCurrent<kPmos>(s, i, d.Source, d.Drain) : -DrainCurrent<kPmos>(s, i);
+    }
   }
   return sum;
 }
@@ -345,6 +397,18 @@ void PrepareTopology(Simulation& s) {
   SimulationState& m = s.state;
   DeviceRanges(m.nodes, s.circuit.nmos, false);
   DeviceRanges(m.nodes, s.circuit.pmos, true);
+  for (const bool pmos : {false, true}) {
+    std::vector<PreparedMos>& prepared = pmos ? s.preparedPmos : s.preparedNmos;
+    prepared.clear();
+    for (const MosDevice& d : pmos ? s.circuit.pmos : s.circuit.nmos)
+      prepared.push_back(PrepareMos(s.model, pmos, d.Wm, d.Leff));
+  }
+  Simulation::StepCurrents& c = s.stepCurrents;
+  c.step = 0;
+  c.stampN.assign(s.circuit.nmos.size(), 0);
+  c.stampP.assign(s.circuit.pmos.size(), 0);
+  c.currentN.assign(s.circuit.nmos.size(), 0.0);
+  c.currentP.assign(s.circuit.pmos.size(), 0.0);
   m.resistances.clear();
   const int count = NodeCount(s);
   const auto& marks = s.layout.resistances;
@@ -377,6 +441,8 @@ void SimulationStep(Simulation& s, SimulationView* view) {
   const int count = NodeCount(s);
   const double vdd = s.technology.VDD;
   m.IDD = 0, m.ISS = 0;
+  s.stepCurrents.step = ++s.stepCurrents.steps;
+  ComputeStepCurrents(s);
   for (int k = 2; k <= count; ++k) {
     SimNode& n = nodes[k];
     if (n.kind == kPropertyNone) n.dV = -m.TimeStep * NodeCurrent(s, k) / n.C;
@@ -384,6 +450,7 @@ void SimulationStep(Simulation& s, SimulationView* view) {
     else if (n.kind == kPropertyVss && m.SimMode == kSimCurrents)
       m.ISS += std::fabs(NodeCurrent(s, k));
   }
+  s.stepCurrents.step = 0;
   m.IDDTotal += m.IDD;
   for (int k = 2; k <= count; ++k) {
     SimNode& n = nodes[k];

@@ -123,6 +123,17 @@ class Simulation {
   Progress& progress;
   ModelHalt halt;  // a Level 9 guard's message, shown after the step
   const MosModel model;
+  // The circuit's devices prepared for the model, by PrepareTopology.
+  std::vector<PreparedMos> preparedNmos, preparedPmos;
+  // Within a time step each device's current is computed once and serves
+  // both of its diffusion nodes (with opposite signs).
+  struct StepCurrents {
+    int64_t step = 0;  // 0 outside a step: every current is computed afresh
+    int64_t steps = 0;  // steps begun, for the stamps
+    std::vector<int64_t> stampN, stampP;
+    std::vector<double> currentN, currentP;
+  };
+  mutable StepCurrents stepCurrents;
 };
 
 // Resets the node states and the measurements after an extraction, names the
@@ -164,7 +175,8 @@ double ChosenDeviceCurrent(const Simulation& s);
 // Voltage of a pulse or clock node at time t (s).
 double WaveformVoltage(const Simulation& s, int node, double t);
 
-// Recomputes every node's device index ranges and collects the resistances.
+// Recomputes every node's device index ranges, prepares the devices for the
+// model as the technology stands and collects the resistances.
 void PrepareTopology(Simulation& s);
 
 // The DC operating point of plot column `column` out of `width`.

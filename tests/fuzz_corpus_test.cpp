@@ -25,6 +25,7 @@ void Replay(const char* folder, void (*entry)(const uint8_t*, size_t)) {
 
 TEST(FuzzCorpus, LayoutReaderSurvivesEveryInput) { Replay("msk", FuzzLayoutReader); }
 TEST(FuzzCorpus, RuleReaderSurvivesEveryInput) { Replay("rul", FuzzRuleReader); }
+TEST(FuzzCorpus, MeasurementReaderSurvivesEveryInput) { Replay("mes", FuzzMeasurementReader); }
 
 }  // namespace
 }  // namespace tarnisk

@@ -21,6 +21,7 @@ RANKS = {
     "models": 2,       # MOS device models
     "verify": 3,       # design rule checker, extraction, parasitics, SPICE
     "sim": 4,          # analog simulation engine
+    "stats": 4,        # layout statistics
     "process": 5,      # field solver, cross-sections, 3D export, parametric sweeps
     "session": 6,      # the owner of the editor's state, rendering, commands
     "ui/qt": 7,        # the Qt windows

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes the layout-file, rule-file, GDSII and CIF readers with libFuzzer.
+# Fuzzes the layout-file, rule-file, GDSII, CIF and measurement-file readers
+# with libFuzzer.
 # Usage: tools/fuzz.sh [SECONDS_PER_TARGET]   (default 600)
-# The seed corpus is tests/corpus/{msk,rul,gds,cif}; new inputs and any crash
+# The seed corpus is tests/corpus/{msk,rul,gds,cif,mes}; new inputs and any crash
 # reproducers land in fuzz-out/ (not committed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,10 +11,10 @@ tools/setup.sh
 CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARNISK_FUZZ=ON -DTARNISK_SANITIZE=ON -DTARNISK_TESTS=OFF -DTARNISK_BENCHMARKS=OFF >/dev/null
 cmake --build build/fuzz --target fuzz_layout_reader fuzz_rule_reader fuzz_gds_reader \
-  fuzz_cif_reader
+  fuzz_cif_reader fuzz_measurement_reader
 status=0
 for pair in "fuzz_layout_reader msk" "fuzz_rule_reader rul" "fuzz_gds_reader gds" \
-  "fuzz_cif_reader cif"; do
+  "fuzz_cif_reader cif" "fuzz_measurement_reader mes"; do
   set -- $pair
   mkdir -p "fuzz-out/$2"
   "build/fuzz/tests/fuzz/$1" -max_total_time="$seconds" -max_len=8192 -timeout=10 \

@@ -359,6 +359,7 @@ RunEnd RunSteps(ExtractionRun& s, double& fill) {
   ShowStatus(s.progress, "Extract MOS devices...");
   int columns = 0, rows = 0;
   const char overflow = SplitGates(s, columns, rows);
+  e.gridColumns = columns, e.gridRows = rows;
   fill = std::max({100.0 * std::max(columns, rows) / 2000, 100.0 * s.layout.boxes.Count() / kMaxBoxes,
                    100.0 * s.layout.nodes.count / kMaxNodeNumber});
   if (overflow) {
@@ -462,6 +463,10 @@ Circuit ExtractLayout(Layout& layout, Technology& technology, const ExtractOptio
   circuit.complete = end == RunEnd::Complete;
   layout.wide.extracted = circuit.complete;
   return circuit;
+}
+
+bool LayersConnect(int a, int b) {
+  return a >= 1 && a <= kLayerCount && b >= 1 && b <= kLayerCount && kConnects[a][b];
 }
 
 std::vector<int> FloatingNodes(const Layout& layout) {

@@ -69,6 +69,7 @@ struct Circuit {
   int ignoredNodes = 0;
   int wellMissing = 0;  // pMOS gates without nwell
   double fill = 0;      // % of the tables' capacity
+  int gridColumns = 0, gridRows = 0;  // size of the gate-splitting grid
   double elapsed = 0;   // s
   bool complete = false;         // the circuit matches the layout
   TableStatus table = kTableOk;  // a table that filled up during the run
@@ -91,6 +92,9 @@ struct ExtractionRun {
 // complete.
 Circuit ExtractLayout(Layout& layout, Technology& technology, const ExtractOptions& options,
                       Progress& progress);
+
+// Whether touching boxes of the two layers belong to one node.
+bool LayersConnect(int a, int b);
 
 // Nodes 2..count that reach no diffusion and carry no clock or pulse.
 std::vector<int> FloatingNodes(const Layout& layout);

@@ -79,6 +79,7 @@ void ShowDrcReport(Session& s, const DrcReport& report) {
 DrcReport DesignRuleCheckerCommand(Session& s, const DrcOptions& options) {
   ShowStatus(s.platform, "Design Rule Checker ...");
   DrcReport report = RunDesignRuleCheck(s.layout, s.technology, options, s.progress);
+  s.checkGridColumns = report.maxColumns, s.checkGridRows = report.maxRows;
   ShowDrcReport(s, report);
   if (report.errorCount == 0) Redraw(s);
   ShowStatus(s.platform, report.message);

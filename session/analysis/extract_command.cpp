@@ -12,6 +12,7 @@ bool EnsureExtracted(Session& s) {
     s.circuit = ExtractLayout(s.layout, s.technology, s.extractOptions, s.progress);
   }
   s.LastError = s.circuit.table;
+  s.checkGridColumns = s.circuit.gridColumns, s.checkGridRows = s.circuit.gridRows;
   if (!s.circuit.alert.empty()) s.platform.ShowMessage("Warning", s.circuit.alert, MessageButtons::Ok);
   ShowStatus(s.platform, s.circuit.summary);
   return s.circuit.complete;

@@ -10,6 +10,8 @@
 #include "session/editor/ruler.h"
 #include "session/editor/texts.h"
 #include "session/editor/view.h"
+#include "session/analysis/extract_command.h"
+#include "session/navigator/navigator_commands.h"
 
 namespace tarnisk {
 
@@ -51,9 +53,6 @@ bool IsLineCommand(int code) {
 // Commands whose subsystem is not in this program yet.
 const char* MissingCommandName(int code) {
   switch (code) {
-    case kCommandViewInterconnect: return "View interconnect";
-    case kCommandViewNode: return "View node";
-    case kCommandCrosstalk: return "Crosstalk";
     case kCommandPlaceContact: return "Contact placement";
     case kCommandPathStart: case kCommandPathNext: return "Metal path";
     case kCommandTestPad: return "Test pad";
@@ -64,6 +63,22 @@ const char* MissingCommandName(int code) {
 void ReportMissing(Session& s, int code) {
   if (const char* name = MissingCommandName(code))
     ShowStatus(s.platform, std::string(name) + " is not available yet");
+}
+
+// Layouts from this many boxes up ask before a node view extracts them.
+constexpr int kLargeLayout = 5001;
+
+// The node view: extracts (after asking, for a large layout), then shows the
+// node under the point in the drawing and the navigator.
+void ViewNodeCommand(Session& s, CommandUi& ui, Point pixel) {
+  if (!s.layout.wide.extracted && s.layout.boxes.Count() >= kLargeLayout &&
+      s.platform.ShowMessage("Warning : this command will take time",
+                             "Confirm local node extraction ?",
+                             MessageButtons::YesNo) != MessageAnswer::Yes)
+    return;
+  EnsureExtracted(s);
+  ViewNodeAt(s, pixel);
+  ui.NavigatorChanged();
 }
 
 // Screen rectangle (left, top, right, bottom) of the rubber band.
@@ -314,9 +329,9 @@ void MousePress(Session& s, CommandUi& ui, Point pixel) {
   ShowStatus(s.platform, "Cursor at location " + Num(at.x) + "," + Num(at.y) + " lambda...");
   const int code = s.command.command;
   if (IsDragCommand(code)) StartDragging(s, Snapped(s, pixel));
-  else if (code == kCommandViewNode || code == kCommandViewInterconnect || code == kCommandCrosstalk)
-    ReportMissing(s, code);
-  (void)ui;
+  else if (code == kCommandViewNode) ViewNodeCommand(s, ui, pixel);
+  else if (code == kCommandViewInterconnect) ExtractInterconnectAt(s, pixel), ui.NavigatorChanged();
+  else if (code == kCommandCrosstalk) CrosstalkAt(s, pixel), ui.NavigatorChanged();
 }
 
 void MouseMove(Session& s, Point pixel) {
@@ -357,7 +372,7 @@ void MouseRelease(Session& s, CommandUi& ui, Point pixel) {
 void DoubleClick(Session& s, CommandUi& ui, Point pixel) {
   StopHandleShape(s);
   if (EditTextAt(s, pixel, ui.TextDialog())) SetCommand(s, ui, kCommandNone);
-  else ReportMissing(s, kCommandViewNode);
+  else ViewNodeCommand(s, ui, pixel);
 }
 
 void KeyDown(Session& s, CommandUi& ui, Key key) {

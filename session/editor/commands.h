@@ -34,6 +34,8 @@ class CommandUi {
   // analysis (the spacing line); its ends in lambda.
   virtual void ShowProcessSection(Point a, Point b) = 0;
   virtual void ShowParametricAnalysis(Point a, Point b) = 0;
+  // A layout command changed what the navigator shows: show it.
+  virtual void NavigatorChanged() = 0;
 };
 
 enum class Key { Up, Down, Left, Right, Escape, Other };

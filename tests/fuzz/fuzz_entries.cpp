@@ -1,5 +1,6 @@
 #include "tests/fuzz/fuzz_entries.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "core/progress.h"
 #include "core/rule_file.h"
 #include "core/technology.h"
+#include "models/mos_measurement.h"
 
 namespace tarnisk {
 
@@ -93,6 +95,16 @@ void FuzzRuleReader(const uint8_t* data, size_t size) {
   LoadRuleText({technology, shared.Fresh(), ranges}, text, true, shared.progress);
   Require(technology.META >= 2 && technology.META <= 5);
   Require(technology.Name.size() <= kMaxTextLength);
+}
+
+void FuzzMeasurementReader(const uint8_t* data, size_t size) {
+  const Measurement m = ParseMeasurement({reinterpret_cast<const char*>(data), size});
+  Require(m.idVd.size() <= kMaxMeasuredPoints && m.idVg.size() <= kMaxMeasuredPoints);
+  Require(m.title.size() <= kMaxTextLength);
+  Require(std::isfinite(m.wMicrons) && std::isfinite(m.lMicrons));
+  for (const auto* set : {&m.idVd, &m.idVg})
+    for (const MeasuredPoint& p : *set) Require(std::isfinite(p.x) && std::isfinite(p.y));
+  Require(m.loaded || !m.problem.empty() || m.idVg.empty());
 }
 
 }  // namespace tarnisk

@@ -10,5 +10,6 @@ namespace tarnisk {
 
 void FuzzLayoutReader(const uint8_t* data, size_t size);
 void FuzzRuleReader(const uint8_t* data, size_t size);
+void FuzzMeasurementReader(const uint8_t* data, size_t size);
 
 }  // namespace tarnisk

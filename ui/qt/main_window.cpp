@@ -19,11 +19,16 @@
 #include "session/editor/texts.h"
 #include "session/editor/view.h"
 #include "session/files.h"
+#include "session/navigator/navigator_commands.h"
 #include "session/session.h"
 #include "ui/qt/cif_form.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/emc_form.h"
 #include "ui/qt/extract_form.h"
+#include "ui/qt/info_forms.h"
+#include "ui/qt/mos_viewer_form.h"
+#include "ui/qt/navigator_form.h"
+#include "ui/qt/statistics_form.h"
 #include "ui/qt/layout_view.h"
 #include "ui/qt/palette.h"
 #include "ui/qt/process_form.h"
@@ -66,6 +71,7 @@ Tmdiframe::Tmdiframe(Session& state, QtPlatform& platform, std::string defaultRu
   platform_.Attach(this);
   view_ = new LayoutView(state_, platform_, *this, this);
   setCentralWidget(view_);
+  viewMos_ = new TFormViewMos(state_, this);
   textDialog_ = new tarnisk::TextDialog(this);
   resistanceDialog_ = new tarnisk::ResistanceDialog(*this, this);
   palette_ = new Palette(*this, this);
@@ -73,11 +79,18 @@ Tmdiframe::Tmdiframe(Session& state, QtPlatform& platform, std::string defaultRu
   stepMoveDialog_ = new StepMoveDialog(state_, [this] { Refresh(); }, this);
   cifForm_ = new TFormCif(state_, this);
   extractForm_ = new TFormExtract(state_, this);
+  navigator_ = new TFormAnalysis(
+      state_, [this](int code, const char* status) { EnterCommand(code, status); },
+      [this] { Refresh(); }, this);
   simulFrame_ = new TsimulFrame(
       state_, [this] { extractForm_->Open(TFormExtract::kOptionsPage); }, this);
   processForm_ = new TFormProcess(state_, [this] { RedrawLayout(); }, this);
   ucpForm_ = new TFormUcp(state_, this);
   emcForm_ = new TFormEmc(state_, [this] { RedrawLayout(); }, this);
+  statistics_ = new TFormStatistics(state_, this);
+  debug_ = new TFormDebug(this);
+  version_ = new TFormVersion(state_, this);
+  platform_.SetStatusListener([this](const std::string& text) { debug_->Append(text); });
   QObject::connect(palette_, &Palette::escapePressed, this,
                    [this] { KeyDown(state_, *this, Key::Escape); Refresh(); });
   BuildMenus();
@@ -169,7 +182,7 @@ void Tmdiframe::BuildFileMenu() {
   Item(m, "Save &As", "", [this] { SaveAsCommand(); });
   Item(m, "Select &Foundry", "", [this] { SelectFoundry(); });
   Item(m, "Monochrom/Color", "", [this] { ToggleDisplayMode(); });
-  NotAvailable(m, "Statistics");
+  Item(m, "Statistics", "", [this] { OpenStatistics(); });
   Item(m, "Print Layout", "", [this] { PrintLayout(state_); });
   Item(m, "&Leave Tarnisk", "Ctrl+Q", [this] { close(); });
 }
@@ -186,11 +199,16 @@ void Tmdiframe::BuildViewMenu() {
   Item(m, "&Previous Zoom", "Ctrl+B", [this] { PreviousZoom(state_); });
   Item(m, "&Protect all", "", [this] { palette_->ProtectAll(); });
   Item(m, "Unprotect All", "Ctrl+U", [this] { palette_->UnprotectAll(); });
-  NotAvailable(m, "&Measurements", "Ctrl+N");
+  Item(m, "&Measurements", "Ctrl+N", [this] { viewMos_->OpenWithMeasurement(); });
   CommandItem(m, "View &Node", "", kCommandViewNode, "In the drawing, select the node to view...");
   CommandItem(m, "View &Interconnect", "Ctrl+I", kCommandViewInterconnect,
               "Click in the layout the interconnect...");
-  NotAvailable(m, "MOS List");
+  Item(m, "MOS List", "", [this] {
+    EnsureExtracted(state_);
+    UpdateListMos(state_, -1);
+    state_.navigator.listAllDevices = true;
+    OpenNavigator(kNavigatorDevices);
+  });
   Item(m, "Process Aspect", "", [this] { StartProcessView(); });
 }
 
@@ -215,7 +233,11 @@ void Tmdiframe::BuildEditMenu() {
     state_.command.propertyTool = kToolText;
     EnterCommand(kCommandText, "Edit Text...");
   });
-  NotAvailable(m, "Search Text");
+  Item(m, "Search Text", "", [this] {
+    EnsureExtracted(state_);
+    UpdateListNodes(state_);
+    OpenNavigator(kNavigatorNodes);
+  });
   CommandItem(m, "Measure &Distance", "", kCommandRuler,
               "Create a point-to-point line in the drawing ...");
   Item(m, "Node Properties", "", [this] {
@@ -233,7 +255,7 @@ void Tmdiframe::BuildOtherMenus() {
   Item(sim, "Simulation on &Layout", "", [this] {
     simulFrame_->SimulateOnLayout([this] { view_->update(); });
   })->setVisible(false);
-  NotAvailable(sim, "MOS characteristics");
+  Item(sim, "MOS characteristics", "", [this] { OpenMosViewer(); });
   Item(sim, "Simulate Options", "", [this] { extractForm_->Open(TFormExtract::kOptionsPage); });
   Item(sim, "Vdd Supply, Temperature", "", [this] { extractForm_->Open(TFormExtract::kModelsPage); });
   Item(sim, "Extract Circuit", "", [this] { extractForm_->Open(TFormExtract::kOptionsPage); });
@@ -244,7 +266,7 @@ void Tmdiframe::BuildOtherMenus() {
   QMenu* analysis = menuBar()->addMenu("&Analysis");
   Item(analysis, "Design Rule Checker", "", [this] { RunDesignRuleChecker(); });
   Item(analysis, "Find Floating Nodes", "", [this] { ReportFloatingNodes(state_); });
-  NotAvailable(analysis, "Navigator");
+  Item(analysis, "Navigator", "", [this] { OpenNavigator(state_.navigator.page); });
   // The GEO file is written from the process viewer, which this entry
   // would open too; it stays hidden. The UCP export has no other way in,
   // so its entry is shown.
@@ -255,12 +277,14 @@ void Tmdiframe::BuildOtherMenus() {
     ShowStatus(state_.platform, "Select a node in the layout ...");
     EnterCommand(kCommandParametric, "");
   });
+  Item(analysis, "Debug", "", [this] {
+    debug_->SetLogging(true);
+    debug_->show();
+    debug_->raise();
+  });
   QMenu* help = menuBar()->addMenu("&Help");
   Item(help, "Help &Index", "", [this] { ShowHelp(); });
-  Item(help, "About", "", [this] {
-    state_.platform.ShowMessage("Tarnisk", "Tarnisk 1.0 - CMOS layout editor and analyser",
-                                MessageButtons::Ok);
-  });
+  Item(help, "About", "", [this] { version_->Open(); });
 }
 
 void Tmdiframe::BuildToolBar() {
@@ -315,7 +339,7 @@ void Tmdiframe::BuildToolBar() {
     palette_->show();
     palette_->raise();
   });
-  plain("MOS", [this] { ShowStatus(state_.platform, "MOS characteristics is not available yet"); });
+  plain("MOS", [this] { OpenMosViewer(); });
   plain("\xE2\x86\x90", [this] { KeyDown(state_, *this, Key::Left); });
   plain("\xE2\x86\x92", [this] { KeyDown(state_, *this, Key::Right); });
   plain("\xE2\x86\x91", [this] { KeyDown(state_, *this, Key::Up); });
@@ -365,6 +389,24 @@ void Tmdiframe::StartProcessView() {
   ShowStatus(state_.platform, "3D Process Viewer");
   EnterCommand(kCommandProcessView,
                "Draw with the mouse the line indicating where the vertical process must be shown...");
+}
+
+void Tmdiframe::NavigatorChanged() {
+  Refresh();
+  navigator_->ShowNavigator();
+}
+
+void Tmdiframe::OpenMosViewer() { viewMos_->Open(); }
+
+void Tmdiframe::OpenNavigator(int page) {
+  state_.navigator.page = page;
+  navigator_->ShowNavigator();
+  Refresh();
+}
+
+void Tmdiframe::OpenStatistics() {
+  statistics_->UpdateOptions();
+  statistics_->open();
 }
 
 void Tmdiframe::EnterCommand(int code, const std::string& status) {
@@ -482,6 +524,7 @@ void Tmdiframe::SelectFoundry() {
   const QString file = QFileDialog::getOpenFileName(this, "Select Foundry", lastDirectory_,
                                                     "Rule File (*.RUL *.rul);;All files (*)");
   if (file.isEmpty()) return;
+  debug_->SetLogging(true);
   state_.layout.wide.extracted = 0;
   LoadRuleFile(state_, file.toStdString());
   palette_->RefreshMetalLayers();

@@ -28,6 +28,11 @@ class TsimulFrame;
 class TFormProcess;
 class TFormEmc;
 class TFormUcp;
+class TFormViewMos;
+class TFormAnalysis;
+class TFormStatistics;
+class TFormVersion;
+class TFormDebug;
 
 class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
  public:
@@ -50,6 +55,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void ReleasePaletteTools() override;
   void ShowProcessSection(Point a, Point b) override;
   void ShowParametricAnalysis(Point a, Point b) override;
+  void NavigatorChanged() override;
 
   // EditorHost
   Session& State() override { return state_; }
@@ -92,6 +98,9 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void ResetCommand();
   void RunDesignRuleChecker();
   void StartProcessView();
+  void OpenMosViewer();
+  void OpenNavigator(int page);
+  void OpenStatistics();
   void Refresh();
 
   Session& state_;
@@ -110,6 +119,11 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   TFormProcess* processForm_ = nullptr;
   TFormEmc* emcForm_ = nullptr;
   TFormUcp* ucpForm_ = nullptr;
+  TFormViewMos* viewMos_ = nullptr;
+  TFormAnalysis* navigator_ = nullptr;
+  TFormStatistics* statistics_ = nullptr;
+  TFormVersion* version_ = nullptr;
+  TFormDebug* debug_ = nullptr;
   QActionGroup* commandGroup_ = nullptr;
   std::map<int, QAction*> commandButtons_;
   QAction* noneButton_ = nullptr;

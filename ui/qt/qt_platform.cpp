@@ -34,6 +34,7 @@ void QtPlatform::Attach(QMainWindow* window) {
 void QtPlatform::SetStatusPanel(int panel, const std::string& text) {
   if (panel < 0 || panel > 2 || !panels_[panel]) return;
   panels_[panel]->setText(QString::fromStdString(text));
+  if (statusListener_) statusListener_(text);
   ProcessEvents();
 }
 

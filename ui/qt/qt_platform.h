@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <array>
+#include <functional>
 
 #include "ui/platform.h"
 
@@ -28,10 +29,16 @@ class QtPlatform : public Platform {
   // would edit the tables must wait until the running command ends.
   bool InsideEventPump() const { return pumpDepth_ > 0; }
 
+  // Told of every status message (the debug log copies them).
+  void SetStatusListener(std::function<void(const std::string&)> listener) {
+    statusListener_ = std::move(listener);
+  }
+
  private:
   QMainWindow* window_ = nullptr;
   std::array<QLabel*, 3> panels_{};
   int pumpDepth_ = 0;
+  std::function<void(const std::string&)> statusListener_;
 };
 
 }  // namespace tarnisk
