@@ -3,29 +3,19 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
+#include "tests/corpus_replay.h"
 #include "tests/fuzz/fuzz_entries.h"
-#include "tests/test_support.h"
 
 namespace tarnisk {
 namespace {
 
-void Replay(const char* folder, void (*entry)(const uint8_t*, size_t)) {
-  const std::filesystem::path dir = std::filesystem::path(TARNISK_SOURCE_DIR) / "tests/corpus" / folder;
-  int replayed = 0;
-  for (const auto& file : std::filesystem::directory_iterator(dir)) {
-    const std::string bytes = testing::ReadFile(file.path().string());
-    SCOPED_TRACE(file.path().string());
-    entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    ++replayed;
-  }
-  EXPECT_GT(replayed, 10);
-}
+using testing::ReplayCorpus;
 
-TEST(FuzzCorpus, LayoutReaderSurvivesEveryInput) { Replay("msk", FuzzLayoutReader); }
-TEST(FuzzCorpus, RuleReaderSurvivesEveryInput) { Replay("rul", FuzzRuleReader); }
-TEST(FuzzCorpus, MeasurementReaderSurvivesEveryInput) { Replay("mes", FuzzMeasurementReader); }
+TEST(FuzzCorpus, LayoutReaderSurvivesEveryInput) { ReplayCorpus("msk", FuzzLayoutReader); }
+TEST(FuzzCorpus, RuleReaderSurvivesEveryInput) { ReplayCorpus("rul", FuzzRuleReader); }
+TEST(FuzzCorpus, MeasurementReaderSurvivesEveryInput) {
+  ReplayCorpus("mes", FuzzMeasurementReader);
+}
 
 }  // namespace
 }  // namespace tarnisk

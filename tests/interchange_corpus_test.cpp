@@ -3,28 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
+#include "tests/corpus_replay.h"
 #include "tests/fuzz/interchange_fuzz_entries.h"
-#include "tests/test_support.h"
 
 namespace tarnisk {
 namespace {
 
-void Replay(const char* folder, void (*entry)(const uint8_t*, size_t)) {
-  const auto dir = std::filesystem::path(TARNISK_SOURCE_DIR) / "tests/corpus" / folder;
-  int replayed = 0;
-  for (const auto& file : std::filesystem::directory_iterator(dir)) {
-    const std::string bytes = testing::ReadFile(file.path().string());
-    SCOPED_TRACE(file.path().string());
-    entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    ++replayed;
-  }
-  EXPECT_GT(replayed, 10);
-}
+using testing::ReplayCorpus;
 
-TEST(InterchangeCorpus, GdsReaderSurvivesEveryInput) { Replay("gds", FuzzGdsReader); }
-TEST(InterchangeCorpus, CifReaderSurvivesEveryInput) { Replay("cif", FuzzCifReader); }
+TEST(InterchangeCorpus, GdsReaderSurvivesEveryInput) { ReplayCorpus("gds", FuzzGdsReader); }
+TEST(InterchangeCorpus, CifReaderSurvivesEveryInput) { ReplayCorpus("cif", FuzzCifReader); }
 
 }  // namespace
 }  // namespace tarnisk

@@ -19,7 +19,7 @@
 #include "session/process/parametric_command.h"
 #include "session/session.h"
 #include "ui/qt/form_widgets.h"
-#include "ui/qt/image_canvas.h"
+#include "ui/qt/surface_canvas.h"
 
 namespace tarnisk {
 
@@ -60,7 +60,7 @@ class TFormEmc::Observer : public SweepObserver {
   }
   void PointDone(const SweepPoint& point, const std::string& line) override {
     w_.plot_.points.push_back(point);
-    w_.draw2d_->Repaint();
+    w_.draw2d_->Redraw();
     w_.dataArray_->appendPlainText(QString::fromStdString(line));
   }
   bool StopRequested() override { return !w_.running_; }
@@ -171,9 +171,8 @@ QWidget* TFormEmc::BuildRight() {
   auto* results = Named(new QTabWidget(this), "PageResults");
   auto* curve = new QWidget(results);
   auto* column = new QVBoxLayout(curve);
-  draw2d_ = new ImageCanvas([this](DrawingSurface& out) { PaintSweepPlot(out, plot_); },
-                            QSize(420, 300), curve);
-  draw2d_->setObjectName("draw2d");
+  draw2d_ = new SurfaceCanvas("draw2d", QSize(420, 300), curve);
+  draw2d_->draw = [this](DrawingSurface& out) { PaintSweepPlot(out, plot_); };
   column->addWidget(draw2d_, 1);
   auto* scale = new QGroupBox("Change Vertical Scale", curve);
   auto* scaleRow = new QHBoxLayout(scale);
@@ -276,12 +275,12 @@ void TFormEmc::RunSweepOfPage(int page) {
   plot_.from = ranges_[size_t(page)].from;
   plot_.to = ranges_[size_t(page)].to;
   plot_.points.clear();
-  draw2d_->Repaint();
+  draw2d_->Redraw();
   dataArray_->clear();
   Observer observer(*this);
   RunParametric(state_, Request(page), &observer);
   SetIdle();
-  draw2d_->Repaint();
+  draw2d_->Redraw();
   if (redrawLayout_) redrawLayout_();
 }
 
@@ -303,19 +302,19 @@ void TFormEmc::ListParamsClick(int row) {
   ShowStatus(state_.platform, "Change parameter selection");
   measure_ = kMeasurements[row].code;
   plot_.measure = measure_;
-  draw2d_->Repaint();
+  draw2d_->Redraw();
 }
 
 void TFormEmc::sbScaleBigClick() {
   ShowStatus(state_.platform, "Bigger scale...");
   plot_.verticalZoom *= 2;
-  draw2d_->Repaint();
+  draw2d_->Redraw();
 }
 
 void TFormEmc::sbScaleSmallClick() {
   ShowStatus(state_.platform, "Smaller scale...");
   plot_.verticalZoom /= 2;
-  draw2d_->Repaint();
+  draw2d_->Redraw();
 }
 
 void TFormEmc::ComboParamChange(int item) {

@@ -25,7 +25,7 @@ class QTabWidget;
 namespace tarnisk {
 
 struct Session;
-class ImageCanvas;
+class SurfaceCanvas;
 
 class TFormEmc : public QDialog {
  public:
@@ -91,7 +91,7 @@ class TFormEmc : public QDialog {
   QComboBox* comboParam_;
   std::array<QLabel*, 3> units_{};
   QCheckBox* returnParameter_;
-  ImageCanvas* draw2d_;
+  SurfaceCanvas* draw2d_;
   QPlainTextEdit* dataArray_;
   QPushButton* btnOk_;
 };

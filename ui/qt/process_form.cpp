@@ -17,7 +17,7 @@
 #include "session/process/process_view.h"
 #include "session/session.h"
 #include "ui/qt/form_widgets.h"
-#include "ui/qt/image_canvas.h"
+#include "ui/qt/surface_canvas.h"
 
 namespace tarnisk {
 
@@ -62,11 +62,11 @@ QWidget* TFormProcess::BuildPainting() {
   }
   buttons->addStretch(1);
   column->addLayout(buttons);
-  painting_ = new ImageCanvas(
-      [this](DrawingSurface& out) { PaintSection(out, section_, state_.technology.LAMB, zoom_); },
-      QSize(560, 400), panel);
-  painting_->setObjectName("Painting");
-  painting_->pressed = [this](QPoint at) { PaintingMouseDown(at); };
+  painting_ = new SurfaceCanvas("Painting", QSize(560, 400), panel);
+  painting_->draw = [this](DrawingSurface& out) {
+    PaintSection(out, section_, state_.technology.LAMB, zoom_);
+  };
+  painting_->pressed = [this](Point at) { PaintingMouseDown(QPoint(at.x, at.y)); };
   column->addWidget(painting_, 1);
   return panel;
 }
@@ -172,13 +172,13 @@ void TFormProcess::sbRightClick() {
 void TFormProcess::sbzoominClick() {
   ShowStatus(state_.platform, "Zoom In");
   zoom_ = std::min(zoom_ * kZoomStep, kMaxSectionZoom);
-  painting_->Repaint();
+  painting_->Redraw();
 }
 
 void TFormProcess::sbzoomoutClick() {
   ShowStatus(state_.platform, "Zoom Out");
   zoom_ = std::max(zoom_ / kZoomStep, kMinSectionZoom);
-  painting_->Repaint();
+  painting_->Redraw();
 }
 
 void TFormProcess::PaintingMouseDown(QPoint at) {
@@ -210,7 +210,7 @@ void TFormProcess::btnExecuteClick() {
 
 void TFormProcess::Rebuild() {
   section_ = SectionAlong(state_, cut_);
-  painting_->Repaint();
+  painting_->Redraw();
   if (redrawLayout_) redrawLayout_();
 }
 

@@ -19,7 +19,7 @@ class QTabWidget;
 namespace tarnisk {
 
 struct Session;
-class ImageCanvas;
+class SurfaceCanvas;
 
 class TFormProcess : public QDialog {
  public:
@@ -54,7 +54,7 @@ class TFormProcess : public QDialog {
   SectionCut cut_;
   ProcessSection section_;
   double zoom_ = 1;
-  ImageCanvas* painting_;
+  SurfaceCanvas* painting_;
   QTabWidget* pages_;
   QTableWidget* layerGrid_;
   QPlainTextEdit* text_;

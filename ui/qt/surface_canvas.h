@@ -1,7 +1,7 @@
 #pragma once
 // A paint box for the tool windows: an image surface the size of the widget,
 // drawn by the window's drawing function whenever it is resized or asked to,
-// with the mouse releases passed on in pixels.
+// with the mouse presses and releases passed on in pixels.
 
 #include <QPainter>
 #include <QWidget>
@@ -21,7 +21,7 @@ class SurfaceCanvas : public QWidget {
     surface_ = std::make_unique<ImageSurface>(minimum.width(), minimum.height());
   }
   std::function<void(DrawingSurface&)> draw;
-  std::function<void(Point)> released;
+  std::function<void(Point)> pressed, released;
 
   void Redraw() {
     if (draw) draw(*surface_);
@@ -35,6 +35,7 @@ class SurfaceCanvas : public QWidget {
     surface_ = std::make_unique<ImageSurface>(std::max(1, width()), std::max(1, height()));
     Redraw();
   }
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
