@@ -22,9 +22,11 @@ RANKS = {
     "verify": 3,       # design rule checker, extraction, parasitics, SPICE
     "process": 3,      # field solver and process views
     "sim": 4,          # analog simulation engine
-    "session": 5,      # the owner of the editor's state, rendering, commands
-    "ui/qt": 6,        # the Qt windows
-    "app": 7,          # the executables
+    "gen": 4,          # cell generator: contacts, pads, buses, inductors, MOS, paths, logos
+    "route": 5,        # occupancy grid and router, drawing with the generator's contacts
+    "session": 6,      # the owner of the editor's state, rendering, commands
+    "ui/qt": 7,        # the Qt windows
+    "app": 8,          # the executables
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
