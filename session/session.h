@@ -19,6 +19,7 @@
 #include "session/editor/edit_state.h"
 #include "session/editor/texts.h"
 #include "session/editor/view.h"
+#include "session/generator/generator_state.h"
 #include "sim/simulation.h"
 #include "ui/platform.h"
 #include "verify/extract.h"
@@ -79,6 +80,8 @@ struct Session {
   std::string lastSpiceFile;
   // Node states, settings and measurements of the analog simulator.
   SimulationState simulation;
+  // The cell generator's settings and pad library, and the routing grid.
+  GeneratorState generator;
 
   // Status of the last table or file operation; 0 = success.
   int32_t LastError = 0;

@@ -22,6 +22,7 @@
 #include "ui/qt/cif_form.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/extract_form.h"
+#include "ui/qt/generator_form.h"
 #include "ui/qt/layout_view.h"
 #include "ui/qt/palette.h"
 #include "ui/qt/qt_platform.h"
@@ -81,6 +82,7 @@ Tmdiframe::Tmdiframe(Session& state, QtPlatform& platform, std::string defaultRu
   stepMoveDialog_ = new StepMoveDialog(state_, [this] { Refresh(); }, this);
   cifForm_ = new TFormCif(state_, this);
   extractForm_ = new TFormExtract(state_, this);
+  generatorForm_ = new TFormGenerator(*this, this);
   simulFrame_ = new TsimulFrame(
       state_, [this] { extractForm_->Open(TFormExtract::kOptionsPage); }, this);
   QObject::connect(palette_, &Palette::escapePressed, this,
@@ -231,9 +233,9 @@ void Tmdiframe::BuildEditMenu() {
     state_.command.propertyTool = kToolText;
     EnterCommand(kCommandText, "Fix the text location with the cursor...");
   });
-  NotAvailable(m, "Contact");
-  NotAvailable(m, "Transistor");
-  NotAvailable(m, "IO Pads");
+  Item(m, "Contact", "", [this] { ShowCellGenerator(GeneratorPage::Contacts, false); });
+  Item(m, "Transistor", "", [this] { ShowCellGenerator(GeneratorPage::Mos, false); });
+  Item(m, "IO Pads", "", [this] { ShowCellGenerator(GeneratorPage::Pads, false); });
 }
 
 void Tmdiframe::BuildOtherMenus() {
@@ -299,7 +301,10 @@ void Tmdiframe::BuildToolBar() {
     if (state_.command.command != kCommandMoveTarget) ZoomOut(state_);
   });
   command("Draw Box", kCommandDrawBox, "");
-  plain("Chip Lib", [this] { ShowStatus(state_.platform, "Chip Lib is not available yet"); });
+  plain("Chip Lib", [this] {
+    ShowStatus(state_.platform, "Show cell generator menu...");
+    ShowCellGenerator(generatorForm_->CurrentPage(), false);
+  });
   command("Stretch, Move", kCommandMoveSelect, "In the layout, give the box border to stretch...");
   command("Process View", kCommandProcessView, "3D Process Viewer");
   plain("Open File", [this] { OpenCommand(false); });
@@ -375,6 +380,10 @@ void Tmdiframe::BringToFront() {
 void Tmdiframe::RedrawLayout() {
   Redraw(state_);
   Refresh();
+}
+
+void Tmdiframe::ShowCellGenerator(GeneratorPage page, bool modal) {
+  generatorForm_->Open(page, modal);
 }
 
 void Tmdiframe::Refresh() { view_->ShowImage(); }
