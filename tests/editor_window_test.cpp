@@ -32,35 +32,7 @@ void WhenModal(std::function<void(QWidget*)> user) {
   });
 }
 
-struct EditorWindow : testing::MainWindowTest {
-  void SetUp() override {
-    MainWindowTest::SetUp();
-    SetWindow(s, 0, 0, 100, 100);
-  }
-
-  QPoint At(int x, int y) const { return {LambdaToPixelX(s, x), LambdaToPixelY(s, y)}; }
-  void Send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
-    QMouseEvent e(type, QPointF(p), QPointF(window.View().mapToGlobal(p)), Qt::LeftButton,
-                  buttons, Qt::NoModifier);
-    QApplication::sendEvent(&window.View(), &e);
-  }
-  // A press at `from`, moves to `to`, a release there.
-  void Drag(QPoint from, QPoint to) {
-    Send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-    Send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
-    Send(QEvent::MouseMove, to, Qt::LeftButton);
-    Send(QEvent::MouseButtonRelease, to, Qt::NoButton);
-  }
-  void Click(QPoint p) { Drag(p, p); }
-  void Key(int key) {
-    QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(&window.View(), &e);
-  }
-  Rect BoxRect(int i) const {
-    const Box& b = s.layout.boxes[i];
-    return {b.x1, b.y1, b.x2, b.y2};
-  }
-};
+using EditorWindow = testing::EditorWindowTest;
 
 TEST_F(EditorWindow, DrawsABoxWithTheMouseAndUndoesIt) {
   Drag(At(10, 10), At(30, 20));
