@@ -26,6 +26,11 @@ int64_t HalfWidth(const Technology& t, int layer) {
   }
 }
 
+// A wire may cross no metal, contact or mixed cell.
+bool Crossable(uint8_t code) {
+  return code != kCellMetal && code != kCellBlocked && code != kCellMixed;
+}
+
 // Draws with `draw` and marks in the grid every box it added.
 template <class Draw>
 Generated DrawAndMark(Layout& layout, OccupancyGrid& grid, Draw draw) {
@@ -71,8 +76,7 @@ bool Acceptable(const OccupancyGrid& grid, const Candidate& path) {
   uint8_t previous = kCellFree;
   return Walk(path, [&](Point c, bool last) {
     const uint8_t code = grid.Code(c.x, c.y);
-    const bool crossing = !first && !last &&
-                          (code == kCellMetal || code == kCellBlocked || code == kCellMixed);
+    const bool crossing = !first && !last && !Crossable(code);
     const bool intoDiffusion =
         !first && previous == kCellMetal && (code == kCellDiffp || code == kCellDiffn);
     first = false;
@@ -80,6 +84,35 @@ bool Acceptable(const OccupancyGrid& grid, const Candidate& path) {
     return !crossing && !intoDiffusion;
   });
 }
+
+// How far a wire may run straight from an end in each direction: the number
+// of cells it can pass before the first it may not cross (for the start, a
+// first cell of diffusion after a metal start counts as such). A candidate
+// whose legs reach further is refused without walking it.
+struct Reach {
+  int64_t up = 0, down = 0, left = 0, right = 0;
+
+  Reach(const OccupancyGrid& grid, Point end, bool start) {
+    const bool fromMetal = start && grid.Code(end.x, end.y) == kCellMetal;
+    const auto run = [&](int dx, int dy) {
+      int64_t n = 0;
+      for (Point c{end.x + dx, end.y + dy}; OccupancyGrid::Inside(c.x, c.y);
+           c = {c.x + dx, c.y + dy}) {
+        const uint8_t code = grid.Code(c.x, c.y);
+        if (!Crossable(code) || (n == 0 && fromMetal && (code == kCellDiffp || code == kCellDiffn)))
+          break;
+        ++n;
+      }
+      return n;
+    };
+    up = run(0, 1), down = run(0, -1), left = run(-1, 0), right = run(1, 0);
+  }
+  // Whether a leg from this end to row (or column) `to` can pass.
+  bool Vertical(int64_t from, int64_t to) const { return (to >= from ? up : down) >= std::abs(to - from); }
+  bool Horizontal(int64_t from, int64_t to) const {
+    return (to >= from ? right : left) >= std::abs(to - from);
+  }
+};
 
 class WireLayer {
  public:
@@ -149,7 +182,7 @@ void Lay(LayoutWriter& out, const Technology& t, const OccupancyGrid& grid,
 }  // namespace
 
 RouteResult Route(Layout& layout, const Technology& t, OccupancyGrid& grid, RouteEnd from,
-                  RouteEnd to, int jog) {
+                  RouteEnd to, int jog, RouteSearch search) {
   grid.ClearOutOfGrid();
   RouteResult result;
   const Point a = from.cell, b = to.cell;
@@ -168,11 +201,16 @@ RouteResult Route(Layout& layout, const Technology& t, OccupancyGrid& grid, Rout
   const int64_t top = std::max(a.y, b.y), bottom = std::min(a.y, b.y);
   const Candidate* found = nullptr;
   Candidate candidate;
-  // Tries one jog row (or column); a jog outside the grid is refused unwalked.
+  const Reach fromStart(grid, a, true), fromEnd(grid, b, false);
+  // Tries one jog row (or column); a jog outside the grid, or beyond the
+  // reach of either end, is refused unwalked.
   const auto tryJog = [&](int64_t jog, bool row) {
     ++result.tries;
     const bool inside = row ? OccupancyGrid::Inside(a.x, jog) : OccupancyGrid::Inside(jog, a.y);
-    if (!inside) return false;
+    const bool reached = search == RouteSearch::Walk ||
+                         (row ? fromStart.Vertical(a.y, jog) && fromEnd.Vertical(b.y, jog)
+                              : fromStart.Horizontal(a.x, jog) && fromEnd.Horizontal(b.x, jog));
+    if (!inside || !reached) return false;
     const int32_t j = int32_t(jog);
     candidate = row ? Candidate{a, Point{a.x, j}, Point{b.x, j}, b}
                     : Candidate{a, Point{j, a.y}, Point{j, b.y}, b};

@@ -33,12 +33,17 @@ struct RouteResult {
   Generated drawn;    // the wire's boxes
 };
 
+// How the candidates are examined: each walked cell by cell, or first held
+// against how far each end can reach in a straight line, which refuses most
+// of them at once. Both find the same routes after the same tries.
+enum class RouteSearch { Walk, Reach };
+
 // Routes from `from` to `to` and lays the first acceptable path: metal, with
 // up to three cells of diffusion kept at an end that lies on diffusion and a
 // diffusion contact where the wire changes layer, and a contact of the end's
 // layer at a poly or upper-metal end. Tries at most |dx| |dy| + 5 paths.
 RouteResult Route(Layout& layout, const Technology& t, OccupancyGrid& grid, RouteEnd from,
-                  RouteEnd to, int jog);
+                  RouteEnd to, int jog, RouteSearch search = RouteSearch::Reach);
 
 // One contact of `kind` at the layout point of `cell`.
 Generated PlaceContactAtCell(Layout& layout, const Technology& t, OccupancyGrid& grid,

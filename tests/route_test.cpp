@@ -163,35 +163,46 @@ int NodeAt(const Layout& l, Point p) {
   return -1;
 }
 
-// A seeded field of metal obstacles over a fifth of its area and pairs of
-// free cells: each route laid joins its pair and touches no obstacle and no
-// other wire; each route refused has used up its tries.
+// A seeded field of metal obstacles over a fifth of its area (with some
+// poly and diffusion) and pairs of free cells with a metal terminal each.
+struct ObstacleField {
+  std::vector<Point> obstacles;  // a point inside each metal obstacle
+  std::vector<std::pair<Point, Point>> pairs;
+};
+
+ObstacleField MakeField(Layout& layout, OccupancyGrid& grid, unsigned seed) {
+  ObstacleField field;
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> position(0, 780), size(5, 40), cell(1, 77), layer(0, 5);
+  int64_t area = 0;
+  while (area < 800 * 800 / 5) {
+    const int x = position(random), y = position(random), w = size(random), h = size(random);
+    const int which = layer(random);
+    AddBox(layout, x, y, x + w, y + h, which == 0 ? kPoly : which == 1 ? kDiffn : kMetal);
+    if (which > 1) field.obstacles.push_back({x + w / 2, y + h / 2});
+    area += int64_t{w} * h;
+  }
+  grid.Rebuild(layout);
+  while (field.pairs.size() < 25) {
+    const Point a{cell(random), cell(random)}, b{cell(random), cell(random)};
+    if (a == b || grid.Code(a.x, a.y) != kCellFree || grid.Code(b.x, b.y) != kCellFree) continue;
+    for (Point p : {a, b}) {
+      AddBox(layout, p.x * 10 - 1, p.y * 10 - 1, p.x * 10 + 1, p.y * 10 + 1, kMetal);
+      grid.Mark(layout.boxes[layout.boxes.Count()]);
+    }
+    field.pairs.push_back({a, b});
+  }
+  return field;
+}
+
+// Each route laid joins its pair and touches no obstacle and no other wire;
+// each route refused has used up its tries.
 TEST_F(Routing, RoutesOnRandomObstacleFieldsJoinTheirEndsAndNothingElse) {
   for (unsigned seed : {1u, 2u, 3u}) {
     ReleaseAll(layout);
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> position(0, 780), size(5, 40), cell(1, 77);
-    int64_t area = 0;
-    std::vector<Point> obstacles;
-    while (area < 800 * 800 / 5) {
-      const int x = position(random), y = position(random), w = size(random), h = size(random);
-      AddBox(layout, x, y, x + w, y + h, kMetal);
-      obstacles.push_back({x + w / 2, y + h / 2});
-      area += int64_t{w} * h;
-    }
-    grid.Rebuild(layout);
-    std::vector<std::pair<Point, Point>> pairs;
-    while (pairs.size() < 25) {
-      const Point a{cell(random), cell(random)}, b{cell(random), cell(random)};
-      if (a == b || grid.Code(a.x, a.y) != kCellFree || grid.Code(b.x, b.y) != kCellFree) continue;
-      for (Point p : {a, b}) {
-        AddBox(layout, p.x * 10 - 1, p.y * 10 - 1, p.x * 10 + 1, p.y * 10 + 1, kMetal);
-        grid.Mark(layout.boxes[layout.boxes.Count()]);
-      }
-      pairs.push_back({a, b});
-    }
+    const ObstacleField field = MakeField(layout, grid, seed);
     std::vector<std::pair<Point, Point>> routed;
-    for (const auto& [a, b] : pairs) {
+    for (const auto& [a, b] : field.pairs) {
       const RouteResult r = Go(a, kMetal, b, kMetal);
       if (r.routed) routed.push_back({a, b});
       else EXPECT_EQ(r.tries, int64_t{std::abs(b.x - a.x)} * std::abs(b.y - a.y) + 5);
@@ -201,9 +212,9 @@ TEST_F(Routing, RoutesOnRandomObstacleFieldsJoinTheirEndsAndNothingElse) {
     SilentProgress quiet;
     ExtractLayout(copy, s.technology, {}, quiet);
     std::set<int> others;
-    for (Point o : obstacles) others.insert(NodeAt(copy, o));
+    for (Point o : field.obstacles) others.insert(NodeAt(copy, o));
     std::set<int> wires;
-    for (const auto& [a, b] : pairs) {
+    for (const auto& [a, b] : field.pairs) {
       const int na = NodeAt(copy, {a.x * 10, a.y * 10}), nb = NodeAt(copy, {b.x * 10, b.y * 10});
       const bool isRouted = std::count(routed.begin(), routed.end(), std::pair{a, b}) > 0;
       EXPECT_EQ(na == nb, isRouted) << "seed " << seed;
@@ -213,6 +224,29 @@ TEST_F(Routing, RoutesOnRandomObstacleFieldsJoinTheirEndsAndNothingElse) {
         EXPECT_TRUE(wires.insert(nb).second);
       }
     }
+  }
+}
+
+// Refusing candidates by the reach of the ends finds what walking every
+// candidate finds, after as many tries, with the same wires.
+TEST_F(Routing, TheReachOfTheEndsChangesNoRoute) {
+  for (unsigned seed : {4u, 5u}) {
+    ReleaseAll(layout);
+    const ObstacleField field = MakeField(layout, grid, seed);
+    Layout walked = layout;
+    OccupancyGrid walkedGrid = grid;
+    for (const auto& [a, b] : field.pairs)
+      for (int jog : {kJogNotBelow, kJogNotAbove, kJogAnywhere}) {
+        const RouteResult fast = Route(layout, s.technology, grid, {a, kMetal}, {b, kMetal}, jog);
+        const RouteResult plain = Route(walked, s.technology, walkedGrid, {a, kMetal},
+                                        {b, kMetal}, jog, RouteSearch::Walk);
+        EXPECT_EQ(fast.routed, plain.routed);
+        EXPECT_EQ(fast.tries, plain.tries);
+        EXPECT_EQ(fast.drawn.extentAdded, plain.drawn.extentAdded);
+      }
+    ASSERT_EQ(layout.boxes.Count(), walked.boxes.Count());
+    for (int i = 1; i <= layout.boxes.Count(); ++i)
+      EXPECT_EQ(RectOf(layout.boxes[i]), RectOf(walked.boxes[i]));
   }
 }
 
