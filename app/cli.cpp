@@ -33,14 +33,10 @@ std::string OptionName(std::string_view name) {
 // The command's options, bound to `options`, on a subcommand of the parser.
 void DeclareCommand(CLI::App& app, const CliCommand& c, CliOptions& options) {
   CLI::App* sub = app.add_subcommand(std::string(c.name), std::string(c.summary));
-  if (c.positionalsOptional) {
-    std::string names;
-    for (std::string_view p : c.positionals) names += (names.empty() ? "" : " ") + std::string(p);
-    sub->add_option(names, options.positional)->expected(0, int(c.positionals.size()));
-  } else {
-    options.positional.resize(c.positionals.size());
-    for (size_t i = 0; i < c.positionals.size(); ++i)
-      sub->add_option(std::string(c.positionals[i]), options.positional[i])->required();
+  options.positional.resize(c.positionals.size());
+  for (size_t i = 0; i < c.positionals.size(); ++i) {
+    CLI::Option* positional = sub->add_option(std::string(c.positionals[i]), options.positional[i]);
+    if (!c.positionalsOptional) positional->required();
   }
   const auto value = [&](std::string_view name, const std::string& help) {
     sub->add_option_function<std::string>(

@@ -59,7 +59,8 @@ struct CliCommand {
   std::vector<CliOption> valueOptions;
   std::vector<CliOption> flagOptions;
   int (*run)(CliRun&);
-  // The command checks its positionals itself (it has a mode without them).
+  // The command checks its positionals itself (it has a mode without them);
+  // those not given are empty.
   bool positionalsOptional = false;
 };
 

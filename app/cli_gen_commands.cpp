@@ -333,7 +333,7 @@ int RunGenerate(CliRun& run) {
     return kExitOk;
   }
   const std::vector<std::string>& args = run.options.positional;
-  if (args.size() != 3)
+  if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return a.empty(); }))
     return Fail(run, "generate needs IN.msk OUT.msk KIND, or --list");
   const auto kind = std::find_if(kinds.begin(), kinds.end(),
                                  [&](const Kind& k) { return k.name == args[2]; });

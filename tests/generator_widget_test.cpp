@@ -130,6 +130,17 @@ TEST_F(GeneratorWindow, PaletteContactFollowsThePointerUntilItIsPlaced) {
   EXPECT_FALSE(Tool("sbContactPoly").isChecked());
 }
 
+TEST_F(GeneratorWindow, TheMetal2ContactOutlineIsSevenLambdaAroundThePointer) {
+  ASSERT_EQ(LambdaToPixelX(s, 1) - LambdaToPixelX(s, 0), 6) << "lambda in whole pixels";
+  Tool("sbContactMetal2").click();
+  Send(QEvent::MouseMove, At(50, 50), Qt::NoButton);
+  const Rect r = ShapeBounds(s);
+  EXPECT_EQ(PixelToLambdaX(s, r.xmin), 47);
+  EXPECT_EQ(PixelToLambdaX(s, r.xmax), 54);
+  EXPECT_EQ(PixelToLambdaY(s, r.ymax), 47);
+  EXPECT_EQ(PixelToLambdaY(s, r.ymin), 54);
+}
+
 TEST_F(GeneratorWindow, TheTestPadAndTheMosButtons) {
   Tool("sbPad").click();
   EXPECT_EQ(s.command.command, kCommandTestPad);

@@ -370,10 +370,11 @@ void StartMacroOutline(Session& s, int32_t size) {
   };
   const bool odd = size % 2 != 0;
   const int low = half(odd ? size - 1 : size), high = half(odd ? size + 1 : size);
+  // The larger half lies right and up, which is up the screen.
   CommandState& c = s.command;
   c.anchor = c.current = {};
-  c.selectionLowerLeft = {-low, -low};
-  c.selectionUpperRight = {high, high};
+  c.selectionLowerLeft = {-low, low};
+  c.selectionUpperRight = {high, -high};
   StartDragging(s, {});
 }
 
