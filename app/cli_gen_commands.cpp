@@ -68,17 +68,20 @@ struct Choice {
   T value;
 };
 
-constexpr Choice<int> kContactKinds[] = {
-    {"diffn", kContactDiffn}, {"diffp", kContactDiffp}, {"poly", kContactPoly},
-    {"via", kContactVia},     {"via2", kContactVia2},   {"via3", kContactVia3},
-    {"via4", kContactVia4}};
+constexpr Choice<int> kContactKinds[] = {{"diffn", kContactDiffn}, {"diffp", kContactDiffp},
+                                         {"poly", kContactPoly},   {"via", kContactVia},
+                                         {"via2", kContactVia2},   {"via3", kContactVia3},
+                                         {"via4", kContactVia4}};
 constexpr Choice<Polarization> kPolarizations[] = {
     {"none", Polarization::None}, {"n", Polarization::NwellTap}, {"p", Polarization::SubstrateTap}};
 constexpr Choice<Orientation> kOrientations[] = {{"horizontal", Orientation::Horizontal},
                                                  {"vertical", Orientation::Vertical}};
 constexpr Choice<MosType> kMosTypes[] = {{"n", MosType::Nmos}, {"p", MosType::Pmos}};
-constexpr Choice<int> kMetals[] = {
-    {"metal", kMetal}, {"metal2", kMetal2}, {"metal3", kMetal3}, {"metal4", kMetal4}, {"metal5", kMetal5}};
+constexpr Choice<int> kMetals[] = {{"metal", kMetal},
+                                   {"metal2", kMetal2},
+                                   {"metal3", kMetal3},
+                                   {"metal4", kMetal4},
+                                   {"metal5", kMetal5}};
 constexpr Choice<int> kPathLayers[] = {
     {"metal", kMetal},   {"metal2", kMetal2}, {"metal3", kMetal3}, {"metal4", kMetal4},
     {"metal5", kMetal5}, {"diffn", kDiffn},   {"diffp", kDiffp}};
@@ -187,7 +190,10 @@ std::vector<Kind> Kinds() {
       {"contact", Structure::Contact, Needs::Point, {kind}},
       {"contacts", Structure::Contacts, Needs::Point, {kind, rows, columns, polarization}},
       {"ring", Structure::Ring, Needs::Point, {rows, columns, polarization}},
-      {"pad", Structure::Pad, Needs::Point, {MicronField<&G::pads, &PadSettings::sizeMicrons>("size")}},
+      {"pad",
+       Structure::Pad,
+       Needs::Point,
+       {MicronField<&G::pads, &PadSettings::sizeMicrons>("size")}},
       {"padring",
        Structure::PadRing,
        Needs::Nothing,
@@ -294,7 +300,7 @@ std::string ApplyFields(const CliRun& run, const Kind& kind, GenerateInputs& in)
     const size_t eq = assignment.find('=');
     const std::string name = assignment.substr(0, eq);
     const auto f = std::find_if(kind.fields.begin(), kind.fields.end(),
-                                 [&](const Field& field) { return field.name == name; });
+                                [&](const Field& field) { return field.name == name; });
     if (eq == std::string::npos || f == kind.fields.end())
       return "\"" + name + "\" is not a field of " + std::string(kind.name) +
              " (tarnisk-cli generate --list shows them)";
@@ -323,7 +329,9 @@ void PrintGenerated(CliRun& run, const Generated& g) {
   run.out << g.message << "\nboxes added: " << g.boxesAdded << "\ntexts added: " << g.textsAdded
           << '\n';
   const Rect& e = g.extentAdded;
-  if (any) run.out << "extent added: " << e.xmin << ' ' << e.ymin << ' ' << e.xmax << ' ' << e.ymax << '\n';
+  if (any)
+    run.out << "extent added: " << e.xmin << ' ' << e.ymin << ' ' << e.xmax << ' ' << e.ymax
+            << '\n';
 }
 
 int RunGenerate(CliRun& run) {
@@ -335,8 +343,8 @@ int RunGenerate(CliRun& run) {
   const std::vector<std::string>& args = run.options.positional;
   if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return a.empty(); }))
     return Fail(run, "generate needs IN.msk OUT.msk KIND, or --list");
-  const auto kind = std::find_if(kinds.begin(), kinds.end(),
-                                 [&](const Kind& k) { return k.name == args[2]; });
+  const auto kind =
+      std::find_if(kinds.begin(), kinds.end(), [&](const Kind& k) { return k.name == args[2]; });
   if (kind == kinds.end())
     return Fail(run, "unknown kind \"" + args[2] + "\" (tarnisk-cli generate --list shows them)");
   GenerateInputs in = DefaultsFor(*kind);
@@ -359,7 +367,8 @@ int RunGenerate(CliRun& run) {
   if (!in.padFile.empty() && !LoadPadFile(s, in.padFile).Ok())
     return Fail(run, "cannot read the pad file \"" + in.padFile + "\"");
   const std::string warning = RuleWarning(kind->structure, in.settings, s.technology);
-  if (!warning.empty() && !run.options.quiet) run.err << "tarnisk-cli: warning: " << warning << '\n';
+  if (!warning.empty() && !run.options.quiet)
+    run.err << "tarnisk-cli: warning: " << warning << '\n';
   const Generated g = kind->needs == Needs::Points ? GeneratePath(s, points)
                                                    : GenerateStructure(s, kind->structure, at);
   if (!SaveOutput(run)) return kExitUsage;
@@ -397,7 +406,7 @@ int RunRoute(CliRun& run) {
   const RouteResult r = Route(s.layout, s.technology, grid, a, b, jog);
   if (r.drawn.boxesAdded > 0) s.layout.wide.modified = 1;
   const std::string message =
-      !r.routed ? "No route found after " + std::to_string(r.tries) + " tries"
+      !r.routed             ? "No route found after " + std::to_string(r.tries) + " tries"
       : !r.drawn.Complete() ? std::string(kBoxTableFullMessage)
                             : "Routed after " + std::to_string(r.tries) + " tries (" +
                                   std::to_string(r.drawn.boxesAdded) + " boxes)";

@@ -53,7 +53,8 @@ void BM_ThousandRoutes(benchmark::State& bench) {
   std::vector<std::pair<Point, Point>> pairs;
   while (pairs.size() < 1000) {
     const Point a{cell(random), cell(random)}, c{cell(random), cell(random)};
-    if (grid.Code(a.x, a.y) == kCellFree && grid.Code(c.x, c.y) == kCellFree) pairs.push_back({a, c});
+    if (grid.Code(a.x, a.y) == kCellFree && grid.Code(c.x, c.y) == kCellFree)
+      pairs.push_back({a, c});
   }
   int routed = 0;
   for (auto _ : bench) {

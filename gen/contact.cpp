@@ -5,8 +5,8 @@ namespace tarnisk {
 std::optional<ContactStack> ContactStackOf(const Technology& t, int kind) {
   const auto stack = [](int lower, int cut, int upper, int32_t size, int32_t lowerSurround,
                         int32_t upperSurround, int32_t pitchSurround) {
-    return ContactStack{lower, cut, upper, size, lowerSurround, upperSurround,
-                        2 * int64_t{pitchSurround} + size};
+    return ContactStack{
+        lower, cut, upper, size, lowerSurround, upperSurround, 2 * int64_t{pitchSurround} + size};
   };
   switch (kind) {
     case kContactDiffp: return stack(kDiffp, kContact, kMetal, t.R401, t.R405, t.R403, t.R403);

@@ -16,8 +16,13 @@ namespace tarnisk {
 // diffp, diffn and poly to metal, and metal2 to metal5 to the metal under
 // them. So the contact that reaches a layer is the kind of that layer's number.
 enum ContactKind : int {
-  kContactDiffp = 2, kContactDiffn = 3, kContactPoly = 5,
-  kContactVia = 8, kContactVia2 = 10, kContactVia3 = 12, kContactVia4 = 14
+  kContactDiffp = 2,
+  kContactDiffn = 3,
+  kContactPoly = 5,
+  kContactVia = 8,
+  kContactVia2 = 10,
+  kContactVia3 = 12,
+  kContactVia4 = 14
 };
 
 struct ContactStack {

@@ -36,7 +36,9 @@ class LayoutWriter {
   void Box(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int layer);
   void Box(const Rect& r, int layer) { Box(r.xmin, r.ymin, r.xmax, r.ymax, layer); }
   // A square of side `size` whose lower-left corner is (x, y).
-  void Square(int64_t x, int64_t y, int64_t size, int layer) { Box(x, y, x + size, y + size, layer); }
+  void Square(int64_t x, int64_t y, int64_t size, int layer) {
+    Box(x, y, x + size, y + size, layer);
+  }
   void Text(int32_t x, int32_t y, const std::string& text);
   // Records a status that an operation outside the writer met.
   void Note(TableStatus status);

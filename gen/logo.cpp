@@ -108,8 +108,7 @@ void DrawLogo(LayoutWriter& out, const Technology& t, Point corner, const LogoSe
     const Glyph& glyph = font[code <= char32_t(kLastGlyphCode) ? int(code) : -1];
     for (int r = 0; r < kGlyphRows; ++r)
       for (int b = 0; b < kGlyphColumns; ++b)
-        if (glyph[size_t(r)] & (0x80 >> b))
-          out.Square(x + b * p, corner.y + r * p, p, logo.layer);
+        if (glyph[size_t(r)] & (0x80 >> b)) out.Square(x + b * p, corner.y + r * p, p, logo.layer);
     x += kGlyphColumns * p;
   }
 }

@@ -106,9 +106,9 @@ const PadEntry* FindPad(const PadFile& file, char side, int position) {
 namespace {
 
 struct Side {
-  char letter;         // of the pad file
-  int dx, dy;          // unit step from a pad towards the core
-  Point cellOffset;    // of the library cell from the pad centre minus the pad size
+  char letter;       // of the pad file
+  int dx, dy;        // unit step from a pad towards the core
+  Point cellOffset;  // of the library cell from the pad centre minus the pad size
 };
 
 constexpr Side kNorth{'N', 0, -1, {-30, -10}};
@@ -154,8 +154,10 @@ class CellLibrary {
     if (added) {
       const std::string path = directory_ + "/" + name + ".msk";
       std::string text;
-      if (ReadWholeFile(path, text) == 0) it->second = std::move(text);
-      else problems += " Error reading " + Quoted(path) + ".";
+      if (ReadWholeFile(path, text) == 0)
+        it->second = std::move(text);
+      else
+        problems += " Error reading " + Quoted(path) + ".";
     }
     return it->second ? &*it->second : nullptr;
   }

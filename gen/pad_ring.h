@@ -18,7 +18,12 @@ class Progress;
 
 // Pad types, in the order of their letters S, D, X, I, O, B.
 enum PadType : int {
-  kPadVss = 0, kPadVdd = 1, kPadBare = 2, kPadInput = 3, kPadOutput = 4, kPadBidirectional = 5
+  kPadVss = 0,
+  kPadVdd = 1,
+  kPadBare = 2,
+  kPadInput = 3,
+  kPadOutput = 4,
+  kPadBidirectional = 5
 };
 
 struct PadEntry {

@@ -20,7 +20,9 @@ void DrawPad(LayoutWriter& out, const Technology& t, Point centre, int64_t size)
   const int64_t x = centre.x - side / 2, y = centre.y - side / 2;
   out.Square(x, y, side, kMetal);
   out.Square(x, y, side, kMetal2);
-  const auto inset = [&](int64_t by, int layer) { out.Square(x + by, y + by, side - 2 * by, layer); };
+  const auto inset = [&](int64_t by, int layer) {
+    out.Square(x + by, y + by, side - 2 * by, layer);
+  };
   inset(t.RP03, kVia);
   inset(t.RP04, kPassiv);
 }

@@ -104,18 +104,12 @@ std::string RuleWarning(Structure structure, const GeneratorSettings& g, const T
   switch (structure) {
     case Structure::Contact:
     case Structure::Contacts:
-    case Structure::Ring:
-      return ContactWarning(t, g.contacts.kind);
-    case Structure::Pad:
-      return "";
-    case Structure::PadRing:
-      return PadRingWarning(t, g.pads);
-    case Structure::Bus:
-      return WireWarning(t, g.bus.layer, g.bus.width, g.bus.spacing, "Width");
-    case Structure::Inductor:
-      return InductorWarning(t, g.inductor);
-    case Structure::Mos:
-      return MosWarning(t, g.mos);
+    case Structure::Ring: return ContactWarning(t, g.contacts.kind);
+    case Structure::Pad: return "";
+    case Structure::PadRing: return PadRingWarning(t, g.pads);
+    case Structure::Bus: return WireWarning(t, g.bus.layer, g.bus.width, g.bus.spacing, "Width");
+    case Structure::Inductor: return InductorWarning(t, g.inductor);
+    case Structure::Mos: return MosWarning(t, g.mos);
     case Structure::Path:
       return WireWarning(t, PathWireLayer(g.path.layer), g.path.width, 0, "Width");
     case Structure::Logo: {

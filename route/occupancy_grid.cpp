@@ -11,13 +11,19 @@ namespace {
 
 // The kinds of layer the grid tells apart, one bit each.
 enum Presence : uint8_t {
-  kHasMetal = 1, kHasDiffp = 2, kHasDiffn = 4, kHasContact = 8, kHasPoly = 16, kHasOther = 32
+  kHasMetal = 1,
+  kHasDiffp = 2,
+  kHasDiffn = 4,
+  kHasContact = 8,
+  kHasPoly = 16,
+  kHasOther = 32
 };
 constexpr int kPresenceCombinations = 64;
 
 uint8_t PresenceOf(int layer) {
   switch (layer) {
-    case kNwell: case kMetal2: return 0;
+    case kNwell:
+    case kMetal2: return 0;
     case kMetal: return kHasMetal;
     case kDiffp: return kHasDiffp;
     case kDiffn: return kHasDiffn;
@@ -32,8 +38,8 @@ uint8_t PresenceOf(int layer) {
 // meeting (poly over diffusion is a gate) blocks the cell.
 uint8_t CodeOf(uint8_t p) {
   const bool diffusion = p & (kHasDiffp | kHasDiffn);
-  if ((p & kHasContact) || ((p & kHasDiffp) && (p & kHasDiffn)) ||
-      ((p & kHasPoly) && diffusion) || ((p & kHasOther) && (p & ~kHasOther)))
+  if ((p & kHasContact) || ((p & kHasDiffp) && (p & kHasDiffn)) || ((p & kHasPoly) && diffusion) ||
+      ((p & kHasOther) && (p & ~kHasOther)))
     return kCellBlocked;
   if (p & kHasMetal) return diffusion || (p & kHasPoly) ? kCellMixed : kCellMetal;
   if (p & kHasDiffp) return kCellDiffp;

@@ -25,7 +25,7 @@ enum GridCode : uint8_t {
   kCellDiffp = 3,
   kCellBlocked = 4,  // a contact, or two things that may not share a cell (a gate)
   kCellDiffn = 5,
-  kCellMixed = 6,    // metal over diffusion, or poly with metal
+  kCellMixed = 6,  // metal over diffusion, or poly with metal
 };
 
 // The step the compilers route on: room for a contact cell beside a poly

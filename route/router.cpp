@@ -20,7 +20,8 @@ bool IsContactKind(const Technology& t, int kind) { return ContactStackOf(t, kin
 int64_t HalfWidth(const Technology& t, int layer) {
   switch (layer) {
     case kMetal: return (int64_t{t.R501} + 1) / 2;
-    case kDiffp: case kDiffn: return (int64_t{t.R201} + 1) / 2;
+    case kDiffp:
+    case kDiffn: return (int64_t{t.R201} + 1) / 2;
     case kPoly: return (int64_t{t.R301} + 1) / 2;
     default: return 2;
   }
@@ -42,7 +43,8 @@ Generated DrawAndMark(Layout& layout, OccupancyGrid& grid, Draw draw) {
 }
 
 Point LayoutPoint(const OccupancyGrid& grid, Point cell) {
-  return {ClampCoordinate(int64_t{cell.x} * grid.Step()), ClampCoordinate(int64_t{cell.y} * grid.Step())};
+  return {ClampCoordinate(int64_t{cell.x} * grid.Step()),
+          ClampCoordinate(int64_t{cell.y} * grid.Step())};
 }
 
 // A candidate: from the start to the first corner, the second corner and
@@ -108,7 +110,9 @@ struct Reach {
     up = run(0, 1), down = run(0, -1), left = run(-1, 0), right = run(1, 0);
   }
   // Whether a leg from this end to row (or column) `to` can pass.
-  bool Vertical(int64_t from, int64_t to) const { return (to >= from ? up : down) >= std::abs(to - from); }
+  bool Vertical(int64_t from, int64_t to) const {
+    return (to >= from ? up : down) >= std::abs(to - from);
+  }
   bool Horizontal(int64_t from, int64_t to) const {
     return (to >= from ? right : left) >= std::abs(to - from);
   }
@@ -152,8 +156,8 @@ class WireLayer {
 // Lays an accepted path: up to three cells of diffusion at an end that lies
 // on its diffusion, metal between them with a diffusion contact on each
 // change of layer, and the contact of a poly or upper-metal end.
-void Lay(LayoutWriter& out, const Technology& t, const OccupancyGrid& grid,
-         const Candidate& path, RouteEnd from, RouteEnd to) {
+void Lay(LayoutWriter& out, const Technology& t, const OccupancyGrid& grid, const Candidate& path,
+         RouteEnd from, RouteEnd to) {
   std::vector<Point> cells;
   Walk(path, [&](Point c, bool) {
     cells.push_back(c);
@@ -196,8 +200,7 @@ RouteResult Route(Layout& layout, const Technology& t, OccupancyGrid& grid, Rout
     return result;
   }
   const int64_t xm = (int64_t{a.x} + b.x) / 2, ym = (int64_t{a.y} + b.y) / 2;
-  const int64_t limit =
-      std::abs(int64_t{b.x} - a.x) * std::abs(int64_t{b.y} - a.y) + 5;
+  const int64_t limit = std::abs(int64_t{b.x} - a.x) * std::abs(int64_t{b.y} - a.y) + 5;
   const int64_t top = std::max(a.y, b.y), bottom = std::min(a.y, b.y);
   const Candidate* found = nullptr;
   Candidate candidate;
@@ -230,20 +233,19 @@ RouteResult Route(Layout& layout, const Technology& t, OccupancyGrid& grid, Rout
   }
   if (!found) return result;
   result.routed = true;
-  result.drawn = DrawAndMark(layout, grid,
-                             [&](LayoutWriter& out) { Lay(out, t, grid, *found, from, to); });
+  result.drawn =
+      DrawAndMark(layout, grid, [&](LayoutWriter& out) { Lay(out, t, grid, *found, from, to); });
   return result;
 }
 
-Generated PlaceContactAtCell(Layout& layout, const Technology& t, OccupancyGrid& grid,
-                             Point cell, int kind) {
-  return DrawAndMark(layout, grid, [&](LayoutWriter& out) {
-    DrawContact(out, t, LayoutPoint(grid, cell), kind);
-  });
+Generated PlaceContactAtCell(Layout& layout, const Technology& t, OccupancyGrid& grid, Point cell,
+                             int kind) {
+  return DrawAndMark(
+      layout, grid, [&](LayoutWriter& out) { DrawContact(out, t, LayoutPoint(grid, cell), kind); });
 }
 
-Generated StraightWire(Layout& layout, const Technology& t, OccupancyGrid& grid, Point a,
-                       int kindA, Point b, int kindB) {
+Generated StraightWire(Layout& layout, const Technology& t, OccupancyGrid& grid, Point a, int kindA,
+                       Point b, int kindB) {
   const int64_t step = grid.Step();
   const Point p{ClampCoordinate(SnapToGrid(a.x, step)), ClampCoordinate(SnapToGrid(a.y, step))};
   const Point q{ClampCoordinate(SnapToGrid(b.x, step)), ClampCoordinate(SnapToGrid(b.y, step))};

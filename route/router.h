@@ -46,13 +46,13 @@ RouteResult Route(Layout& layout, const Technology& t, OccupancyGrid& grid, Rout
                   RouteEnd to, int jog, RouteSearch search = RouteSearch::Reach);
 
 // One contact of `kind` at the layout point of `cell`.
-Generated PlaceContactAtCell(Layout& layout, const Technology& t, OccupancyGrid& grid,
-                             Point cell, int kind);
+Generated PlaceContactAtCell(Layout& layout, const Technology& t, OccupancyGrid& grid, Point cell,
+                             int kind);
 
 // A metal wire between two layout points taken to the routing grid, reaching
 // half a metal width beyond them, with a contact of kindA at the first and of
 // kindB at the second (another number for none).
-Generated StraightWire(Layout& layout, const Technology& t, OccupancyGrid& grid, Point a,
-                       int kindA, Point b, int kindB);
+Generated StraightWire(Layout& layout, const Technology& t, OccupancyGrid& grid, Point a, int kindA,
+                       Point b, int kindB);
 
 }  // namespace tarnisk

@@ -50,7 +50,8 @@ TEST_F(GenerateCli, FieldsAreSetByTheirNamesAndRepeated) {
   EXPECT_EQ(j["extent_added"], nlohmann::json::parse("[0,0,21,50]"));
   const CliResult path = Generate({"path", "--points", "0,0;40,0;40,30", "--set", "width=4"});
   ASSERT_EQ(path.status, kExitOk) << path.err;
-  EXPECT_EQ(nlohmann::json::parse(path.out)["extent_added"], nlohmann::json::parse("[-2,-2,42,32]"));
+  EXPECT_EQ(nlohmann::json::parse(path.out)["extent_added"],
+            nlohmann::json::parse("[-2,-2,42,32]"));
   const CliResult logo = Generate({"logo", "--at", "0,0", "--text", "I"});
   EXPECT_EQ(logo.status, kExitOk) << logo.err;
 }
@@ -69,7 +70,8 @@ TEST_F(GenerateCli, BadUsageExitsWith2AndAFullTableWith1) {
   EXPECT_EQ(Generate({"bus", "--at", "0,0", "--set", "width=x"}).status, kExitUsage);
   EXPECT_EQ(Generate({"contacts", "--at", "0,0", "--set", "rows=0"}).status, kExitUsage);
   EXPECT_EQ(RunTool({"generate", empty}).status, kExitUsage);
-  const CliResult full = Generate({"contacts", "--at", "0,0", "--set", "rows=300", "--set", "columns=300"});
+  const CliResult full =
+      Generate({"contacts", "--at", "0,0", "--set", "rows=300", "--set", "columns=300"});
   EXPECT_EQ(full.status, kExitProblems);
   EXPECT_EQ(nlohmann::json::parse(full.out)["boxes_added"], 80000);
 }
@@ -78,8 +80,8 @@ TEST(GenerateList, NamesEveryKindWithItsFieldsAndDefaults) {
   const CliResult r = RunTool({"generate", "--list", "--json"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   const auto kinds = nlohmann::json::parse(r.out)["kinds"];
-  for (const char* kind : {"contact", "contacts", "ring", "pad", "padring", "bus", "inductor",
-                           "mos", "path", "logo"})
+  for (const char* kind :
+       {"contact", "contacts", "ring", "pad", "padring", "bus", "inductor", "mos", "path", "logo"})
     EXPECT_TRUE(kinds.contains(kind)) << kind;
   EXPECT_EQ(kinds["bus"]["width"], "3");
   EXPECT_EQ(kinds["inductor"]["turns"], "20");
@@ -88,14 +90,15 @@ TEST(GenerateList, NamesEveryKindWithItsFieldsAndDefaults) {
   EXPECT_EQ(kinds["ring"]["polarization"], "n");
   const CliResult text = RunTool({"generate", "--list"});
   EXPECT_NE(text.out.find("contacts --at X,Y kind=diffn rows=1 columns=1 polarization=none"),
-            std::string::npos) << text.out;
+            std::string::npos)
+      << text.out;
 }
 
 TEST_F(GenerateCli, RouteReportsItsTriesAndFailsWith1) {
   testing::WriteFile(empty, "BB(0,0,0,0)\r\nREC(98,-1000,4,2000,ME)\r\nFFIG\r\n");
   const auto route = [&](const std::string& from, const std::string& to) {
-    return RunTool({"route", empty, out, "--from", from, "--to", to, "--rules", kRules, "--json",
-                    "--quiet"});
+    return RunTool(
+        {"route", empty, out, "--from", from, "--to", to, "--rules", kRules, "--json", "--quiet"});
   };
   const CliResult ok = route("0,0,metal", "0,90,metal");
   ASSERT_EQ(ok.status, kExitOk) << ok.err;

@@ -94,8 +94,13 @@ TEST_F(Generator, ArrayRowsStepAlongXAndColumnsAlongY) {
 
 TEST_F(Generator, VerticalBusWiresStepByWidthAndSpacing) {
   LayoutWriter out(layout);
-  DrawBus(out, {0, 0}, {.layer = kMetal, .width = 3, .spacing = 3, .repeat = 2, .length = 100,
-                        .orientation = Orientation::Vertical});
+  DrawBus(out, {0, 0},
+          {.layer = kMetal,
+           .width = 3,
+           .spacing = 3,
+           .repeat = 2,
+           .length = 100,
+           .orientation = Orientation::Vertical});
   EXPECT_EQ(Boxes(kMetal), (std::vector<Rect>{{0, 0, 3, 100}, {6, 0, 9, 100}}));
 }
 
@@ -115,7 +120,9 @@ TEST_F(Generator, EveryStructureWithItsDefaultsIsRuleClean) {
   for (Polarization p : {Polarization::NwellTap, Polarization::SubstrateTap}) {
     ReleaseAll(layout);
     g.contacts = {.kind = p == Polarization::NwellTap ? kContactDiffp : kContactDiffn,
-                  .rows = 3, .columns = 2, .polarization = p};
+                  .rows = 3,
+                  .columns = 2,
+                  .polarization = p};
     GenerateStructure(s, Structure::Contacts, {0, 0});
     EXPECT_EQ(Violations(), "") << "polarization " << int(p);
   }
@@ -129,7 +136,8 @@ TEST_F(Generator, MosDevicesExtractToTheTransistorsTheyPromise) {
   for (MosType type : {MosType::Nmos, MosType::Pmos})
     for (int gates : {1, 3}) {
       ReleaseAll(layout);
-      s.generator.settings.mos = {.widthMicrons = 6, .lengthMicrons = 2, .gates = gates, .type = type};
+      s.generator.settings.mos = {
+          .widthMicrons = 6, .lengthMicrons = 2, .gates = gates, .type = type};
       GenerateStructure(s, Structure::Mos, {0, 0});
       EXPECT_EQ(Violations(), "");
       Layout copy = layout;
@@ -149,8 +157,8 @@ TEST_F(Generator, MosDevicesExtractToTheTransistorsTheyPromise) {
       const int source = NodeAt(copy, kMetal, {2, 6});
       const int drain = NodeAt(copy, kMetal, {diffusion.xmax - 2, 6});
       int ends = 0;
-      for (const MosDevice& d : devices) ends += (d.Source == source || d.Drain == source) +
-                                                 (d.Source == drain || d.Drain == drain);
+      for (const MosDevice& d : devices)
+        ends += (d.Source == source || d.Drain == source) + (d.Source == drain || d.Drain == drain);
       EXPECT_EQ(ends, 2) << "source and drain reach the outer devices of the chain";
     }
 }
@@ -230,7 +238,8 @@ TEST(LogoFont, EveryGlyphIsRuleCleanAndThePixelFollowsTheLetterSize) {
     DrawLogo(out, w.s.technology, {(glyphs % 16) * 120, (glyphs / 16) * 250}, one);
   }
   EXPECT_GT(glyphs, 95) << "digits, letters, punctuation and symbols";
-  DrawLogo(out, w.s.technology, {0, -300}, {.text = "\xC2\xB5m \xC2\xB1 1\xC2\xB0", .layer = kMetal});
+  DrawLogo(out, w.s.technology, {0, -300},
+           {.text = "\xC2\xB5m \xC2\xB1 1\xC2\xB0", .layer = kMetal});
   SilentProgress quiet;
   const DrcReport r = RunDesignRuleCheck(w.layout, w.s.technology, {.runEveryCheck = true}, quiet);
   EXPECT_TRUE(r.Clean()) << r.firstText;
@@ -251,7 +260,8 @@ TEST(LogoFont, MalformedTextsAreRefusedWithTheirLine) {
 }
 
 TEST(PadFile, PadLinesKeepTheirNamesAsWritten) {
-  const PadFileRead r = ParsePadFile("My chip\r\n4 2 1\r\nN 1 I clk\r\nn  2 Iclk\r\ns 1 dvdd\r\nW 1 Q x\r\n");
+  const PadFileRead r =
+      ParsePadFile("My chip\r\n4 2 1\r\nN 1 I clk\r\nn  2 Iclk\r\ns 1 dvdd\r\nW 1 Q x\r\n");
   ASSERT_TRUE(r.Ok());
   EXPECT_EQ(r.file.chipName, "My chip");
   EXPECT_EQ(r.file.padsX, 2);
@@ -330,7 +340,8 @@ TEST_F(Generator, WarningsNameTheRuleTheFieldsBreak) {
   EXPECT_NE(RuleWarning(Structure::Mos, g, s.technology).find("no room for contacts"),
             std::string::npos);
   g.logo.letterSizeMicrons = 10;  // a pixel of 1 lambda
-  EXPECT_NE(RuleWarning(Structure::Logo, g, s.technology).find("Pixel 1 lambda"), std::string::npos);
+  EXPECT_NE(RuleWarning(Structure::Logo, g, s.technology).find("Pixel 1 lambda"),
+            std::string::npos);
   g.pads.ringWidthMicrons = 40;
   EXPECT_NE(RuleWarning(Structure::PadRing, g, s.technology), "");
 }

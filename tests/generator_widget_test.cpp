@@ -31,7 +31,9 @@ struct GeneratorWindow : testing::EditorWindowTest {
   }
   TFormGenerator& Form() { return *window.findChild<TFormGenerator*>("TFormGenerator"); }
   template <class Widget>
-  Widget& InForm(const char* name) { return testing::Child<Widget>(Form(), name); }
+  Widget& InForm(const char* name) {
+    return testing::Child<Widget>(Form(), name);
+  }
   QToolButton& Tool(const char* name) {
     return testing::Child<QToolButton>(*window.findChild<Palette*>("TPalette"), name);
   }

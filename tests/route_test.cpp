@@ -53,8 +53,10 @@ TEST(OccupancyGrid, ACellsCodeFollowsTheLayersOverItWhateverTheirOrder) {
   EXPECT_EQ(CodeAfter({kDiffp}), kCellDiffp);
   EXPECT_EQ(CodeAfter({kDiffn, kDiffn}), kCellDiffn);
   EXPECT_EQ(CodeAfter({kContact}), kCellBlocked);
-  for (auto [a, b, code] : {std::tuple{kPoly, kDiffn, kCellBlocked}, {kMetal, kDiffp, kCellMixed},
-                            {kMetal, kPoly, kCellMixed}, {kDiffp, kDiffn, kCellBlocked},
+  for (auto [a, b, code] : {std::tuple{kPoly, kDiffn, kCellBlocked},
+                            {kMetal, kDiffp, kCellMixed},
+                            {kMetal, kPoly, kCellMixed},
+                            {kDiffp, kDiffn, kCellBlocked},
                             {kMetal, kVia, kCellBlocked}}) {
     EXPECT_EQ(CodeAfter({a, b}), code) << a << " then " << b;
     EXPECT_EQ(CodeAfter({b, a}), code) << b << " then " << a;
@@ -149,7 +151,8 @@ TEST_F(Routing, ContactsAndStraightWiresAreMarkedInTheGrid) {
   const Generated c = PlaceContactAtCell(layout, s.technology, grid, {3, 3}, kContactPoly);
   EXPECT_EQ(c.boxesAdded, 3);
   EXPECT_EQ(grid.Code(3, 3), kCellBlocked);
-  const Generated w = StraightWire(layout, s.technology, grid, {104, 0}, kContactDiffn, {146, 0}, 0);
+  const Generated w =
+      StraightWire(layout, s.technology, grid, {104, 0}, kContactDiffn, {146, 0}, 0);
   EXPECT_EQ(w.boxesAdded, 4) << "the wire and one contact";
   EXPECT_EQ(w.extentAdded, (Rect{98, -2, 152, 2}));
   EXPECT_EQ(grid.Code(13, 0), kCellMetal);
@@ -158,7 +161,8 @@ TEST_F(Routing, ContactsAndStraightWiresAreMarkedInTheGrid) {
 
 int NodeAt(const Layout& l, Point p) {
   for (int i = 1; i <= l.boxes.Count(); ++i)
-    if (l.boxes[i].state != kErased && l.boxes[i].layer == kMetal && PointInRect(p, RectOf(l.boxes[i])))
+    if (l.boxes[i].state != kErased && l.boxes[i].layer == kMetal &&
+        PointInRect(p, RectOf(l.boxes[i])))
       return l.boxes[i].node;
   return -1;
 }
@@ -204,8 +208,10 @@ TEST_F(Routing, RoutesOnRandomObstacleFieldsJoinTheirEndsAndNothingElse) {
     std::vector<std::pair<Point, Point>> routed;
     for (const auto& [a, b] : field.pairs) {
       const RouteResult r = Go(a, kMetal, b, kMetal);
-      if (r.routed) routed.push_back({a, b});
-      else EXPECT_EQ(r.tries, int64_t{std::abs(b.x - a.x)} * std::abs(b.y - a.y) + 5);
+      if (r.routed)
+        routed.push_back({a, b});
+      else
+        EXPECT_EQ(r.tries, int64_t{std::abs(b.x - a.x)} * std::abs(b.y - a.y) + 5);
     }
     EXPECT_GE(routed.size(), 3u) << "seed " << seed;
     Layout copy = layout;
@@ -238,8 +244,8 @@ TEST_F(Routing, TheReachOfTheEndsChangesNoRoute) {
     for (const auto& [a, b] : field.pairs)
       for (int jog : {kJogNotBelow, kJogNotAbove, kJogAnywhere}) {
         const RouteResult fast = Route(layout, s.technology, grid, {a, kMetal}, {b, kMetal}, jog);
-        const RouteResult plain = Route(walked, s.technology, walkedGrid, {a, kMetal},
-                                        {b, kMetal}, jog, RouteSearch::Walk);
+        const RouteResult plain = Route(walked, s.technology, walkedGrid, {a, kMetal}, {b, kMetal},
+                                        jog, RouteSearch::Walk);
         EXPECT_EQ(fast.routed, plain.routed);
         EXPECT_EQ(fast.tries, plain.tries);
         EXPECT_EQ(fast.drawn.extentAdded, plain.drawn.extentAdded);

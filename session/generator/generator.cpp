@@ -43,9 +43,9 @@ int SinglePadMicrons(const Session& s) {
 Generated PadRing(Session& s) {
   GeneratorState& g = s.generator;
   BeginAddition(s);
-  Generated result = GeneratePadRing(s.layout, s.technology, g.settings.pads,
-                                     g.padFileLoaded ? &g.padFile : nullptr, g.cellDirectory,
-                                     s.progress);
+  Generated result =
+      GeneratePadRing(s.layout, s.technology, g.settings.pads,
+                      g.padFileLoaded ? &g.padFile : nullptr, g.cellDirectory, s.progress);
   Report(s, result);
   ViewAll(s);
   return result;
@@ -83,7 +83,8 @@ Structure StructureOf(const Session& s, GeneratorPage page) {
 
 std::string PathPrompt(const Session& s) {
   const std::string& layer = s.layout.layers[s.generator.settings.path.layer].name;
-  return "Path " + layer + ": in the drawing, click the start point of the routing path <esc to quit>";
+  return "Path " + layer +
+         ": in the drawing, click the start point of the routing path <esc to quit>";
 }
 
 GenerateStart GenerateFromPage(Session& s, GeneratorPage page) {
@@ -95,7 +96,8 @@ GenerateStart GenerateFromPage(Session& s, GeneratorPage page) {
         return {};
       }
       const std::string size = std::to_string(SinglePadMicrons(s));
-      return {kCommandTestPad, where + "the test pad " + size + " x " + size + " " + kMicrons + "..."};
+      return {kCommandTestPad,
+              where + "the test pad " + size + " x " + size + " " + kMicrons + "..."};
     }
     case GeneratorPage::Inductor: return {kCommandPlaceInductor, where + "the antena..."};
     case GeneratorPage::Contacts: return {kCommandPlaceContacts, where + "contacts..."};
@@ -131,8 +133,7 @@ Generated GenerateStructure(Session& s, Structure structure, Point at) {
       return Placed(s, "Pad", [&](LayoutWriter& out) {
         DrawPad(out, t, at, PadSizeLambda(t, SinglePadMicrons(s)));
       });
-    case Structure::PadRing:
-      return PadRing(s);
+    case Structure::PadRing: return PadRing(s);
     case Structure::Bus:
       return Placed(s, "Bus", [&](LayoutWriter& out) { DrawBus(out, at, g.bus); });
     case Structure::Inductor: {
@@ -143,8 +144,7 @@ Generated GenerateStructure(Session& s, Structure structure, Point at) {
     }
     case Structure::Mos:
       return Placed(s, "MOS device", [&](LayoutWriter& out) { DrawMos(out, t, at, g.mos); });
-    case Structure::Path:
-      return GeneratePath(s, std::span<const Point>(&at, 1));
+    case Structure::Path: return GeneratePath(s, std::span<const Point>(&at, 1));
     case Structure::Logo:
       return Placed(s, "Logo", [&](LayoutWriter& out) { DrawLogo(out, t, at, g.logo); });
   }
@@ -187,8 +187,8 @@ Generated GeneratePath(Session& s, std::span<const Point> points) {
   return Placed(s, "Path", [&](LayoutWriter& out) {
     Point start = points.front();
     for (const Point& end : points.subspan(1))
-      start = DrawPathSegment(out, s.technology, s.generator.settings.path,
-                              s.generator.routingStep, start, end)
+      start = DrawPathSegment(out, s.technology, s.generator.settings.path, s.generator.routingStep,
+                              start, end)
                   .nextStart;
   });
 }

@@ -106,8 +106,7 @@ void TFormGenerator::Changed(const std::string& status) {
 }
 
 QLineEdit* TFormGenerator::IntegerField(QFormLayout* form, const char* name, const char* caption,
-                                        int minimum,
-                                        std::function<int&(GeneratorSettings&)> field,
+                                        int minimum, std::function<int&(GeneratorSettings&)> field,
                                         Status status) {
   auto* edit = new QLineEdit(form->parentWidget());
   edit->setObjectName(name);
@@ -147,8 +146,7 @@ QLineEdit* TFormGenerator::RealField(QFormLayout* form, const char* name, const 
 void TFormGenerator::Choice(QFormLayout* form, const char* name, const char* caption,
                             std::vector<const char*> items, bool combo,
                             std::function<int(const GeneratorSettings&)> index,
-                            std::function<void(GeneratorSettings&, int)> choose,
-                            Status status) {
+                            std::function<void(GeneratorSettings&, int)> choose, Status status) {
   GeneratorSettings& settings = host_.State().generator.settings;
   // A choice may change other fields (a pad option sets the pad size).
   const auto chosen = [=, this, &settings](int item) {
@@ -190,25 +188,31 @@ QWidget* TFormGenerator::BuildPadsPage() {
   auto* form = new QFormLayout(page);
   using S = GeneratorSettings;
   const std::string pad = std::string("Single pad (30x30 ") + kMicrons + ")";
-  Choice(form, "RadioPads", "", {"Pad ring ", pad.c_str(), "Single pad :"}, false,
-         [](const S& s) { return int(s.pads.choice); },
-         [](S& s, int item) {
-           s.pads.choice = PadChoice(item);
-           if (s.pads.choice == PadChoice::Ring) s.pads.sizeMicrons = 100;
-           if (s.pads.choice == PadChoice::SmallPad) s.pads.sizeMicrons = 30;
-         },
-         Say("Change default pad size..."));
-  RealField(form, "EditPadSize", "Pad size (\xC2\xB5m) :", [](S& s) -> double& { return s.pads.sizeMicrons; },
-            "Change default pad size...");
-  IntegerField(form, "EditPadsX", "Pads in X :", 0, [](S& s) -> int& { return s.pads.padsX; },
-               [](int n) { return "The chip has " + std::to_string(n) + " pads in X."; });
-  IntegerField(form, "EditPadsY", "Pads in Y :", 0, [](S& s) -> int& { return s.pads.padsY; },
-               [](int n) { return "The chip has " + std::to_string(n) + " pads in Y."; });
+  Choice(
+      form, "RadioPads", "", {"Pad ring ", pad.c_str(), "Single pad :"}, false,
+      [](const S& s) { return int(s.pads.choice); },
+      [](S& s, int item) {
+        s.pads.choice = PadChoice(item);
+        if (s.pads.choice == PadChoice::Ring) s.pads.sizeMicrons = 100;
+        if (s.pads.choice == PadChoice::SmallPad) s.pads.sizeMicrons = 30;
+      },
+      Say("Change default pad size..."));
+  RealField(
+      form, "EditPadSize",
+      "Pad size (\xC2\xB5m) :", [](S& s) -> double& { return s.pads.sizeMicrons; },
+      "Change default pad size...");
+  IntegerField(
+      form, "EditPadsX", "Pads in X :", 0, [](S& s) -> int& { return s.pads.padsX; },
+      [](int n) { return "The chip has " + std::to_string(n) + " pads in X."; });
+  IntegerField(
+      form, "EditPadsY", "Pads in Y :", 0, [](S& s) -> int& { return s.pads.padsY; },
+      [](int n) { return "The chip has " + std::to_string(n) + " pads in Y."; });
   labelTotal_ = new QLabel(page);
   labelTotal_->setObjectName("LabelTotal");
   form->addRow("", labelTotal_);
-  RealField(form, "EditRingWidth", "Ring Width :", [](S& s) -> double& { return s.pads.ringWidthMicrons; },
-            "");
+  RealField(
+      form, "EditRingWidth",
+      "Ring Width :", [](S& s) -> double& { return s.pads.ringWidthMicrons; }, "");
   auto* load = new QPushButton("Load pad file", page);
   load->setObjectName("btnLoadPads");
   labelPadFile_ = new QLabel(page);
@@ -222,11 +226,14 @@ QWidget* TFormGenerator::BuildInductorPage() {
   auto* page = new QWidget(this);
   auto* form = new QFormLayout(page);
   using S = GeneratorSettings;
-  IntegerField(form, "EditTurns", "Turns :", 1, [](S& s) -> int& { return s.inductor.turns; }, Say(""));
-  IntegerField(form, "EditInductorWidth", "Width :", 1,
-               [](S& s) -> int& { return s.inductor.width; }, Say(""));
-  IntegerField(form, "EditInductorSpacing", "Spacing :", 1,
-               [](S& s) -> int& { return s.inductor.spacing; }, Say(""));
+  IntegerField(
+      form, "EditTurns", "Turns :", 1, [](S& s) -> int& { return s.inductor.turns; }, Say(""));
+  IntegerField(
+      form, "EditInductorWidth", "Width :", 1, [](S& s) -> int& { return s.inductor.width; },
+      Say(""));
+  IntegerField(
+      form, "EditInductorSpacing", "Spacing :", 1, [](S& s) -> int& { return s.inductor.spacing; },
+      Say(""));
   GeneratorSettings& settings = host_.State().generator.settings;
   for (size_t m = 0; m < kInductorLayers.size(); ++m) {
     const std::string caption = m == 0 ? "Metal 1" : "Metal " + std::to_string(m + 1);
@@ -247,26 +254,30 @@ QWidget* TFormGenerator::BuildContactsPage() {
   auto* page = new QWidget(this);
   auto* form = new QFormLayout(page);
   using S = GeneratorSettings;
-  Choice(form, "ComboContact", "Contact Type",
-         {"Diffn/Metal", "Diffp/Metal", "Poly/Metal", "Metal/Metal2", "Metal2/Metal3",
-          "Metal3/Metal4", "Metal4/Metal5"},
-         true, [](const S& s) { return IndexOf(kContactKindItems, s.contacts.kind); },
-         [](S& s, int item) { s.contacts.kind = kContactKindItems[item]; },
-         [this](int item) {
-           const int kind = kContactKindItems[item];
-           ShowStatus(host_.State().platform, "Change contact selection");
-           if (kind < kContactVia) return std::string();
-           return "Contact metal/" + std::to_string(kind / 2 - 2) + " selected.";
-         });
-  IntegerField(form, "EditRows", "Rows :", 1, [](S& s) -> int& { return s.contacts.rows; },
-               Say("Change rows"));
-  IntegerField(form, "EditColumns", "Columns :", 1,
-               [](S& s) -> int& { return s.contacts.columns; }, Say("Change Columns"));
-  Choice(form, "RadioPolarization", "Add Polarization",
-         {"None", "Diff N+ on Nwell", "Diff P+ on Psubstrate"}, false,
-         [](const S& s) { return int(s.contacts.polarization); },
-         [](S& s, int item) { s.contacts.polarization = Polarization(item); },
-         Say("Change polarization"));
+  Choice(
+      form, "ComboContact", "Contact Type",
+      {"Diffn/Metal", "Diffp/Metal", "Poly/Metal", "Metal/Metal2", "Metal2/Metal3", "Metal3/Metal4",
+       "Metal4/Metal5"},
+      true, [](const S& s) { return IndexOf(kContactKindItems, s.contacts.kind); },
+      [](S& s, int item) { s.contacts.kind = kContactKindItems[item]; },
+      [this](int item) {
+        const int kind = kContactKindItems[item];
+        ShowStatus(host_.State().platform, "Change contact selection");
+        if (kind < kContactVia) return std::string();
+        return "Contact metal/" + std::to_string(kind / 2 - 2) + " selected.";
+      });
+  IntegerField(
+      form, "EditRows", "Rows :", 1, [](S& s) -> int& { return s.contacts.rows; },
+      Say("Change rows"));
+  IntegerField(
+      form, "EditColumns", "Columns :", 1, [](S& s) -> int& { return s.contacts.columns; },
+      Say("Change Columns"));
+  Choice(
+      form, "RadioPolarization", "Add Polarization",
+      {"None", "Diff N+ on Nwell", "Diff P+ on Psubstrate"}, false,
+      [](const S& s) { return int(s.contacts.polarization); },
+      [](S& s, int item) { s.contacts.polarization = Polarization(item); },
+      Say("Change polarization"));
   return page;
 }
 
@@ -274,22 +285,26 @@ QWidget* TFormGenerator::BuildBusPage() {
   auto* page = new QWidget(this);
   auto* form = new QFormLayout(page);
   using S = GeneratorSettings;
-  Choice(form, "ComboBusLayer", "Layer", {"Metal", "Metal2", "Metal3", "Metal4", "Metal5"}, true,
-         [](const S& s) { return IndexOf(kMetalItems, s.bus.layer); },
-         [](S& s, int item) { s.bus.layer = kMetalItems[item]; },
-         Say("Change bus layer"));
-  IntegerField(form, "EditBusWidth", "Width :", 1, [](S& s) -> int& { return s.bus.width; },
-               Say("Change bus width"));
-  IntegerField(form, "EditBusSpacing", "Spacing :", 0, [](S& s) -> int& { return s.bus.spacing; },
-               Say("Change bus spacing"));
-  IntegerField(form, "EditBusRepeat", "Repeat :", 1, [](S& s) -> int& { return s.bus.repeat; },
-               Say("Change bus repeat"));
-  IntegerField(form, "EditBusLength", "Length :", 1, [](S& s) -> int& { return s.bus.length; },
-               Say("Change bus length"));
-  Choice(form, "RadioBusOrientation", "", {"Horizontal", "Vertical"}, false,
-         [](const S& s) { return int(s.bus.orientation); },
-         [](S& s, int item) { s.bus.orientation = Orientation(item); },
-         Say("Change bus orientation"));
+  Choice(
+      form, "ComboBusLayer", "Layer", {"Metal", "Metal2", "Metal3", "Metal4", "Metal5"}, true,
+      [](const S& s) { return IndexOf(kMetalItems, s.bus.layer); },
+      [](S& s, int item) { s.bus.layer = kMetalItems[item]; }, Say("Change bus layer"));
+  IntegerField(
+      form, "EditBusWidth", "Width :", 1, [](S& s) -> int& { return s.bus.width; },
+      Say("Change bus width"));
+  IntegerField(
+      form, "EditBusSpacing", "Spacing :", 0, [](S& s) -> int& { return s.bus.spacing; },
+      Say("Change bus spacing"));
+  IntegerField(
+      form, "EditBusRepeat", "Repeat :", 1, [](S& s) -> int& { return s.bus.repeat; },
+      Say("Change bus repeat"));
+  IntegerField(
+      form, "EditBusLength", "Length :", 1, [](S& s) -> int& { return s.bus.length; },
+      Say("Change bus length"));
+  Choice(
+      form, "RadioBusOrientation", "", {"Horizontal", "Vertical"}, false,
+      [](const S& s) { return int(s.bus.orientation); },
+      [](S& s, int item) { s.bus.orientation = Orientation(item); }, Say("Change bus orientation"));
   return page;
 }
 
@@ -297,20 +312,23 @@ QWidget* TFormGenerator::BuildMosPage() {
   auto* page = new QWidget(this);
   auto* form = new QFormLayout(page);
   using S = GeneratorSettings;
-  RealField(form, "EditMosWidth", "Width MOS (\xC2\xB5m)",
-            [](S& s) -> double& { return s.mos.widthMicrons; }, "Set mos width to");
-  RealField(form, "EditMosLength", "Length MOS (\xC2\xB5m)",
-            [](S& s) -> double& { return s.mos.lengthMicrons; }, "Set mos length to");
-  IntegerField(form, "EditMosGates", "Nbr of Gates", 1, [](S& s) -> int& { return s.mos.gates; },
-               Say("Set mos gates to"));
-  Choice(form, "RadioMosOrientation", "", {"Horizontal", "Vertical"}, false,
-         [](const S& s) { return int(s.mos.orientation); },
-         [](S& s, int item) { s.mos.orientation = Orientation(item); },
-         Say("Change MOS orientation"));
-  Choice(form, "RadioMosType", "", {"n-Channel", "p-Channel"}, false,
-         [](const S& s) { return int(s.mos.type); },
-         [](S& s, int item) { s.mos.type = MosType(item); },
-         Say("Change mos type..."));
+  RealField(
+      form, "EditMosWidth", "Width MOS (\xC2\xB5m)",
+      [](S& s) -> double& { return s.mos.widthMicrons; }, "Set mos width to");
+  RealField(
+      form, "EditMosLength", "Length MOS (\xC2\xB5m)",
+      [](S& s) -> double& { return s.mos.lengthMicrons; }, "Set mos length to");
+  IntegerField(
+      form, "EditMosGates", "Nbr of Gates", 1, [](S& s) -> int& { return s.mos.gates; },
+      Say("Set mos gates to"));
+  Choice(
+      form, "RadioMosOrientation", "", {"Horizontal", "Vertical"}, false,
+      [](const S& s) { return int(s.mos.orientation); },
+      [](S& s, int item) { s.mos.orientation = Orientation(item); }, Say("Change MOS orientation"));
+  Choice(
+      form, "RadioMosType", "", {"n-Channel", "p-Channel"}, false,
+      [](const S& s) { return int(s.mos.type); },
+      [](S& s, int item) { s.mos.type = MosType(item); }, Say("Change mos type..."));
   return page;
 }
 
@@ -318,16 +336,18 @@ QWidget* TFormGenerator::BuildPathPage() {
   auto* page = new QWidget(this);
   auto* form = new QFormLayout(page);
   using S = GeneratorSettings;
-  Choice(form, "ComboPathLayer", "Layer",
-         {"Metal ", "Metal 2", "Metal 3", "Metal 4", "Metal 5", "Metal+Diffn polarization",
-          "Metal+Diffp polarization"},
-         true, [](const S& s) { return IndexOf(kPathLayerItems, s.path.layer); },
-         [](S& s, int item) { s.path.layer = kPathLayerItems[item]; },
-         Say("Select metal for path"));
-  IntegerField(form, "EditPathWidth", "Width (lambda) :", 1,
-               [](S& s) -> int& { return s.path.width; }, Say(""));
-  IntegerField(form, "EditPathContacts", "Contacts :", 1,
-               [](S& s) -> int& { return s.path.contacts; }, Say("Set contact number to"));
+  Choice(
+      form, "ComboPathLayer", "Layer",
+      {"Metal ", "Metal 2", "Metal 3", "Metal 4", "Metal 5", "Metal+Diffn polarization",
+       "Metal+Diffp polarization"},
+      true, [](const S& s) { return IndexOf(kPathLayerItems, s.path.layer); },
+      [](S& s, int item) { s.path.layer = kPathLayerItems[item]; }, Say("Select metal for path"));
+  IntegerField(
+      form, "EditPathWidth", "Width (lambda) :", 1, [](S& s) -> int& { return s.path.width; },
+      Say(""));
+  IntegerField(
+      form, "EditPathContacts", "Contacts :", 1, [](S& s) -> int& { return s.path.contacts; },
+      Say("Set contact number to"));
   GeneratorSettings& settings = host_.State().generator.settings;
   const auto check = [&](const char* name, const char* caption, bool PathSettings::*flag,
                          std::function<std::string(bool)> status) {
@@ -362,14 +382,15 @@ QWidget* TFormGenerator::BuildLogoPage() {
     settings.logo.text = value.toStdString();
     Changed("");
   });
-  RealField(form, "EditLetterSize", "Letter size (\xC2\xB5m) :",
-            [](S& s) -> double& { return s.logo.letterSizeMicrons; }, "");
+  RealField(
+      form, "EditLetterSize",
+      "Letter size (\xC2\xB5m) :", [](S& s) -> double& { return s.logo.letterSizeMicrons; }, "");
   std::vector<const char*> layers;
   const LayerTable& table = host_.State().layout.layers;
   for (int layer = 1; layer <= kLayerCount; ++layer) layers.push_back(table[layer].name.c_str());
-  Choice(form, "ComboLogoLayer", "Layer", layers, true,
-         [](const S& s) { return s.logo.layer - 1; },
-         [](S& s, int item) { s.logo.layer = item + 1; }, Say(""));
+  Choice(
+      form, "ComboLogoLayer", "Layer", layers, true, [](const S& s) { return s.logo.layer - 1; },
+      [](S& s, int item) { s.logo.layer = item + 1; }, Say(""));
   return page;
 }
 
@@ -403,8 +424,8 @@ void TFormGenerator::ShowPadCounts() {
 
 void TFormGenerator::ShowWarning() {
   const Session& s = host_.State();
-  const std::string warning = RuleWarning(StructureOf(s, CurrentPage()), s.generator.settings,
-                                          s.technology);
+  const std::string warning =
+      RuleWarning(StructureOf(s, CurrentPage()), s.generator.settings, s.technology);
   labelWarning_->setText(Text(warning));
   if (CurrentPage() == GeneratorPage::Pads) ShowPadCounts();
 }
@@ -413,14 +434,16 @@ void TFormGenerator::btnOKClick() {
   const GeneratorPage page = CurrentPage();
   close();
   const GenerateStart start = GenerateFromPage(host_.State(), page);
-  if (start.command != 0) host_.EnterCommand(start.command, start.prompt);
-  else host_.RedrawLayout();
+  if (start.command != 0)
+    host_.EnterCommand(start.command, start.prompt);
+  else
+    host_.RedrawLayout();
 }
 
 void TFormGenerator::btnLoadPadsClick() {
   ShowStatus(host_.State().platform, "Load config file");
-  const QString file =
-      QFileDialog::getOpenFileName(this, "Load pad file", QString(), "Pad File (*.pad);;All files (*.*)");
+  const QString file = QFileDialog::getOpenFileName(this, "Load pad file", QString(),
+                                                    "Pad File (*.pad);;All files (*.*)");
   if (!file.isEmpty()) LoadPads(file.toStdString());
 }
 
@@ -429,7 +452,8 @@ void TFormGenerator::LoadPads(const std::string& path) {
   if (!read.Ok()) return;
   const std::string status = host_.State().platform.StatusPanelText(0);
   UpdateOptions();
-  labelPadFile_->setText(Text("(Read " + std::to_string(read.file.pads.size()) + " pads) loaded..."));
+  labelPadFile_->setText(
+      Text("(Read " + std::to_string(read.file.pads.size()) + " pads) loaded..."));
   ShowStatus(host_.State().platform, status);
 }
 

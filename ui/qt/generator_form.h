@@ -59,8 +59,7 @@ class TFormGenerator : public QDialog {
   void Choice(QFormLayout* form, const char* name, const char* caption,
               std::vector<const char*> items, bool combo,
               std::function<int(const GeneratorSettings&)> index,
-              std::function<void(GeneratorSettings&, int)> choose,
-              Status status);
+              std::function<void(GeneratorSettings&, int)> choose, Status status);
   void Changed(const std::string& status);
   void ShowPadCounts();
   void ShowWarning();
