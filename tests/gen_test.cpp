@@ -301,19 +301,29 @@ TEST_F(Generator, ThePadRingPlacesItsPadsBetweenTwoClosedRings) {
   EXPECT_EQ(Violations(), "");
   Layout copy = layout;
   Extract(copy);
+  // The outer ring's outer edge is the extent; the inner ring lies a pad
+  // pitch and a ring width (240 + 60) inside it; pads are centred in between.
   const Rect& e = g.extentAdded;
-  const int outer = NodeAt(copy, kMetal, {e.xmin + 1, e.ymin + 1});
-  const int inner = NodeAt(copy, kMetal, {e.xmin + 301, e.ymin + 301});
+  const int32_t midX = (e.xmin + e.xmax) / 2, midY = (e.ymin + e.ymax) / 2;
+  const auto ring = [&](int32_t in) {
+    std::set<int> nodes;
+    for (Point p : {Point{e.xmin + in, midY}, Point{e.xmax - in, midY}, Point{midX, e.ymin + in},
+                    Point{midX, e.ymax - in}})
+      nodes.insert(NodeAt(copy, kMetal, p));
+    EXPECT_EQ(nodes.size(), 1u) << "a closed ring " << in << " inside";
+    return *nodes.begin();
+  };
+  const int outer = ring(1), inner = ring(301);
   EXPECT_NE(outer, inner) << "the supply rings are apart";
-  int outerBoxes = 0, innerBoxes = 0;
-  ForEachLive(copy.boxes, [&](int, const Box& b) {
-    outerBoxes += b.node == outer;
-    innerBoxes += b.node == inner;
-  });
-  // Four frame boxes each, one ground pad (three boxes and its strip) on the
-  // outer ring, two supply pads on the inner one.
-  EXPECT_GE(outerBoxes, 4 + 4);
-  EXPECT_GE(innerBoxes, 4 + 2 * 4);
+  const auto pad = [&](int i, int32_t y) {
+    return NodeAt(copy, kMetal, {e.xmin + 180 + 240 * i, y});
+  };
+  EXPECT_EQ(pad(1, e.ymin + 180), outer) << "the ground pad S 1";
+  EXPECT_EQ(pad(2, e.ymin + 180), inner) << "the supply pad S 2";
+  for (int i : {1, 2, 3, 4}) {
+    EXPECT_NE(pad(i, e.ymax - 180), outer) << "north pad " << i;
+    EXPECT_NE(pad(i, e.ymax - 180), inner) << "north pad " << i;
+  }
   // Undo takes the ring and the inserted cells away.
   Undo(s);
   Purge(layout);
