@@ -207,14 +207,14 @@ RouteResult Route(Layout& layout, const Technology& t, OccupancyGrid& grid, Rout
   const Reach fromStart(grid, a, true), fromEnd(grid, b, false);
   // Tries one jog row (or column); a jog outside the grid, or beyond the
   // reach of either end, is refused unwalked.
-  const auto tryJog = [&](int64_t jog, bool row) {
+  const auto tryJog = [&](int64_t line, bool row) {
     ++result.tries;
-    const bool inside = row ? OccupancyGrid::Inside(a.x, jog) : OccupancyGrid::Inside(jog, a.y);
+    const bool inside = row ? OccupancyGrid::Inside(a.x, line) : OccupancyGrid::Inside(line, a.y);
     const bool reached = search == RouteSearch::Walk ||
-                         (row ? fromStart.Vertical(a.y, jog) && fromEnd.Vertical(b.y, jog)
-                              : fromStart.Horizontal(a.x, jog) && fromEnd.Horizontal(b.x, jog));
+                         (row ? fromStart.Vertical(a.y, line) && fromEnd.Vertical(b.y, line)
+                              : fromStart.Horizontal(a.x, line) && fromEnd.Horizontal(b.x, line));
     if (!inside || !reached) return false;
-    const int32_t j = int32_t(jog);
+    const int32_t j = int32_t(line);
     candidate = row ? Candidate{a, Point{a.x, j}, Point{b.x, j}, b}
                     : Candidate{a, Point{j, a.y}, Point{j, b.y}, b};
     if (Acceptable(grid, candidate)) found = &candidate;

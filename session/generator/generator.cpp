@@ -1,7 +1,5 @@
 #include "session/generator/generator.h"
 
-#include <cmath>
-
 #include "core/number_format.h"
 #include "gen/contact.h"
 #include "gen/logo.h"
@@ -16,12 +14,14 @@ namespace {
 
 const char* kMicrons = "\xC2\xB5m";
 
-// Reports what an addition did: Undo removes it, the status line shows its
-// message, or the full table's.
-void Report(Session& s, const Generated& g) {
+// Reports what an addition did: Undo removes it, and the status line shows
+// its message, which a full table replaces with its warning.
+void Report(Session& s, Generated& g) {
   if (!g.Empty()) EndAddition(s);
   s.LastError = g.status;
-  ShowStatus(s.platform, g.Complete() ? g.message : kBoxTableFullMessage);
+  if (g.status == kErrorTextTableFull) g.message = "Warning : text data base full ...";
+  else if (!g.Complete()) g.message = kBoxTableFullMessage;
+  ShowStatus(s.platform, g.message);
 }
 
 // Draws with `draw` undoably, the message naming `what` and its box count.

@@ -450,11 +450,9 @@ void TFormGenerator::btnLoadPadsClick() {
 void TFormGenerator::LoadPads(const std::string& path) {
   const PadFileRead read = LoadPadFile(host_.State(), path);
   if (!read.Ok()) return;
-  const std::string status = host_.State().platform.StatusPanelText(0);
   UpdateOptions();
   labelPadFile_->setText(
       Text("(Read " + std::to_string(read.file.pads.size()) + " pads) loaded..."));
-  ShowStatus(host_.State().platform, status);
 }
 
 }  // namespace tarnisk
