@@ -404,7 +404,6 @@ int RunRoute(CliRun& run) {
   const RouteEnd a{grid.CellOf(from), fromLayer}, b{grid.CellOf(to), toLayer};
   if (grid.OutOfGrid()) return Fail(run, "an end lies outside the routing grid");
   const RouteResult r = Route(s.layout, s.technology, grid, a, b, jog);
-  if (r.drawn.boxesAdded > 0) s.layout.wide.modified = 1;
   const std::string message =
       !r.routed             ? "No route found after " + std::to_string(r.tries) + " tries"
       : !r.drawn.Complete() ? std::string(kBoxTableFullMessage)

@@ -32,14 +32,20 @@ bool Crossable(uint8_t code) {
   return code != kCellMetal && code != kCellBlocked && code != kCellMixed;
 }
 
-// Draws with `draw` and marks in the grid every box it added.
+// Draws with `draw` and marks in the grid every box it added; a layout
+// that gained boxes is modified and no longer extracted.
 template <class Draw>
 Generated DrawAndMark(Layout& layout, OccupancyGrid& grid, Draw draw) {
   const int first = layout.boxes.Count() + 1;
   LayoutWriter out(layout);
   draw(out);
   grid.MarkFrom(layout, first);
-  return out.Result("");
+  Generated drawn = out.Result("");
+  if (drawn.boxesAdded > 0) {
+    layout.wide.modified = 1;
+    layout.wide.extracted = 0;
+  }
+  return drawn;
 }
 
 Point LayoutPoint(const OccupancyGrid& grid, Point cell) {

@@ -96,6 +96,7 @@ TEST_F(Routing, EndsInOneColumnTakeTheStraightPathFirst) {
   ASSERT_EQ(r.drawn.boxesAdded, 1);
   EXPECT_EQ(Last(), (Rect{48, 48, 52, 202}));
   EXPECT_EQ(grid.Code(5, 12), kCellMetal) << "the wire is marked at once";
+  EXPECT_EQ(layout.wide.modified, 1);
 }
 
 TEST_F(Routing, ABlockedRowGivesUpAfterFiveTries) {
