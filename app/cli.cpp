@@ -23,7 +23,7 @@ std::vector<CliCommand> AllCommands() {
   std::vector<CliCommand> all;
   for (auto group : {LayoutCommands, EditorCommands, VerifyCommands, InterchangeCommands,
                      ExtractCommands, SimCommands, MosCommands, NavigatorCommands, StatsCommands,
-                     ProcessCommands})
+                     ProcessCommands, GeneratorCommands})
     for (CliCommand& c : group()) all.push_back(std::move(c));
   return all;
 }
@@ -36,15 +36,31 @@ std::string OptionName(std::string_view name) {
 void DeclareCommand(CLI::App& app, const CliCommand& c, CliOptions& options) {
   CLI::App* sub = app.add_subcommand(std::string(c.name), std::string(c.summary));
   options.positional.resize(c.positionals.size());
-  for (size_t i = 0; i < c.positionals.size(); ++i)
-    sub->add_option(std::string(c.positionals[i]), options.positional[i])->required();
+  for (size_t i = 0; i < c.positionals.size(); ++i) {
+    CLI::Option* positional = sub->add_option(std::string(c.positionals[i]), options.positional[i]);
+    if (!c.positionalsOptional) positional->required();
+  }
   const auto value = [&](std::string_view name, const std::string& help) {
     sub->add_option_function<std::string>(
         OptionName(name), [&options, name](const std::string& v) { options.values[std::string(name)] = v; },
         help);
   };
+  const auto list = [&](std::string_view name, const std::string& help) {
+    sub->add_option_function<std::vector<std::string>>(
+           OptionName(name),
+           [&options, name](const std::vector<std::string>& v) {
+             auto& all = options.lists[std::string(name)];
+             all.insert(all.end(), v.begin(), v.end());
+           },
+           help)
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  };
   value("rules", "rule file (default: es207.rul here, else the bundled one)");
-  for (const CliOption& o : c.valueOptions) value(o.name, std::string(o.help));
+  for (const CliOption& o : c.valueOptions) {
+    if (o.repeatable) list(o.name, std::string(o.help));
+    else value(o.name, std::string(o.help));
+  }
   for (const CliOption& o : c.flagOptions)
     sub->add_flag_callback(OptionName(o.name), [&options, name = o.name] { options.flags.emplace(name); },
                            std::string(o.help));
@@ -91,6 +107,12 @@ std::vector<std::string> Arguments(int argc, const char* const* argv) {
 const std::string* CliOptions::Value(std::string_view name) const {
   const auto it = values.find(name);
   return it == values.end() ? nullptr : &it->second;
+}
+
+const std::vector<std::string>& CliOptions::List(std::string_view name) const {
+  static const std::vector<std::string> none;
+  const auto it = lists.find(name);
+  return it == lists.end() ? none : it->second;
 }
 
 int Fail(CliRun& run, const std::string& message) {

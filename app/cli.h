@@ -24,12 +24,15 @@ inline constexpr int kExitUsage = 2;     // bad usage or unreadable input
 struct CliOptions {
   std::vector<std::string> positional;
   std::map<std::string, std::string, std::less<>> values;  // "--name value" options given
+  std::map<std::string, std::vector<std::string>, std::less<>> lists;  // repeatable options
   std::set<std::string, std::less<>> flags;                // "--name" options given
   bool json = false;
   bool quiet = false;
 
   // The value of option `name`, or nullptr when it was not given.
   const std::string* Value(std::string_view name) const;
+  // Every value of a repeatable option, in the order given.
+  const std::vector<std::string>& List(std::string_view name) const;
   bool Flag(std::string_view name) const { return flags.count(name) > 0; }
 };
 
@@ -44,6 +47,7 @@ struct CliRun {
 struct CliOption {
   std::string_view name;
   std::string_view help;
+  bool repeatable = false;  // may be given more than once
 };
 
 // One command: its name, what it does, its positional arguments, the options
@@ -55,6 +59,9 @@ struct CliCommand {
   std::vector<CliOption> valueOptions;
   std::vector<CliOption> flagOptions;
   int (*run)(CliRun&);
+  // The command checks its positionals itself (it has a mode without them);
+  // those not given are empty.
+  bool positionalsOptional = false;
 };
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
@@ -92,5 +99,6 @@ std::vector<CliCommand> MosCommands();
 std::vector<CliCommand> NavigatorCommands();
 std::vector<CliCommand> StatsCommands();
 std::vector<CliCommand> ProcessCommands();
+std::vector<CliCommand> GeneratorCommands();
 
 }  // namespace tarnisk

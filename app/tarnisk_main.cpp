@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
       std::filesystem::exists("es207.rul") ? "es207.rul" : data + "/es207.rul";
   tarnisk::QtPlatform platform;
   auto state = std::make_unique<tarnisk::Session>(platform);
+  state->generator.cellDirectory = data + "/pads";
   tarnisk::Tmdiframe window(*state, platform, rules, data + "/help/tarnisk-help.md");
   window.resize(1280, 860);
   window.showMaximized();

@@ -19,6 +19,7 @@
 #include "session/editor/edit_state.h"
 #include "session/editor/texts.h"
 #include "session/editor/view.h"
+#include "session/generator/generator_state.h"
 #include "session/navigator/navigator_commands.h"
 #include "sim/simulation.h"
 #include "ui/platform.h"
@@ -82,6 +83,8 @@ struct Session {
   NavigatorState navigator;
   // Node states, settings and measurements of the analog simulator.
   SimulationState simulation;
+  // The cell generator's settings and pad library, and the routing grid.
+  GeneratorState generator;
 
   // The size of the check grid's last build (by the checker or the extraction).
   int checkGridColumns = 0, checkGridRows = 0;

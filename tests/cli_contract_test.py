@@ -69,6 +69,32 @@ with tempfile.TemporaryDirectory() as tmp:
     data = info(big)
     check(0 < data.get("boxes", 0) <= 80000, f"generated layout loads ({data.get('boxes')} boxes)")
 
+    inverter = os.path.join(DATA, "examples", "inverter.msk")
+    generated = os.path.join(tmp, "generated.msk")
+    for kind, extra in (("contact", ["--at", "0,-40"]), ("padring", []),
+                        ("path", ["--points", "0,-40;60,-40"]), ("logo", ["--at", "0,100"])):
+        code, out, err = run("generate", inverter, generated, kind, *extra, "--rules", RULES,
+                             "--json", "--quiet")
+        data = json.loads(out) if code == 0 else {}
+        check(code == 0 and list(data) == ["boxes_added", "texts_added", "extent_added", "message"],
+              f"generate {kind} keys ({err.strip()})")
+        check(data.get("boxes_added", 0) > 0 and len(data.get("extent_added") or []) == 4,
+              f"generate {kind} adds boxes")
+        check(info(generated)["boxes"] == info(inverter)["boxes"] + data.get("boxes_added", 0),
+              f"generate {kind} writes what it added")
+    code, out, _ = run("generate", "--list", "--json")
+    check(code == 0 and len(json.loads(out)["kinds"]) == 10, "generate --list names ten kinds")
+    code, _, err = run("generate", inverter, generated, "spiral", "--at", "0,0", "--quiet")
+    check(code == 2 and "spiral" in err, "an unknown kind exits 2")
+
+    code, out, err = run("route", inverter, generated, "--from", "-30,-30,metal", "--to",
+                         "90,90,metal", "--rules", RULES, "--json", "--quiet")
+    data = json.loads(out) if out else {}
+    check(code in (0, 1) and list(data) == ["routed", "tries", "boxes_added", "message"],
+          f"route keys ({err.strip()})")
+    check(isinstance(data.get("routed"), bool) and (code == 0) == data.get("routed"),
+          "route exits 0 exactly when routed")
+
     code, out, err = run("info", os.path.join(tmp, "missing.msk"), "--rules", RULES, "--json")
     check(code == 2 and out == "" and err.count("\n") >= 1, "missing layout: exit 2, error on stderr")
     code, _, err = run("info")

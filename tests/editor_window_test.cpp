@@ -32,21 +32,7 @@ void WhenModal(std::function<void(QWidget*)> user) {
   });
 }
 
-struct EditorWindow : testing::MainWindowTest {
-  void SetUp() override {
-    MainWindowTest::SetUp();
-    SetWindow(s, 0, 0, 100, 100);
-  }
-
-  void Key(int key) {
-    QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(&window.View(), &e);
-  }
-  Rect BoxRect(int i) const {
-    const Box& b = s.layout.boxes[i];
-    return {b.x1, b.y1, b.x2, b.y2};
-  }
-};
+using EditorWindow = testing::EditorWindowTest;
 
 TEST_F(EditorWindow, DrawsABoxWithTheMouseAndUndoesIt) {
   Drag(At(10, 10), At(30, 20));

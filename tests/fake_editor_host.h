@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "session/generator/generator.h"
 #include "tests/test_support.h"
 #include "ui/qt/editor_host.h"
 
@@ -15,6 +16,7 @@ struct FakeEditorHost : EditorHost {
   Fresh f;
   std::vector<std::pair<int, std::string>> commands;  // EnterCommand calls
   int placementsEnded = 0, broughtToFront = 0, redraws = 0;
+  std::vector<std::pair<GeneratorPage, bool>> generatorShown;  // page, modal
 
   Session& State() override { return f.s; }
   void EnterCommand(int code, const std::string& status) override {
@@ -28,6 +30,9 @@ struct FakeEditorHost : EditorHost {
   }
   void BringToFront() override { ++broughtToFront; }
   void RedrawLayout() override { ++redraws; }
+  void ShowCellGenerator(GeneratorPage page, bool modal) override {
+    generatorShown.emplace_back(page, modal);
+  }
 };
 
 }  // namespace tarnisk::testing

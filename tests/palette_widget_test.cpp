@@ -108,9 +108,25 @@ TEST_F(PaletteWidget, PropertyAndResistanceToolsEnterTheirCommands) {
   EXPECT_EQ(s.command.command, kCommandResistance);
   EXPECT_EQ(Status(), "In the layout, fix the resistance position ...");
 
-  Tool("sbPad")->click();  // placement macros come with the cell generator
-  EXPECT_EQ(s.command.command, kCommandResistance);
-  EXPECT_EQ(Status(), "Test Pad is not available yet");
+  Tool("sbPad")->click();
+  EXPECT_EQ(s.command.command, kCommandTestPad);
+  EXPECT_EQ(Status(), "Enter the location for  test pad...");
+  EXPECT_TRUE(Tool("sbPad")->isChecked());
+  EXPECT_FALSE(Tool("sbRes")->isChecked());
+}
+
+TEST_F(PaletteWidget, MacroButtonsStartTheirPlacementsAndTheGenerator) {
+  Tool("sbContactMetal2")->click();
+  EXPECT_EQ(s.command.command, kCommandPlaceContact);
+  EXPECT_EQ(s.generator.placementKind, kContactVia);
+  EXPECT_EQ(Status(), "Enter the location for contact Metal2...");
+  EXPECT_TRUE(s.command.dragging) << "the outline follows the pointer";
+  Tool("sbPathMetal")->click();
+  Tool("sbMos")->click();
+  EXPECT_EQ(Status(), "MOS Generator");
+  ASSERT_EQ(host.generatorShown.size(), 2u);
+  EXPECT_EQ(host.generatorShown[0], std::pair(GeneratorPage::Path, true));
+  EXPECT_EQ(host.generatorShown[1], std::pair(GeneratorPage::Mos, true));
 }
 
 TEST_F(PaletteWidget, EscapeIsHandedToTheMainWindow) {

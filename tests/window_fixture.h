@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <deque>
 #include <memory>
@@ -76,6 +77,38 @@ struct MainWindowTest : ::testing::Test {
     Send(QEvent::MouseButtonRelease, to, Qt::NoButton);
   }
   void Click(QPoint p) { Drag(p, p); }
+};
+
+// The main window on a view of (0, 0) to (100, 100) lambda, driven by
+// synthetic mouse and key events on its drawing area.
+struct EditorWindowTest : MainWindowTest {
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    SetWindow(s, 0, 0, 100, 100);
+  }
+
+  QPoint At(int x, int y) const { return {LambdaToPixelX(s, x), LambdaToPixelY(s, y)}; }
+  void Send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, QPointF(p), QPointF(window.View().mapToGlobal(p)), Qt::LeftButton,
+                  buttons, Qt::NoModifier);
+    QApplication::sendEvent(&window.View(), &e);
+  }
+  // A press at `from`, moves to `to`, a release there.
+  void Drag(QPoint from, QPoint to) {
+    Send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    Send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    Send(QEvent::MouseMove, to, Qt::LeftButton);
+    Send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+  }
+  void Click(QPoint p) { Drag(p, p); }
+  void Key(int key) {
+    QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&window.View(), &e);
+  }
+  Rect BoxRect(int i) const {
+    const Box& b = s.layout.boxes[i];
+    return {b.x1, b.y1, b.x2, b.y2};
+  }
 };
 
 // The child widget of `parent` with this object name.

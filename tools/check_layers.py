@@ -21,7 +21,9 @@ RANKS = {
     "models": 2,       # MOS device models
     "verify": 3,       # design rule checker, extraction, parasitics, SPICE
     "sim": 4,          # analog simulation engine
+    "gen": 4,          # cell generator: contacts, pads, buses, inductors, MOS, paths, logos
     "stats": 4,        # layout statistics
+    "route": 5,        # occupancy grid and router, drawing with the generator's contacts
     "process": 5,      # field solver, cross-sections, 3D export, parametric sweeps
     "session": 6,      # the owner of the editor's state, rendering, commands
     "ui/qt": 7,        # the Qt windows

@@ -12,6 +12,7 @@
 #include "session/editor/view.h"
 #include "session/analysis/extract_command.h"
 #include "session/navigator/navigator_commands.h"
+#include "session/generator/generator.h"
 
 namespace tarnisk {
 
@@ -50,21 +51,6 @@ bool IsLineCommand(int code) {
   return code == kCommandRuler || code == kCommandProcessView || code == kCommandParametric;
 }
 
-// Commands whose subsystem is not in this program yet.
-const char* MissingCommandName(int code) {
-  switch (code) {
-    case kCommandPlaceContact: return "Contact placement";
-    case kCommandPathStart: case kCommandPathNext: return "Metal path";
-    case kCommandTestPad: return "Test pad";
-    default: return nullptr;
-  }
-}
-
-void ReportMissing(Session& s, int code) {
-  if (const char* name = MissingCommandName(code))
-    ShowStatus(s.platform, std::string(name) + " is not available yet");
-}
-
 // Layouts from this many boxes up ask before a node view extracts them.
 constexpr int kLargeLayout = 5001;
 
@@ -81,16 +67,30 @@ void ViewNodeCommand(Session& s, CommandUi& ui, Point pixel) {
   ui.NavigatorChanged();
 }
 
-// Screen rectangle (left, top, right, bottom) of the rubber band.
+enum class BandShape { Rectangle, Line, Elbow };
+
+// Screen rectangle (left, top, right, bottom) of the rubber band, or the
+// line from (x1, y1) to (x2, y2), straight or bent once.
 struct Band {
   int x1, y1, x2, y2;
-  bool line;
+  BandShape shape = BandShape::Rectangle;
 };
+
+bool IsPlacement(int code) {
+  switch (code) {
+    case kCommandPlaceContact: case kCommandTestPad: case kCommandPlaceContacts:
+    case kCommandPlaceBus: case kCommandPlaceInductor: case kCommandPlaceMos:
+    case kCommandPlaceLogo:
+      return true;
+    default:
+      return false;
+  }
+}
 
 Band StretchBand(const Session& s) {
   const Box& b = s.layout.boxes[s.edit.stretchBox];
   Band r{LambdaToPixelX(s, b.x1), LambdaToPixelY(s, b.y2), LambdaToPixelX(s, b.x2),
-         LambdaToPixelY(s, b.y1), false};
+         LambdaToPixelY(s, b.y1)};
   const CommandState& c = s.command;
   const int dx = c.current.x - c.anchor.x, dy = c.current.y - c.anchor.y;
   switch (s.edit.stretchEdge) {
@@ -111,14 +111,18 @@ Band CurrentBand(const Session& s) {
   switch (c.command) {
     case kCommandCopyTarget:
     case kCommandMoveTarget:
-      return {ll.x + dx, ur.y + dy, ur.x + dx, ll.y + dy, false};
+    case kCommandPlaceContact:
+    case kCommandTestPad:
+      return {ll.x + dx, ur.y + dy, ur.x + dx, ll.y + dy};
     case kCommandPasteTarget:
-      return {c.current.x - (ur.x - ll.x), c.current.y - (ll.y - ur.y), c.current.x, c.current.y,
-              false};
+      return {c.current.x - (ur.x - ll.x), c.current.y - (ll.y - ur.y), c.current.x, c.current.y};
     case kCommandStretchTarget:
       return StretchBand(s);
+    case kCommandPathNext:
+      return {c.anchor.x, c.anchor.y, c.current.x, c.current.y, BandShape::Elbow};
     default:
-      return {c.anchor.x, c.anchor.y, c.current.x, c.current.y, IsLineCommand(c.command)};
+      return {c.anchor.x, c.anchor.y, c.current.x, c.current.y,
+              IsLineCommand(c.command) ? BandShape::Line : BandShape::Rectangle};
   }
 }
 
@@ -130,8 +134,18 @@ void DrawShape(Session& s) {
   out->SetPen(kRubberBand, 1, PenStyle::Dotted, PenMode::NotXor);
   out->SetHollowBrush();
   const Band b = CurrentBand(s);
-  if (b.line) out->Line(b.x1, b.y1, b.x2, b.y2);
-  else out->Rectangle(b.x1, b.y1, b.x2, b.y2);
+  switch (b.shape) {
+    case BandShape::Rectangle: out->Rectangle(b.x1, b.y1, b.x2, b.y2); break;
+    case BandShape::Line: out->Line(b.x1, b.y1, b.x2, b.y2); break;
+    case BandShape::Elbow: {
+      // Along the longer direction first, as the segment will be laid.
+      const bool across = std::abs(b.x2 - b.x1) >= std::abs(b.y2 - b.y1);
+      const int cx = across ? b.x2 : b.x1, cy = across ? b.y1 : b.y2;
+      out->Line(b.x1, b.y1, cx, cy);
+      out->Line(cx, cy, b.x2, b.y2);
+      break;
+    }
+  }
   out->SetPen(kRubberBand, 1, PenStyle::Solid, PenMode::Merge);
 }
 
@@ -169,6 +183,10 @@ void ShowDragStatus(Session& s) {
     ShowStatus(s.platform, "Stretch box to size " + Microns(s, bw, 3, 1) + " x " +
                                Microns(s, bh, 3, 1) + " " + kMicron + ", (" + Num(bw) + " x " +
                                Num(bh) + " lambda)");
+  } else if (c.command == kCommandPathNext) {
+    const std::string& layer = s.layout.layers[s.generator.settings.path.layer].name;
+    ShowStatus(s.platform, layer + " Path " + Microns(s, w, 4, 1) + "," + Microns(s, h, 4, 1) +
+                               " " + kMicron + " (Esc to stop)");
   } else {
     ShowStatus(s.platform, "Cursor at location " + Num(b.x) + "," + Num(b.y) + " lambda...");
   }
@@ -267,7 +285,6 @@ void EndAreaCommand(Session& s, CommandUi& ui, int code, Point a, Point b) {
       if (r.count > 0) ui.ShowDuplicateDialog(r);
       break;
     }
-    default: ReportMissing(s, code);
   }
 }
 
@@ -311,11 +328,57 @@ void Pan(Session& s, Key key) {
 void Escape(Session& s, CommandUi& ui) {
   StopHandleShape(s);
   if (s.command.command == kCommandMoveTarget) RestoreMovedSelection(s);
+  ui.ReleasePaletteTools();
   SetCommand(s, ui, kCommandDrawBox);
   RedrawClean(s);
 }
 
+// The structure of a placement command at the release point, then back to
+// drawing boxes with the palette's tools released.
+void EndPlacement(Session& s, CommandUi& ui, Point release) {
+  PlaceAt(s, s.command.command, ToLambda(s, release));
+  ui.ReleasePaletteTools();
+  SetCommand(s, ui, kCommandDrawBox);
+}
+
+// The rubber line of the path follows the pointer from the path start.
+void FollowFromPathStart(Session& s, CommandUi& ui) {
+  SetCommand(s, ui, kCommandPathNext);
+  StartDragging(s, s.command.pathStart);
+}
+
+void StartPathAt(Session& s, CommandUi& ui, Point release) {
+  BeginPath(s);
+  s.command.pathStart = release;
+  FollowFromPathStart(s, ui);
+  ShowStatus(s.platform, "Start path...");
+}
+
+void NextPathSegment(Session& s, CommandUi& ui, Point release) {
+  const PathSegment segment =
+      AddPathSegment(s, ToLambda(s, s.command.pathStart), ToLambda(s, release));
+  s.command.pathStart = {LambdaToPixelX(s, segment.nextStart.x),
+                         LambdaToPixelY(s, segment.nextStart.y)};
+  FollowFromPathStart(s, ui);
+}
+
 }  // namespace
+
+void StartMacroOutline(Session& s, int32_t size) {
+  StopHandleShape(s);
+  // Pixel lengths of lambda counts, measured from lambda 0, halved.
+  const auto half = [&](int32_t lambda) {
+    return std::abs(LambdaToPixelX(s, lambda) - LambdaToPixelX(s, 0)) / 2;
+  };
+  const bool odd = size % 2 != 0;
+  const int low = half(odd ? size - 1 : size), high = half(odd ? size + 1 : size);
+  // The larger half lies right and up, which is up the screen.
+  CommandState& c = s.command;
+  c.anchor = c.current = {};
+  c.selectionLowerLeft = {-low, low};
+  c.selectionUpperRight = {high, -high};
+  StartDragging(s, {});
+}
 
 void EnterCommand(Session& s, CommandUi& ui, int code, const std::string& status) {
   StopHandleShape(s);
@@ -332,6 +395,7 @@ void MousePress(Session& s, CommandUi& ui, Point pixel) {
   else if (code == kCommandViewNode) ViewNodeCommand(s, ui, pixel);
   else if (code == kCommandViewInterconnect) ExtractInterconnectAt(s, pixel), ui.NavigatorChanged();
   else if (code == kCommandCrosstalk) CrosstalkAt(s, pixel), ui.NavigatorChanged();
+  else if (code == kCommandPathStart) ShowStatus(s.platform, "Path start...");
 }
 
 void MouseMove(Session& s, Point pixel) {
@@ -363,9 +427,15 @@ void MouseRelease(Session& s, CommandUi& ui, Point pixel) {
     case kCommandResistance:
       ResistanceAt(s, pixel, ui.ResistanceDialog());
       break;
+    case kCommandPathStart:
+      StartPathAt(s, ui, pixel);
+      break;
+    case kCommandPathNext:
+      NextPathSegment(s, ui, pixel);
+      break;
     default:
-      if (wasDragging) EndAreaCommand(s, ui, code, s.command.anchor, pixel);
-      else ReportMissing(s, code);
+      if (IsPlacement(code)) EndPlacement(s, ui, pixel);
+      else if (wasDragging) EndAreaCommand(s, ui, code, s.command.anchor, pixel);
   }
 }
 

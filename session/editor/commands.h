@@ -6,6 +6,7 @@
 // Everything here works on the Session and the attached drawing surface;
 // the window only forwards its events and shows the dialogs asked for.
 
+#include <cstdint>
 #include <string>
 
 #include "core/geometry.h"
@@ -52,6 +53,10 @@ void KeyDown(Session& s, CommandUi& ui, Key key);
 
 // Starts pasting the erased elements: their outline follows the pointer.
 void StartPaste(Session& s, CommandUi& ui);
+
+// The outline of a placement macro, a square of `size` lambda centred on the
+// pointer, follows it like a moved selection until the click that places it.
+void StartMacroOutline(Session& s, int32_t size);
 
 // Draws the present rubber-band shape again; the view calls it after every
 // full redraw, which wipes the shape from the image.

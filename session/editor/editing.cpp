@@ -788,6 +788,13 @@ void Undo(Session& s) {
   SetUndo(s, kUndoNothing);
 }
 
+void BeginAddition(Session& s) { SaveCounts(s); }
+
+void EndAddition(Session& s) {
+  SetUndo(s, kUndoRemoveAdded);
+  MarkChanged(s);
+}
+
 ArrangeResult ArrangeLayout(Session& s) {
   ShowStatus(s.platform, "Start removind redundant and overlap boxes...");
   ArrangeResult result;

@@ -100,6 +100,13 @@ void CloseStepMove(Session& s);
 
 void Undo(Session& s);
 
+// An operation that only adds records (a generated structure, a path) keeps
+// the table counts before it, so that Undo removes what it then added.
+void BeginAddition(Session& s);
+// After such an operation added something: Undo removes the records added
+// since BeginAddition; the layout is modified and no longer extracted.
+void EndAddition(Session& s);
+
 // "Arrange the Layout": merges and splits the boxes without drawing the
 // pieces, then redraws and reports how many boxes went.
 ArrangeResult ArrangeLayout(Session& s);

@@ -7,6 +7,7 @@
 namespace tarnisk {
 
 struct Session;
+enum class GeneratorPage : int;
 
 class EditorHost {
  public:
@@ -20,6 +21,8 @@ class EditorHost {
   virtual void BringToFront() = 0;
   // Redraws the drawing area from the layout.
   virtual void RedrawLayout() = 0;
+  // Shows the cell generator window on a page, modal or not.
+  virtual void ShowCellGenerator(GeneratorPage page, bool modal) = 0;
 };
 
 }  // namespace tarnisk

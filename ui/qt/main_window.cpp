@@ -29,6 +29,7 @@
 #include "ui/qt/mos_viewer_form.h"
 #include "ui/qt/navigator_form.h"
 #include "ui/qt/statistics_form.h"
+#include "ui/qt/generator_form.h"
 #include "ui/qt/layout_view.h"
 #include "ui/qt/palette.h"
 #include "ui/qt/process_form.h"
@@ -82,6 +83,7 @@ Tmdiframe::Tmdiframe(Session& state, QtPlatform& platform, std::string defaultRu
   navigator_ = new TFormAnalysis(
       state_, [this](int code, const char* status) { EnterCommand(code, status); },
       [this] { Refresh(); }, this);
+  generatorForm_ = new TFormGenerator(*this, this);
   simulFrame_ = new TsimulFrame(
       state_, [this] { extractForm_->Open(TFormExtract::kOptionsPage); }, this);
   processForm_ = new TFormProcess(state_, [this] { RedrawLayout(); }, this);
@@ -244,9 +246,9 @@ void Tmdiframe::BuildEditMenu() {
     state_.command.propertyTool = kToolText;
     EnterCommand(kCommandText, "Fix the text location with the cursor...");
   });
-  NotAvailable(m, "Contact");
-  NotAvailable(m, "Transistor");
-  NotAvailable(m, "IO Pads");
+  Item(m, "Contact", "", [this] { ShowCellGenerator(GeneratorPage::Contacts, false); });
+  Item(m, "Transistor", "", [this] { ShowCellGenerator(GeneratorPage::Mos, false); });
+  Item(m, "IO Pads", "", [this] { ShowCellGenerator(GeneratorPage::Pads, false); });
 }
 
 void Tmdiframe::BuildOtherMenus() {
@@ -320,7 +322,10 @@ void Tmdiframe::BuildToolBar() {
     if (state_.command.command != kCommandMoveTarget) ZoomOut(state_);
   });
   command("Draw Box", kCommandDrawBox, "");
-  plain("Chip Lib", [this] { ShowStatus(state_.platform, "Chip Lib is not available yet"); });
+  plain("Chip Lib", [this] {
+    ShowStatus(state_.platform, "Show cell generator menu...");
+    ShowCellGenerator(generatorForm_->CurrentPage(), false);
+  });
   command("Stretch, Move", kCommandMoveSelect, "In the layout, give the box border to stretch...");
   command("Process View", kCommandProcessView, "");
   connect(commandButtons_[kCommandProcessView], &QAction::triggered, this, [this] {
@@ -427,6 +432,10 @@ void Tmdiframe::BringToFront() {
 void Tmdiframe::RedrawLayout() {
   Redraw(state_);
   Refresh();
+}
+
+void Tmdiframe::ShowCellGenerator(GeneratorPage page, bool modal) {
+  generatorForm_->Open(page, modal);
 }
 
 void Tmdiframe::Refresh() { view_->ShowImage(); }

@@ -24,6 +24,7 @@ class DuplicateDialog;
 class StepMoveDialog;
 class TFormCif;
 class TFormExtract;
+class TFormGenerator;
 class TsimulFrame;
 class TFormProcess;
 class TFormEmc;
@@ -63,6 +64,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void EndPlacement() override;
   void BringToFront() override;
   void RedrawLayout() override;
+  void ShowCellGenerator(GeneratorPage page, bool modal) override;
 
   // File commands, public for the tests that drive the window.
   bool OpenLayout(const std::string& path, bool insert);
@@ -115,6 +117,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   StepMoveDialog* stepMoveDialog_ = nullptr;
   TFormCif* cifForm_ = nullptr;
   TFormExtract* extractForm_ = nullptr;
+  TFormGenerator* generatorForm_ = nullptr;
   TsimulFrame* simulFrame_ = nullptr;
   TFormProcess* processForm_ = nullptr;
   TFormEmc* emcForm_ = nullptr;

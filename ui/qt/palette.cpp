@@ -9,6 +9,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "core/number_format.h"
+#include "session/editor/commands.h"
+#include "session/generator/generator.h"
 #include "session/session.h"
 
 namespace tarnisk {
@@ -41,15 +44,29 @@ struct Tool {
   const char* hint;
 };
 
-constexpr Tool kMacros[] = {
-    {"sbContactPoly", "Poly", "Poly/Metal contact"},
-    {"sbContactDiffn", "N+", "Contact Metal/Diffn"},
-    {"sbContactDiffp", "P+", "Contact Metal/Diffp"},
-    {"sbContactMetal2", "M2", "Contact Metal/Metal2"},
-    {"sbMos", "MOS", "MOS Generator"},
-    {"sbPad", "Pad", "Test Pad"},
-    {"sbPathMetal", "Path", "Metal Path"},
+// A contact macro: the kind it places, its prompt and the size of the
+// outline that follows the pointer.
+struct ContactMacro {
+  Tool tool;
+  int kind;
+  const char* prompt;
+  int32_t outline;
 };
+
+constexpr ContactMacro kContactMacros[] = {
+    {{"sbContactPoly", "Poly", "Poly/Metal contact"}, kContactPoly,
+     "Enter the location for contact poly...", 6},
+    {{"sbContactDiffn", "N+", "Contact Metal/Diffn"}, kContactDiffn,
+     "Enter the location for contact Diffn...", 6},
+    {{"sbContactDiffp", "P+", "Contact Metal/Diffp"}, kContactDiffp,
+     "Enter the location for contact Diffp...", 6},
+    {{"sbContactMetal2", "M2", "Contact Metal/Metal2"}, kContactVia,
+     "Enter the location for contact Metal2...", 7},
+};
+
+constexpr Tool kMosTool = {"sbMos", "MOS", "MOS Generator"};
+constexpr Tool kPadTool = {"sbPad", "Pad", "Test Pad"};
+constexpr Tool kPathTool = {"sbPathMetal", "Path", "Metal Path"};
 
 struct PropertyButton {
   Tool tool;
@@ -118,14 +135,41 @@ QToolButton* Palette::AddTool(QGridLayout* grid, int index, const char* name,
   return button;
 }
 
+void Palette::BuildMacros(QGridLayout* grid, int& index) {
+  for (const ContactMacro& macro : kContactMacros) {
+    QToolButton* b = AddTool(grid, index++, macro.tool.name, macro.tool.caption, macro.tool.hint);
+    b->setCheckable(true);
+    tools_->addButton(b);
+    connect(b, &QToolButton::clicked, this, [this, b, macro] {
+      Session& s = host_.State();
+      s.generator.placementKind = macro.kind;
+      host_.EnterCommand(kCommandPlaceContact, macro.prompt);
+      StartMacroOutline(s, macro.outline);
+      b->setChecked(true);
+    });
+  }
+  QToolButton* mos = AddTool(grid, index++, kMosTool.name, kMosTool.caption, kMosTool.hint);
+  connect(mos, &QToolButton::clicked, this, [this] {
+    ShowStatus(host_.State().platform, "MOS Generator");
+    host_.ShowCellGenerator(GeneratorPage::Mos, true);
+  });
+  QToolButton* pad = AddTool(grid, index++, kPadTool.name, kPadTool.caption, kPadTool.hint);
+  pad->setCheckable(true);
+  tools_->addButton(pad);
+  connect(pad, &QToolButton::clicked, this, [this, pad] {
+    Session& s = host_.State();
+    host_.EnterCommand(kCommandTestPad, "Enter the location for  test pad...");
+    StartMacroOutline(s, RoundToInt32(s.generator.settings.pads.sizeMicrons / s.technology.LAMB));
+    pad->setChecked(true);
+  });
+  QToolButton* path = AddTool(grid, index++, kPathTool.name, kPathTool.caption, kPathTool.hint);
+  connect(path, &QToolButton::clicked, this,
+          [this] { host_.ShowCellGenerator(GeneratorPage::Path, true); });
+}
+
 void Palette::BuildTools(QGridLayout* grid) {
   int index = 0;
-  for (const Tool& macro : kMacros) {
-    QToolButton* b = AddTool(grid, index++, macro.name, macro.caption, macro.hint);
-    const std::string message = std::string(macro.hint) + " is not available yet";
-    connect(b, &QToolButton::clicked, this,
-            [this, message] { ShowStatus(host_.State().platform, message); });
-  }
+  BuildMacros(grid, index);
   for (const PropertyButton& p : kPropertyTools) {
     QToolButton* b = AddTool(grid, index++, p.tool.name, p.tool.caption, p.tool.hint);
     b->setCheckable(true);

@@ -1,9 +1,8 @@
 #pragma once
 // The palette (TPalette): a tool window beside the main window that chooses
-// the current layer, protects layers against editing, and starts the
-// property tools for texts and the resistance tool. The placement macros
-// (contacts, test pad, MOS, metal path) have their buttons but are not
-// available yet.
+// the current layer, protects layers against editing, starts the placement
+// macros (contacts, test pad, MOS device, metal path) and the property tools
+// for texts and the resistance tool.
 
 #include <QWidget>
 #include <array>
@@ -53,6 +52,7 @@ class Palette : public QWidget {
  private:
   void BuildLayerRows(QGridLayout* grid);
   void BuildTools(QGridLayout* grid);
+  void BuildMacros(QGridLayout* grid, int& index);
   QToolButton* AddTool(QGridLayout* grid, int index, const char* name, const char* caption,
                        const char* hint);
   void OnProtectToggled(size_t row, bool checked);
