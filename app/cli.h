@@ -64,7 +64,8 @@ int Fail(CliRun& run, const std::string& message);  // one-line error, exit 2
 // Loads --rules, else es207.rul in the working directory, else the bundled
 // one. Returns false (after reporting) when the rule file is unusable.
 bool LoadCliRules(CliRun& run);
-// The one-line error for a rule file that did not load.
+// The one-line error for a rule file that did not load, or that loaded
+// without naming a single key.
 std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& result);
 // Empties the database and opens a layout; false (after reporting) on failure.
 bool OpenCliLayout(CliRun& run, const std::string& path);
