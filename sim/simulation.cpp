@@ -118,7 +118,8 @@ double ChannelConductance(const MosModel& model, double vdd, const MosDevice& d,
   return std::fabs(current) / kProbeVolts;
 }
 
-void BoundConductances(Simulation& s) {
+// Every node's G: its resistances and its transistors' channels fully on.
+void NodeConductances(Simulation& s) {
   std::vector<SimNode>& nodes = s.state.nodes;
   const int count = int(nodes.size());
   for (SimNode& n : nodes) n.G = 0;
@@ -420,7 +421,7 @@ void PrepareTopology(Simulation& s) {
     // A zero or negative value would divide by zero: such a mark joins nothing.
     if (r.state != 0 && attached && r.value > 0) m.resistances.push_back({r.nodeA, r.nodeB, r.value});
   }
-  BoundConductances(s);
+  NodeConductances(s);
 }
 
 void RunSimulation(Simulation& s, SimulationView* view) {

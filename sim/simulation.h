@@ -179,7 +179,7 @@ double ChosenDeviceCurrent(const Simulation& s);
 double WaveformVoltage(const Simulation& s, int node, double t);
 
 // Recomputes every node's device index ranges, collects the resistances and
-// bounds every node's conductance.
+// sums every node's conductance (SimNode::G).
 void PrepareTopology(Simulation& s);
 
 // The DC operating point of plot column `column` out of `width`.

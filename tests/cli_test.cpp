@@ -114,7 +114,8 @@ TEST(Cli, FilesWithoutALayoutLineOrARuleKeyExitWith2) {
   }
   const std::string rules = dir.File("nokeys.rul");
   testing::WriteFile(rules, "a title\nhello world\n* a comment\n");
-  const std::string problem = "tarnisk-cli: \"" + rules + "\" is not a rule file: no key was recognised\n";
+  const std::string problem =
+      "tarnisk-cli: \"" + rules + "\" is not a rule file: no key was recognised\n";
   const CliResult info =
       RunTool({"info", testing::DataFile("examples/inverter.msk"), "--rules", rules, "--quiet"});
   EXPECT_EQ(info.status, kExitUsage);

@@ -193,8 +193,9 @@ TEST_F(EditorWindow, CommandsNotBuiltYetRefuseAtOnce) {
     Menu(item);
     EXPECT_EQ(s.command.command, kCommandCopySelect) << item << ": no mouse command waits";
     EXPECT_EQ(Status().substr(Status().size() - 21), " is not available yet") << Status();
-    for (QAction* a : window.findChildren<QAction*>())
+    for (QAction* a : window.findChildren<QAction*>()) {
       if (a->text() == "Copy" && a->isCheckable()) EXPECT_TRUE(a->isChecked()) << item;
+    }
   }
 }
 

@@ -298,8 +298,9 @@ TEST(ExtractFullTables, GateCuttingThatWouldNotFitCutsNothing) {
   x.s.extractOptions.cleaningMode = kFastExtraction;
   x.MetalRow(kMaxBoxes - 2);
   x.Add({{0, 0, 10, 4, kDiffn}, {4, -2, 6, 6, kPoly}});  // three pieces for one box
-  x.ExpectIncomplete(kErrorBoxTableFull,
-                     "Box table full (80000 boxes): the gates need 2 more, no transistor extracted");
+  x.ExpectIncomplete(
+      kErrorBoxTableFull,
+      "Box table full (80000 boxes): the gates need 2 more, no transistor extracted");
   EXPECT_TRUE(x.E().nmos.empty());
   int diffn = 0;
   for (int i = 1; i <= x.layout.boxes.Count(); ++i)
@@ -319,7 +320,8 @@ TEST(ExtractFullTables, OverlapsLeftUncutWhileCleaning) {
 
 TEST(ExtractFullTables, NodesBeyondTheNodeTable) {
   FullTable x;
-  for (int32_t i = 0; i < kMaxNodeNumber + 1; ++i) AddBox(x.s.layout, 3 * i, 0, 3 * i + 1, 1, kMetal);
+  for (int32_t i = 0; i < kMaxNodeNumber + 1; ++i)
+    AddBox(x.s.layout, 3 * i, 0, 3 * i + 1, 1, kMetal);
   x.ExpectIncomplete(kErrorNodeTableFull,
                      "Node table full (5000 nodes): 2 boxes left without a node");
 }

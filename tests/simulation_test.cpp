@@ -354,7 +354,8 @@ std::vector<double> Voltages(const std::string& example, int level, uint8_t mode
   AllVoltages all;
   RunSimulation(x.sim, &all);
   stiffNodes = 0;
-  for (const SimNode& n : x.m.nodes) stiffNodes += n.kind == kPropertyNone && n.G * x.m.TimeStep > n.C;
+  for (const SimNode& n : x.m.nodes)
+    stiffNodes += n.kind == kPropertyNone && n.G * x.m.TimeStep > n.C;
   return all.v;
 }
 

@@ -397,8 +397,7 @@ RunEnd RunSteps(ExtractionRun& s, double& fill) {
                    100.0 * s.layout.nodes.count / kMaxNodeNumber});
   if (!cut) return RunEnd::Incomplete;
   ShowStatus(s.progress, "Prepare for node extraction...");
-  NumberNodes(s, fast);
-  if (s.circuit.table == kErrorNodeTableFull) return RunEnd::Incomplete;
+  if (!NumberNodes(s, fast)) return RunEnd::Incomplete;
   RecognizeTransistors(s, fast);
   ReportLeftOutDevices(s);
   ComputeCapacitances(s.layout, s.technology, s.progress);
@@ -460,11 +459,12 @@ bool SplitGates(ExtractionRun& s, int& gridColumns, int& gridRows) {
     if (boxes[i].layer == kDiffn || boxes[i].layer == kDiffp) boxes[i].state = kErased;
   Purge(s.layout);
   for (int t = 0; t < 4; ++t)
-    for (const Rect& r : pieces[t]) AddBox(s.layout, r.xmin, r.ymin, r.xmax, r.ymax, targets[t].second);
+    for (const Rect& r : pieces[t])
+      AddBox(s.layout, r.xmin, r.ymin, r.xmax, r.ymax, targets[t].second);
   return true;
 }
 
-void NumberNodes(ExtractionRun& s, bool fast) {
+bool NumberNodes(ExtractionRun& s, bool fast) {
   Purge(s.layout);
   OrderBoxesByLayer(s.layout, s.progress);
   auto& boxes = s.layout.boxes;
@@ -480,13 +480,14 @@ void NumberNodes(ExtractionRun& s, bool fast) {
       TableFull(s, kErrorNodeTableFull,
                 "Node table full (" + Plain(kMaxNodeNumber) + " nodes): " + Plain(left) +
                     " boxes left without a node");
-      return;
+      return false;
     }
     ShowNumberingProgress(s, i);
     std::vector<int> members = fast ? std::move(components[size_t(i)]) : FloodPlain(s, i);
     AccumulateNode(s, node, members);
     if (s.options.ignoreShortInterconnects) ReleaseShortNode(s, node, members);
   }
+  return true;
 }
 
 void RecognizeTransistors(ExtractionRun& s, bool fast) {

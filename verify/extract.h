@@ -134,7 +134,9 @@ int CleanBoxes(ExtractionRun& run, int mode, bool fast);
 // coordinate list of the grid overflows or the cut pieces would not fit in
 // the box table; no box is changed then.
 bool SplitGates(ExtractionRun& run, int& gridColumns, int& gridRows);
-void NumberNodes(ExtractionRun& run, bool fast);
+// Returns false, with the cause in the run's warnings, when the node table
+// filled up.
+bool NumberNodes(ExtractionRun& run, bool fast);
 void RecognizeTransistors(ExtractionRun& run, bool fast);
 void AttachTextsAndMarks(ExtractionRun& run, bool fast);
 

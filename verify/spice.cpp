@@ -157,7 +157,7 @@ void WriteResistances(Deck& d, const SpiceSource& s) {
 // What the cards leave out, and why, before the models of every level.
 void WriteModelNotes(Deck& d, const Technology& t, int level) {
   d << "* The node capacitors above count the gate oxide: the models add no"
-    << "* gate capacitance of their own (no overlap, a negligible oxide).";
+    << "* gate capacitance of their own.";
   if (level == kModelLevel9) return;
   d << "* The simulator takes the bulk voltage as it is, so a bulk on its rail"
     << "* has no body effect: GAMMA=0 (rule file: nMOS " + Num(t.nmos.GAMMA, 5, 3) + ", pMOS " +
@@ -194,7 +194,8 @@ void WriteLevel9(Deck& d, const MosParameters& p, const std::string& card, bool 
     << "* +GAMOR=" + Num(p.GAMOR, 5, 3) + " GAM1R=" + Num(p.GAM1R, 5, 3)
     << "* +THE1R=" + Num(p.THE1R, 5, 3) + " THE2R=" + Num(p.THE2R, 5, 3) + " THE3R=" +
            Num(p.THE3R, 5, 3)
-    << card.substr(0, card.size() - 5) + "VTO=" + spiceVto + " KP=" + kp + " THETA=" + Num(p.THE1R, 5, 3)
+    << card.substr(0, card.size() - 5) + "VTO=" + spiceVto + " KP=" + kp +
+           " THETA=" + Num(p.THE1R, 5, 3)
     << "+GAMMA=" + Num(p.KOR, 5, 3) + " PHI=" + Num(p.PHIB, 5, 3) + " TOX=1";
 }
 
