@@ -124,13 +124,15 @@ bool LoadCliRules(CliRun& run) {
   const std::string* given = run.options.Value("rules");
   const std::string path = given ? *given : DefaultRuleFile();
   const RuleLoadResult result = LoadRuleFile(run.state, path);
-  if (result.status == RuleLoadStatus::Loaded) return true;
+  if (result.status == RuleLoadStatus::Loaded && result.recognised) return true;
   Fail(run, RuleLoadProblem(path, result));
   return false;
 }
 
 std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& result) {
   if (result.status == RuleLoadStatus::NotOpened) return "cannot open rule file \"" + path + "\"";
+  if (result.status == RuleLoadStatus::Loaded)
+    return "\"" + path + "\" is not a rule file: no key was recognised";
   return "Invalid numeric input in \"" + path + "\" at line " + std::to_string(result.errorLine);
 }
 
@@ -148,7 +150,7 @@ namespace {
 
 bool OpenMsk(CliRun& run, const std::string& path, CliLayoutNotes& notes) {
   const LayoutReadResult result = OpenLayoutFile(run.state, path, ReadMode::Open);
-  if (result.malformedLine != 0) {
+  if (result.malformedLine != 0 || result.notALayout) {
     Fail(run, result.message);
     return false;
   }

@@ -71,7 +71,8 @@ int Fail(CliRun& run, const std::string& message);  // one-line error, exit 2
 // Loads --rules, else es207.rul in the working directory, else the bundled
 // one. Returns false (after reporting) when the rule file is unusable.
 bool LoadCliRules(CliRun& run);
-// The one-line error for a rule file that did not load.
+// The one-line error for a rule file that did not load, or that loaded
+// without naming a single key.
 std::string RuleLoadProblem(const std::string& path, const RuleLoadResult& result);
 // A number option in [minimum, maximum]: true and `value` set when given and
 // readable, true and `value` untouched when absent, false when unreadable.

@@ -47,6 +47,11 @@ std::string ReadOptions(const CliRun& run, ExtractOptions& o) {
   if (!ReadChoice(run, "model", kModels, o.modelLevel)) return "--model takes 1, 3 or 9";
   if (!ReadChoice(run, "clean", kCleanings, o.cleaningMode))
     return "--clean takes purge-merge, merge, purge or fast";
+  if (const std::string* length = run.options.Value("length")) {
+    const ParsedNumber ns = ParseNumber(*length, 0.001, 1e6, 20);
+    if (!ns.ok || length->empty()) return "--length takes nanoseconds (0.001 to 1000000)";
+    run.state.simulation.SimLength = ns.value * 1e-9;
+  }
   if (const std::string* ignore = run.options.Value("ignore-short")) {
     const ParsedNumber microns = ParseNumber(*ignore, 0, 1e6, 100);
     if (!microns.ok || ignore->empty()) return "--ignore-short takes microns (0 to 1000000)";
@@ -118,8 +123,8 @@ int RunExtract(CliRun& run) {
   const std::vector<int> floating = complete ? FloatingNodes(run.state.layout) : std::vector<int>{};
   const std::string* spice = run.options.Value("spice");
   if (complete && spice) {
-    const ExtractOptions& o = run.state.extractOptions;
-    if (const int error = SaveSpiceDeck(run.state, *spice, layout, o.simLength))
+    const double length = run.state.simulation.SimLength;
+    if (const int error = SaveSpiceDeck(run.state, *spice, layout, length))
       return Fail(run, "cannot write \"" + *spice + "\": " + std::strerror(error));
   }
   if (run.options.json) WriteJson(run.out, run.state, floating);
@@ -136,6 +141,7 @@ std::vector<CliCommand> ExtractCommands() {
        {"LAYOUT"},
        {{"spice", "write the SPICE netlist to this file"},
         {"model", "MOS model level of the netlist: 1, 3 (default) or 9"},
+        {"length", "transient length of the netlist in ns (default 20)"},
         {"clean", "box cleaning: purge-merge (default), merge, purge or fast"},
         {"ignore-short", "give interconnects shorter than this many microns to node 0"}},
        {{"lateral", "lateral crosstalk between neighbouring wires"},

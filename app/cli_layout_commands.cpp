@@ -118,7 +118,8 @@ void WriteTechnologyText(std::ostream& out, const Session& s) {
 int RunTech(CliRun& run) {
   const std::string& path = run.options.positional[0];
   const RuleLoadResult result = LoadRuleFile(run.state, path);
-  if (result.status == RuleLoadStatus::NotOpened)
+  const bool noRules = result.status == RuleLoadStatus::Loaded && !result.recognised;
+  if (result.status == RuleLoadStatus::NotOpened || noRules)
     return Fail(run, RuleLoadProblem(path, result));
   const bool malformed = result.status == RuleLoadStatus::Malformed;
   if (run.options.json) {

@@ -136,7 +136,8 @@ void WriteJson(std::ostream& out, const Session& s) {
             {"min_v", m.localMin},
             {"idd_total", m.IDDTotal},
             {"start_node", NodeName(s, m.StartNode)},
-            {"stop_node", NodeName(s, m.StopNode)}};
+            {"stop_node", NodeName(s, m.StopNode)},
+            {"warnings", s.circuit.warnings}};
   if (m.SimMode == kSimDc)
     j["switching_threshold"] = m.switchingThreshold >= 0 ? Json(m.switchingThreshold) : Json();
   PrintJson(out, j);
@@ -145,6 +146,8 @@ void WriteJson(std::ostream& out, const Session& s) {
 void WriteText(std::ostream& out, const Session& s) {
   const SimulationState& m = s.simulation;
   out << m.message << '\n';
+  for (const std::string& w : s.circuit.warnings) out << "warning: " << w << '\n';
+  if (!s.circuit.complete) return;
   if (m.SimMode == kSimDc) {
     if (m.switchingThreshold >= 0)
       out << "switching threshold " << FormatFixed(m.switchingThreshold, 0, 3) << " V\n";
@@ -190,7 +193,11 @@ int RunSimulate(CliRun& run) {
   s.extractOptions.modelLevel = request.modelLevel;
   if (!LoadCliRules(run) || !OpenCliLayout(run, run.options.positional[0])) return kExitUsage;
   if (!PrepareSimulation(s)) {
-    run.out << s.circuit.summary << '\n';
+    // Nothing is simulated: the extraction's summary and causes stand for
+    // the results.
+    s.simulation.message = s.circuit.summary;
+    if (run.options.json) WriteJson(run.out, s);
+    else WriteText(run.out, s);
     return kExitProblems;
   }
   Simulation simulation = SimulationOf(s);

@@ -249,12 +249,41 @@ std::string FormatLayoutFile(const Layout& l, const std::string& name, std::time
 
 int32_t LayoutReadResult::LastError() const {
   if (ioError != 0) return ioError;
+  if (notALayout) return kErrorNotALayout;
   if (malformedLine != 0) return kErrorInvalidNumericInput;
   return table;
 }
 
+bool HoldsLayoutRecords(std::string_view text) {
+  static constexpr std::string_view kRecords[] = {"BB", "FF", "RE", "RS", "TI"};
+  for (size_t start = 0; start < text.size();) {
+    const std::string_view line = text.substr(start, 2);
+    for (std::string_view record : kRecords)
+      if (line == record) return true;
+    const size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return false;
+}
+
+LayoutReadResult NotALayout(const std::string& name) {
+  LayoutReadResult result;
+  result.notALayout = true;
+  result.message = Quoted(name) + " is not a layout file: no line was recognised";
+  return result;
+}
+
+bool FileIsNotALayout(const std::string& path) {
+  std::string contents;
+  return ReadWholeFile(path, contents) == 0 && !HoldsLayoutRecords(contents);
+}
+
 LayoutReadResult ReadLayoutText(Layout& l, std::string_view text, const std::string& name,
                                 ReadMode mode, Progress& progress) {
+  // Any text would otherwise open as an empty layout.
+  if (!HoldsLayoutRecords(text)) return NotALayout(name);
+  LayoutReadResult result;
   l.wide.savedBoxCount = l.boxes.Count();
   l.wide.savedTextCount = l.texts.Count();
   int64_t dx = 0, dy = 0;
@@ -271,7 +300,6 @@ LayoutReadResult ReadLayoutText(Layout& l, std::string_view text, const std::str
   }
   l.wide.extracted = 0;
   MskReader reader(l, progress, text, name, mode);
-  LayoutReadResult result;
   const bool complete = reader.Run(dx, dy);
   result.table = reader.Table();
   if (!complete) {

@@ -21,6 +21,8 @@ enum class ReadMode {
 
 // The editor's LastError after a property line with a malformed level or time.
 inline constexpr int32_t kErrorInvalidNumericInput = 106;
+// The editor's LastError for a file in which no line is a layout record.
+inline constexpr int32_t kErrorNotALayout = 107;
 
 // What reading a layout file did. A full table stops the read at the next
 // line; a malformed number ends it at once.
@@ -28,12 +30,26 @@ struct LayoutReadResult {
   int ioError = 0;               // errno-style result of opening the file, 0 when opened
   TableStatus table = kTableOk;  // the table that filled up
   int malformedLine = 0;         // line of a malformed number, 0 when none
+  bool notALayout = false;       // no line was a layout record: nothing was read
   std::string message;           // the closing status message
 
-  // The editor's LastError: the I/O result, the full table's code or
-  // kErrorInvalidNumericInput.
+  // The editor's LastError: the I/O result, kErrorNotALayout, the full
+  // table's code or kErrorInvalidNumericInput.
   int32_t LastError() const;
 };
+
+// Whether any line of the text begins as a layout record (extent, box,
+// resistance mark, text or end line). A text without one is not a layout,
+// and the reader leaves the database as it is.
+bool HoldsLayoutRecords(std::string_view text);
+
+// The same test on a file: true only when the file was read and holds no
+// layout record, so that a file that cannot be read is left to the reader.
+bool FileIsNotALayout(const std::string& path);
+
+// What the reader returns, reading nothing, for a text without a layout
+// record named `name`.
+LayoutReadResult NotALayout(const std::string& name);
 
 // Reads a layout file into the database.
 LayoutReadResult ReadLayoutFile(Layout& layout, const std::string& path, ReadMode mode,

@@ -87,6 +87,9 @@ class RuleLoader {
     c.SkipLine();
     while (!c.AtEof()) {
       const std::string token = ReadToken(c);
+      const bool section = Matches(token, "NAME") || Matches(token, "NMOS") ||
+                           Matches(token, "PMOS") || Matches(token, "CIF");
+      recognised_ |= section;
       if (token.empty() || Matches(token, "*") || Matches(token, "{")) c.SkipLine();
       else if (Matches(token, "NAME")) ReadName(c);
       else if (Matches(token, "NMOS")) nmosSection_ = true, c.SkipLine();
@@ -97,6 +100,9 @@ class RuleLoader {
     }
     return true;
   }
+
+  // Whether any line named a section, a key or a CIF layer.
+  bool Recognised() const { return recognised_; }
 
   // Converts the capacitances that the file named from aF/um^2 and aF/um to
   // farads per square lambda and per lambda.
@@ -162,27 +168,35 @@ class RuleLoader {
     const std::optional<double> value = ReadStandardReal(c, 64);
     if (!value) return Malformed(c);
     c.SkipLine();
-    Assign(token, *value);
+    recognised_ |= Assign(token, *value);
     return true;
   }
 
-  void Assign(const std::string& token, double value) {
+  // Returns whether the token named a key.
+  bool Assign(const std::string& token, double value) {
+    bool named = false;
+    auto matches = [&](std::string_view key) {
+      const bool match = Matches(token, key);
+      named |= match;
+      return match;
+    };
     for (const GeneralKey& k : kGeneralKeys)
-      if (Matches(token, k.key)) t_.*k.field = value;
+      if (matches(k.key)) t_.*k.field = value;
     // Only two to five metal levels exist; anything else would make later
     // layer loops run past metal5.
-    if (Matches(token, "META")) t_.META = std::clamp(RoundToInt32(value), 2, 5);
+    if (matches("META")) t_.META = std::clamp(RoundToInt32(value), 2, 5);
     for (const RuleKey& k : RuleKeys())
-      if (Matches(token, k.key)) t_.*k.field = RoundToInt32(value);
+      if (matches(k.key)) t_.*k.field = RoundToInt32(value);
     for (const CapacitanceKey& k : CapacitanceKeys())
-      if (Matches(token, k.key)) t_.*k.field = value, namedCapacitances_.insert(k.key);
+      if (matches(k.key)) t_.*k.field = value, namedCapacitances_.insert(k.key);
     for (const LayerKey& k : kLayerKeys)
-      if (Matches(token, k.key)) layers_[k.layer].*k.field = value;
+      if (matches(k.key)) layers_[k.layer].*k.field = value;
     MosParameters& mos = nmosSection_ ? t_.nmos : t_.pmos;
     for (const MosKey& k : MosKeys())
-      if (k.key && Matches(token, k.key)) mos.*k.field = value;
+      if (k.key && matches(k.key)) mos.*k.field = value;
     if (Matches(token, "L3PH")) UpdateSqrtPhi(mos);
-    if (Matches(token, "L3TO")) t_.TOX = value;
+    if (matches("L3TO")) t_.TOX = value;
+    return named;
   }
 
 
@@ -199,6 +213,7 @@ class RuleLoader {
   LayerTable& layers_;
   Progress& progress_;
   bool nmosSection_ = true;
+  bool recognised_ = false;
   int errorLine_ = 0;
   std::set<std::string> namedCapacitances_;
 };
@@ -238,17 +253,19 @@ RuleLoadResult LoadRuleText(const RuleTarget& target, std::string_view text, boo
   t.META = 2;
   t.TOX = 0;
   t.Name = "standard 1.0";
+  bool recognised = false;
   if (opened) {
     RuleLoader loader(target, progress);
     const bool complete = loader.Run(text);
     // Capacitances read before a malformed line are converted too, so that
     // every capacitance held stays in farads.
     loader.ConvertCapacitances();
-    if (!complete) return {RuleLoadStatus::Malformed, loader.ErrorLine()};
+    recognised = loader.Recognised();
+    if (!complete) return {RuleLoadStatus::Malformed, loader.ErrorLine(), recognised};
   }
   ComputeDerivedValues(target, vddBefore);
   ShowStatus3(progress, t.Name);
-  return {opened ? RuleLoadStatus::Loaded : RuleLoadStatus::NotOpened, 0};
+  return {opened ? RuleLoadStatus::Loaded : RuleLoadStatus::NotOpened, 0, recognised};
 }
 
 RuleLoadResult ReadRuleFile(const RuleTarget& target, const std::string& path,

@@ -17,6 +17,9 @@ enum class RuleLoadStatus { Loaded, NotOpened, Malformed };
 struct RuleLoadResult {
   RuleLoadStatus status = RuleLoadStatus::Loaded;
   int errorLine = 0;  // line of the malformed number
+  // Whether a line named a key, a section or a CIF layer: a file without one
+  // loads only the reset values and is no rule file.
+  bool recognised = false;
 };
 
 // What a rule file fills: the technology record, the layer table of the

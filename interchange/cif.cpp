@@ -6,13 +6,11 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
-#include <limits>
 #include <numeric>
 
 #include "core/file_io.h"
 #include "core/layout.h"
 #include "core/number_format.h"
-#include "core/parse_number.h"
 #include "core/progress.h"
 #include "core/technology.h"
 #include "core/text_cursor.h"
@@ -208,14 +206,19 @@ std::vector<CifLayerRow> CifLayerGrid(Layout& layout, Progress& progress) {
   return rows;
 }
 
+// Only a whole number: an optional sign and digits, with blanks around them.
+// "1.0", "1,0" and "10-" are refused like any other text.
 CifScale ParseCifScale(const std::string& text) {
-  constexpr double kMin = std::numeric_limits<int32_t>::min();
-  constexpr double kMax = std::numeric_limits<int32_t>::max();
-  const ParsedNumber n = ParseNumber(text, kMin, kMax, 0);
-  const bool hasDigit = text.find_first_of("0123456789") != std::string::npos;
-  if (!hasDigit || !n.ok || n.value != std::trunc(n.value))
+  const size_t first = text.find_first_not_of(' ');
+  const size_t last = text.find_last_not_of(' ');
+  std::string_view digits;
+  if (first != std::string::npos) digits = std::string_view(text).substr(first, last - first + 1);
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  int32_t value = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
     return {false, 1, "'" + text + "' is not a valid integer value"};
-  return {true, std::max<int32_t>(1, int32_t(n.value)), ""};
+  return {true, std::max<int32_t>(1, value), ""};
 }
 
 std::string CifOutputName(const std::string& name) {
@@ -226,6 +229,10 @@ std::string CifOutputName(const std::string& name) {
   return name.substr(0, dot + 1) + "CIF";
 }
 
+// CIF readers take a unit as 1/100 um, while this file writes `unit` units
+// per micron: with a plain "DS 1 1 1" every reader would show the drawing
+// unit/100 times too large, so the symbol carries the scale that makes them
+// agree.
 std::string CifSymbolScale(int32_t unit) {
   const int32_t divisor = std::gcd(100, unit);
   return std::to_string(100 / divisor) + " " + std::to_string(unit / divisor);

@@ -37,9 +37,16 @@ const std::string kUsRatio = "us0/us1 <=0, halt";
 const std::string kDelta1 = "1-delta1=0, halt";
 const std::string kVdss = "1-vdss1=0, halt";
 
-Device NmosDevice(const Technology& t) { return {t.nmos, t.nmos, t.nmos.VTO_T, 1.2, 2, 50.0 / 3}; }
+// Level 3 saturation voltage factors: VC = VMAX·L·factor.
+constexpr double kNmosVcFactor = 50.0 / 3, kPmosVcFactor = 50;
 
-Device PmosDevice(const Technology& t) { return {t.pmos, t.nmos, -t.pmos.VTO_T, 1.1, 5, 50}; }
+Device NmosDevice(const Technology& t) {
+  return {t.nmos, t.nmos, t.nmos.VTO_T, 1.2, 2, kNmosVcFactor};
+}
+
+Device PmosDevice(const Technology& t) {
+  return {t.pmos, t.nmos, -t.pmos.VTO_T, 1.1, 5, kPmosVcFactor};
+}
 
 Bias NmosBias(double v1, double vg, double v2, double vb) {
   double sign = -1;
@@ -242,6 +249,8 @@ bool NmosBulkForward(double v1, double v2, double vb) { return vb > Max(v1, v2) 
 bool PmosBulkForward(double v1, double v2, double vb) { return vb < Min(v1, v2) - 0.6; }
 
 }  // namespace
+
+double Level3SaturationMobility(bool pmos) { return 1 / (pmos ? kPmosVcFactor : kNmosVcFactor); }
 
 std::string ModelName(int modelLevel) {
   switch (modelLevel) {

@@ -43,6 +43,10 @@ double EffectiveLength(const Technology& t, int level, int32_t lengthLambda, boo
 inline double Min(double a, double b) { return a < b ? a : b; }
 inline double Max(double a, double b) { return a > b ? a : b; }
 
+// The mobility (m²/Vs) behind the Level 3 saturation voltage of a device
+// type: VC = VMAX·L/mobility.
+double Level3SaturationMobility(bool pmos);
+
 // x^y as exp(y·ln x); 0 for x <= 0.
 double Power(double x, double y);
 

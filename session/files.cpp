@@ -90,6 +90,8 @@ void ReportRuleLoad(Session& s, const RuleLoadResult& result) {
     s.platform.ShowMessage("Error", "Invalid numeric input", MessageButtons::Ok);
   else if (result.status == RuleLoadStatus::Loaded)
     s.defaultVddTextLevel = s.technology.VDD;
+  if (result.status == RuleLoadStatus::Loaded && !result.recognised)
+    s.platform.ShowMessage("Warning", kNoRuleRecognisedMessage, MessageButtons::Ok);
 }
 
 RuleLoadResult LoadRuleFile(Session& s, const std::string& path) {

@@ -46,8 +46,12 @@ bool SaveAnyLayoutFile(Session& s, const std::string& path,
 // What the rule file fills in the session.
 RuleTarget RuleTargetOf(Session& s);
 
-// A malformed number is reported in a message box; a complete load offers the
-// new supply voltage as the level of new Vdd texts.
+inline constexpr const char* kNoRuleRecognisedMessage =
+    "No key was recognised: this is not a rule file. Lambda and the metal count are reset.";
+
+// A malformed number, and a file in which no key was recognised, are
+// reported in a message box; a complete load offers the new supply voltage
+// as the level of new Vdd texts.
 void ReportRuleLoad(Session& s, const RuleLoadResult& result);
 
 RuleLoadResult LoadRuleFile(Session& s, const std::string& path);

@@ -20,6 +20,10 @@ constexpr double kDcTolerance = 1e-4;  // V, a DC point is at rest below this ch
 constexpr int kDcMaxIterations = 1000;
 constexpr int kStatusInterval = 32;    // steps between time reports
 constexpr int kDcStatusInterval = 8;   // columns between DC reports
+// A stiff node takes at most this many substeps per step; beyond, each
+// substep is damped to the stability limit.
+constexpr int kMaxSubsteps = 64;
+constexpr double kProbeVolts = 1e-3;   // drain-source voltage of a channel probe
 
 std::string Plain(int64_t value) { return std::to_string(value); }
 
@@ -157,6 +161,68 @@ void DeviceRanges(std::vector<SimNode>& nodes, const std::vector<MosDevice>& dev
   }
 }
 
+// Conductance (S) of a transistor's channel fully on: gate at the far rail,
+// source at its own, drain beside it.
+double ChannelConductance(const MosModel& model, double vdd, const MosDevice& d, bool pmos) {
+  const double current =
+      pmos ? PmosCurrent(model, vdd, 0, vdd - kProbeVolts, vdd, d.Wm, d.Leff)
+           : NmosCurrent(model, kProbeVolts, vdd, 0, 0, d.Wm, d.Leff);
+  return std::fabs(current) / kProbeVolts;
+}
+
+// Every node's G: its resistances and its transistors' channels fully on.
+void NodeConductances(Simulation& s) {
+  std::vector<SimNode>& nodes = s.state.nodes;
+  const int count = int(nodes.size());
+  for (SimNode& n : nodes) n.G = 0;
+  for (const SimResistance& r : s.state.resistances)
+    if (r.a != r.b) nodes[r.a].G += 1 / r.R, nodes[r.b].G += 1 / r.R;
+  const MosModel quiet{s.technology, s.options.modelLevel, nullptr};
+  for (const bool pmos : {false, true})
+    for (const MosDevice& d : pmos ? s.circuit.pmos : s.circuit.nmos) {
+      const double g = ChannelConductance(quiet, s.technology.VDD, d, pmos);
+      for (const int k : {d.Source, d.Drain})
+        if (k >= 0 && k < count && d.Source != d.Drain) nodes[k].G += g;
+    }
+}
+
+bool Stiff(const SimulationState& m, const SimNode& n) {
+  return m.stabiliseStiffNodes && n.G * m.TimeStep > n.C;
+}
+
+// The stiff nodes of a step cross it in substeps short enough that the
+// explicit update neither rings nor diverges, the other nodes held at the
+// step's start; each ends with its whole change in dV and its voltage as it
+// was, for the step's common update.
+void IntegrateStiffNodes(Simulation& s) {
+  SimulationState& m = s.state;
+  std::vector<SimNode>& nodes = m.nodes;
+  double fastest = 0;  // 1/s
+  for (int k : m.stiffNodes) fastest = std::max(fastest, nodes[k].G / nodes[k].C);
+  const int substeps = std::min(kMaxSubsteps, int(std::ceil(2 * m.TimeStep * fastest)));
+  const double h = m.TimeStep / substeps;
+  const double vdd = s.technology.VDD;
+  m.stiffStart.clear();
+  for (int k : m.stiffNodes) m.stiffStart.push_back(nodes[k].V);
+  for (int i = 0; i < substeps; ++i) {
+    for (int k : m.stiffNodes)
+      nodes[k].dV = -h * NodeCurrent(s, k) / std::max(nodes[k].C, 2 * h * nodes[k].G);
+    for (int k : m.stiffNodes)
+      nodes[k].V = std::clamp(nodes[k].V + nodes[k].dV, -kClampMargin, vdd + kClampMargin);
+  }
+  for (size_t i = 0; i < m.stiffNodes.size(); ++i) {
+    SimNode& n = nodes[m.stiffNodes[i]];
+    n.dV = n.V - m.stiffStart[i];
+    n.V = m.stiffStart[i];
+  }
+}
+
+// The capacitance of a DC pseudo-time step: a stiff node would swing past
+// its rest point and back, so it moves only as far as stays stable.
+double RelaxationCapacitance(const SimulationState& m, const SimNode& n) {
+  return Stiff(m, n) ? 2 * m.TimeStep * n.G : n.C;
+}
+
 // --- Measurements ----------------------------------------------------------
 
 int PlotColumn(const SimulationState& m) { return m.stepCount / std::max(1, m.stepsPerPixel); }
@@ -286,7 +352,8 @@ double RelaxOnce(Simulation& s, int sweptNode) {
   const int count = NodeCount(s);
   for (int k = 2; k <= count; ++k)
     if (nodes[k].kind == kPropertyNone && k != sweptNode)
-      nodes[k].dV = -s.state.TimeStep * NodeCurrent(s, k) / nodes[k].C;
+      nodes[k].dV =
+          -s.state.TimeStep * NodeCurrent(s, k) / RelaxationCapacitance(s.state, nodes[k]);
   double largest = 0;
   for (int k = 2; k <= count; ++k)
     if (nodes[k].kind == kPropertyNone && k != sweptNode) {
@@ -418,14 +485,15 @@ void PrepareTopology(Simulation& s) {
     // A zero or negative value would divide by zero: such a mark joins nothing.
     if (r.state != 0 && attached && r.value > 0) m.resistances.push_back({r.nodeA, r.nodeB, r.value});
   }
+  NodeConductances(s);
 }
 
 void RunSimulation(Simulation& s, SimulationView* view) {
   SimulationState& m = s.state;
   if (int(m.nodes.size()) != s.layout.nodes.count + 1) InitSimulation(s);
+  UpdateTemperature(s.technology, s.technology.TEMP);
   PrepareTopology(s);
   OpenDump(s);
-  UpdateTemperature(s.technology, s.technology.TEMP);
   m.IDDTotal = 0;
   m.StopRequested = false;
   m.Running = true;
@@ -443,14 +511,20 @@ void SimulationStep(Simulation& s, SimulationView* view) {
   m.IDD = 0, m.ISS = 0;
   s.stepCurrents.step = ++s.stepCurrents.steps;
   ComputeStepCurrents(s);
+  m.stiffNodes.clear();
   for (int k = 2; k <= count; ++k) {
     SimNode& n = nodes[k];
-    if (n.kind == kPropertyNone) n.dV = -m.TimeStep * NodeCurrent(s, k) / n.C;
-    else if (n.kind == kPropertyVdd) m.IDD += std::fabs(NodeCurrent(s, k));
-    else if (n.kind == kPropertyVss && m.SimMode == kSimCurrents)
+    if (n.kind == kPropertyNone) {
+      if (Stiff(m, n)) m.stiffNodes.push_back(k);
+      else n.dV = -m.TimeStep * NodeCurrent(s, k) / n.C;
+    } else if (n.kind == kPropertyVdd) {
+      m.IDD += std::fabs(NodeCurrent(s, k));
+    } else if (n.kind == kPropertyVss && m.SimMode == kSimCurrents) {
       m.ISS += std::fabs(NodeCurrent(s, k));
+    }
   }
   s.stepCurrents.step = 0;
+  if (!m.stiffNodes.empty()) IntegrateStiffNodes(s);
   m.IDDTotal += m.IDD;
   for (int k = 2; k <= count; ++k) {
     SimNode& n = nodes[k];

@@ -35,6 +35,11 @@ inline constexpr int kNoNode = 0;                     // a start, stop or watch 
 struct SimNode {
   double V = 0, dV = 0, dVlast = 0, Vprev = 0, Vplot = 0;
   double C = kMinNodeCapacitance;
+  // S: how fast the node's current can change with its voltage, the
+  // conductance of its resistances and of its transistors' channels fully
+  // on. Where TimeStep·G exceeds C the step is longer than the node's time
+  // constant.
+  double G = 0;
   uint8_t kind = 2;
   // Index ranges (0-based) of the devices whose source or drain is this node;
   // empty when last < first.
@@ -101,6 +106,15 @@ struct SimulationState {
   int currentDevice = -1;
 
   std::FILE* dump = nullptr;  // result file while a run writes one
+
+  // Nodes whose step is longer than their time constant take it in stable
+  // substeps (and relax stably in DC). Off, every node takes the plain
+  // explicit step, which such nodes cannot follow: they ring between the
+  // clamps.
+  bool stabiliseStiffNodes = true;
+  // Scratch of a step: its stiff nodes and their voltages at its start.
+  std::vector<int> stiffNodes;
+  std::vector<double> stiffStart;
 };
 
 // A simulation of an extracted circuit: the state it advances, what it reads
@@ -176,7 +190,8 @@ double ChosenDeviceCurrent(const Simulation& s);
 double WaveformVoltage(const Simulation& s, int node, double t);
 
 // Recomputes every node's device index ranges, prepares the devices for the
-// model as the technology stands and collects the resistances.
+// model as the technology stands, collects the resistances and sums every
+// node's conductance (SimNode::G).
 void PrepareTopology(Simulation& s);
 
 // The DC operating point of plot column `column` out of `width`.

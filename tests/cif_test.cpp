@@ -158,7 +158,7 @@ TEST(CifScale, TheFieldIsAnIntegerOfAtLeastOne) {
     EXPECT_TRUE(ParseCifScale(low).ok) << low;
     EXPECT_EQ(ParseCifScale(low).unit, 1) << low;
   }
-  for (const char* bad : {"abc", "", " ", "1.5", "12x", "99999999999"})
+  for (const char* bad : {"abc", "", " ", "1.5", "12x", "99999999999", "1.0", "1,0", "10-", "1 0"})
     EXPECT_FALSE(ParseCifScale(bad).ok) << bad;
   EXPECT_EQ(ParseCifScale("abc").error, "'abc' is not a valid integer value");
 }

@@ -100,6 +100,31 @@ TEST(Cli, MalformedInputsNameTheLine) {
   EXPECT_NE(t.err.find("at line 3"), std::string::npos);
 }
 
+// A text that holds no layout line is no layout, and a rule file in which no
+// key was recognised is no rule file: both are unreadable input.
+TEST(Cli, FilesWithoutALayoutLineOrARuleKeyExitWith2) {
+  testing::TempDir dir;
+  const std::string text = dir.File("hello.msk");
+  testing::WriteFile(text, "hello world\n");
+  for (const char* command : {"info", "drc", "extract", "simulate"}) {
+    const CliResult r = RunTool({command, text, "--rules", kRules, "--quiet"});
+    EXPECT_EQ(r.status, kExitUsage) << command;
+    EXPECT_EQ(r.err, "tarnisk-cli: \"" + text + "\" is not a layout file: no line was recognised\n")
+        << command;
+  }
+  const std::string rules = dir.File("nokeys.rul");
+  testing::WriteFile(rules, "a title\nhello world\n* a comment\n");
+  const std::string problem =
+      "tarnisk-cli: \"" + rules + "\" is not a rule file: no key was recognised\n";
+  const CliResult info =
+      RunTool({"info", testing::DataFile("examples/inverter.msk"), "--rules", rules, "--quiet"});
+  EXPECT_EQ(info.status, kExitUsage);
+  EXPECT_EQ(info.err, problem);
+  const CliResult tech = RunTool({"tech", rules, "--quiet"});
+  EXPECT_EQ(tech.status, kExitUsage);
+  EXPECT_EQ(tech.err, problem);
+}
+
 TEST(Cli, TechListsTheConvertedRecord) {
   const CliResult r = RunTool({"tech", kRules, "--json", "--quiet"});
   ASSERT_EQ(r.status, kExitOk) << r.err;

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -12,8 +13,10 @@
 #include <deque>
 #include <functional>
 
+#include "core/msk_file.h"
 #include "session/session.h"
 #include "session/editor/editing.h"
+#include "session/editor/texts.h"
 #include "session/editor/view.h"
 #include "tests/window_fixture.h"
 #include "ui/qt/layout_view.h"
@@ -100,12 +103,17 @@ TEST_F(EditorWindow, CopiesAndPastesWithTheMouse) {
 
 TEST_F(EditorWindow, EscapeDuringAMovePutsTheSelectionBack) {
   Drag(At(10, 10), At(20, 20));
+  AddLayoutText(s.layout, 12, 12, "t");
+  AddResistanceMark(s.layout, 14, 14, "2000");
   window.EnterCommand(kCommandMoveSelect, "");
   Drag(At(5, 5), At(25, 25));
   EXPECT_EQ(s.command.command, kCommandMoveTarget);
   EXPECT_EQ(s.layout.boxes[1].state, kErased);
+  EXPECT_EQ(s.layout.resistances[1].state, 0);
   Key(Qt::Key_Escape);
   EXPECT_EQ(s.layout.boxes[1].state, kNormal);
+  EXPECT_EQ(s.layout.texts[1].state, 1);
+  EXPECT_EQ(s.layout.resistances[1].state, 1) << "the mark comes back with the boxes";
   EXPECT_EQ(BoxRect(1), (Rect{10, 10, 20, 20}));
 
   window.EnterCommand(kCommandMoveSelect, "");
@@ -114,6 +122,78 @@ TEST_F(EditorWindow, EscapeDuringAMovePutsTheSelectionBack) {
   Purge(s.layout);
   ASSERT_EQ(s.layout.boxes.Count(), 1);
   EXPECT_EQ(BoxRect(1), (Rect{30, 20, 40, 30}));
+}
+
+// Whatever ends a pending move, the selection taken away comes back: another
+// command, a menu item that extracts (and purges), leaving the window.
+TEST_F(EditorWindow, NothingSelectedForAMoveIsLost) {
+  const auto takeAway = [&] {
+    window.EnterCommand(kCommandMoveSelect, "");
+    Drag(At(5, 5), At(25, 25));
+    ASSERT_EQ(s.command.command, kCommandMoveTarget);
+    ASSERT_EQ(s.layout.resistances[1].state, 0);
+  };
+  const auto expectAllBack = [&](const char* how) {
+    EXPECT_EQ(s.layout.boxes.Count(), 1) << how;
+    EXPECT_EQ(s.layout.boxes[1].state, kNormal) << how;
+    EXPECT_EQ(s.layout.texts[1].state, 1) << how;
+    EXPECT_EQ(s.layout.resistances[1].state, 1) << how;
+    EXPECT_NE(s.command.command, kCommandMoveTarget) << how;
+  };
+  Drag(At(10, 10), At(20, 20));
+  AddLayoutText(s.layout, 12, 12, "t");
+  AddResistanceMark(s.layout, 14, 14, "2000");
+  takeAway();
+  window.EnterCommand(kCommandCut, "");
+  expectAllBack("another command");
+  takeAway();
+  Menu("Find Floating Nodes");
+  expectAllBack("a menu item");
+  takeAway();
+  QWidget other;  // a tool window takes the focus
+  other.show();
+  other.activateWindow();
+  QApplication::processEvents();
+  ASSERT_FALSE(window.isActiveWindow());
+  expectAllBack("leaving the window");
+}
+
+TEST_F(EditorWindow, CommandsNotBuiltYetRefuseAtOnce) {
+  for (const char* item : {"&Compile one Line", "Compile &Verilog File"}) {
+    window.EnterCommand(kCommandCopySelect, "");
+    Menu(item);
+    EXPECT_EQ(s.command.command, kCommandCopySelect) << item << ": no mouse command waits";
+    EXPECT_EQ(Status().substr(Status().size() - 21), " is not available yet") << Status();
+    for (QAction* a : window.findChildren<QAction*>()) {
+      if (a->text() == "Copy" && a->isCheckable()) EXPECT_TRUE(a->isChecked()) << item;
+    }
+  }
+}
+
+// The text tool with the clock tool on a plain text, and the dialog turning
+// a text into a pulse: both get the times a new clock or pulse gets.
+TEST_F(EditorWindow, ATextTurnedIntoAClockOrPulseGetsTheDefaultTimes) {
+  AddLayoutText(s.layout, 10, 50, "a");
+  AddLayoutText(s.layout, 40, 50, "b");
+  s.command.propertyTool = kToolClock;
+  window.EnterCommand(kCommandText, "");
+  WhenModal([](QWidget* dialog) { dialog->findChild<QPushButton*>("btnOK")->click(); });
+  Click(At(11, 49));
+  const LayoutText& a = s.layout.texts[1];
+  EXPECT_EQ(a.property, kPropertyClock);
+  EXPECT_NEAR(a.edgeTimes[0], 1e-9, 1e-15);
+  EXPECT_NEAR(a.edgeTimes[3], 3e-9, 1e-15);
+
+  WhenModal([](QWidget* dialog) {
+    dialog->findChild<QButtonGroup*>()->button(kChoicePulse)->click();
+    dialog->findChild<QPushButton*>("btnOK")->click();
+  });
+  Send(QEvent::MouseButtonDblClick, At(41, 49), Qt::LeftButton);
+  const LayoutText& b = s.layout.texts[2];
+  EXPECT_EQ(b.property, kPropertyPulse);
+  EXPECT_NEAR(b.edgeTimes[0], 2.5e-9, 1e-15) << "after the clock, the next one is slower";
+  EXPECT_GT(b.edgeTimes[1], b.edgeTimes[0]);
+  EXPECT_GT(b.edgeTimes[3], b.edgeTimes[2]);
 }
 
 TEST_F(EditorWindow, PanningDuringAMoveCountsTheShiftAndZoomOutWaits) {
@@ -167,6 +247,23 @@ TEST_F(EditorWindow, SavesAndReopens) {
   ASSERT_EQ(s.layout.boxes.Count(), 1);
   EXPECT_EQ(BoxRect(1), (Rect{10, 10, 30, 20}));
   EXPECT_FALSE(window.OpenLayout(dir.File("missing.msk"), false));
+}
+
+TEST_F(EditorWindow, AFileThatIsNotALayoutLeavesTheDrawingAsItIs) {
+  Drag(At(10, 10), At(30, 20));
+  testing::TempDir dir;
+  const std::string path = dir.File("hello.msk");
+  testing::WriteFile(path, "hello world\n");
+  for (const bool insert : {false, true}) {
+    platform.messages.clear();
+    EXPECT_FALSE(window.OpenLayout(path, insert));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0],
+              "Warning: \"" + path + "\" is not a layout file: no line was recognised");
+    ASSERT_EQ(s.layout.boxes.Count(), 1);
+    EXPECT_EQ(BoxRect(1), (Rect{10, 10, 30, 20}));
+    EXPECT_EQ(s.LastError, kErrorNotALayout);
+  }
 }
 
 TEST_F(EditorWindow, LeavingAModifiedLayoutAsksBothQuestions) {

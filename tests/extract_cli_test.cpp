@@ -54,6 +54,59 @@ TEST(ExtractCli, BadOptionsAndFailedWritesExitWith2) {
   EXPECT_NE(r.err.find("cannot write \"/nonexistent/dir/x.cir\""), std::string::npos) << r.err;
 }
 
+TEST(ExtractCli, TheDecksTransientRunsForTheGivenLength) {
+  testing::TempDir dir;
+  const std::string deck = dir.File("inv.cir");
+  ASSERT_EQ(Extract({testing::DataFile("examples/inverter.msk"), "--spice", deck}).status, kExitOk);
+  EXPECT_NE(testing::ReadFile(deck).find(".TRAN 10PS 20.00N"), std::string::npos);
+  ASSERT_EQ(Extract({testing::DataFile("examples/inverter.msk"), "--spice", deck, "--length",
+                     "7.5"}).status,
+            kExitOk);
+  EXPECT_NE(testing::ReadFile(deck).find(".TRAN 10PS 7.50N"), std::string::npos);
+  EXPECT_EQ(Extract({testing::DataFile("examples/inverter.msk"), "--length", "soon"}).status,
+            kExitUsage);
+}
+
+// 45 rows of 45 poly fingers across diffusion strips: 2025 nMOS, more than
+// the device table holds.
+std::string TooManyTransistors(const testing::TempDir& dir) {
+  std::string text;
+  for (int row = 0; row < 45; ++row) {
+    text += "REC(0," + std::to_string(10 * row) + ",272,4,DN)\n";
+    for (int finger = 0; finger < 45; ++finger)
+      text += "REC(" + std::to_string(6 * finger + 3) + "," + std::to_string(10 * row - 2) +
+              ",2,8,PO)\n";
+  }
+  const std::string path = dir.File("fingers.msk");
+  testing::WriteFile(path, text);
+  return path;
+}
+
+// Every command that extracts first exits 1 when a table filled, with the
+// cause in its warnings; simulate keeps its keys and simulates nothing.
+TEST(ExtractCli, AFullTableExits1WithTheCauseInTheWarnings) {
+  testing::TempDir dir;
+  const std::string layout = TooManyTransistors(dir);
+  const std::string cause = "nMOS table full (2000 devices): 25 transistors left out";
+  const CliOutcome extract = Extract({layout, "--json"});
+  EXPECT_EQ(extract.status, kExitProblems);
+  EXPECT_NE(extract.out.find("{\"message\":\"Extraction incomplete :"), std::string::npos);
+  EXPECT_NE(extract.out.find("\"warnings\":[\"" + cause + "\"]"), std::string::npos) << extract.out;
+
+  std::vector<std::string> args = {"tarnisk-cli", "simulate", layout, "--rules",
+                                   testing::DataFile("es207.rul"), "--quiet", "--json"};
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli(int(argv.size()), argv.data(), out, err), kExitProblems);
+  for (const std::string& key : std::vector<std::string>{
+           "{\"message\":\"Extraction incomplete :", "\"steps\":0,", "\"delay_rise_s\":",
+        "\"delay_fall_s\":", "\"frequency_hz\":", "\"max_v\":", "\"min_v\":",
+        "\"idd_total\":", "\"start_node\":", "\"stop_node\":",
+        "\"warnings\":[\"" + cause + "\"]"})
+    EXPECT_NE(out.str().find(key), std::string::npos) << key << " in " << out.str();
+}
+
 TEST(ExtractCli, FloatingNodesAndMissingWellAreListed) {
   testing::TempDir dir;
   const std::string layout = dir.File("p.msk");

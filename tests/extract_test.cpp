@@ -269,6 +269,85 @@ Snapshot Take(const Session& s) {
   return snap;
 }
 
+// ---- Full tables ------------------------------------------------------------
+
+// A table that fills leaves the circuit incomplete: the extracted flag stays
+// clear, the summary does not call it complete, the table's code is the
+// run's (and LastError), and a warning, also shown in a box, names the table
+// and what was left out.
+struct FullTable : Extract {
+  // A row of `count` abutting metal boxes: one node, much of the box table.
+  void MetalRow(int count) {
+    for (int32_t i = 0; i < count; ++i) AddBox(s.layout, 2 * i, 100, 2 * i + 2, 102, kMetal);
+  }
+  void ExpectIncomplete(TableStatus table, const std::string& warning) {
+    EXPECT_FALSE(EnsureExtracted(s));
+    EXPECT_EQ(layout.wide.extracted, 0);
+    EXPECT_EQ(E().table, table);
+    EXPECT_EQ(s.LastError, table);
+    EXPECT_EQ(E().summary.rfind("Extraction incomplete :", 0), 0u) << E().summary;
+    EXPECT_NE(std::find(E().warnings.begin(), E().warnings.end(), warning), E().warnings.end())
+        << ::testing::PrintToString(E().warnings);
+    ASSERT_FALSE(platform.Messages().empty());
+    EXPECT_NE(platform.Messages().back().text.find(warning), std::string::npos);
+  }
+};
+
+TEST(ExtractFullTables, GateCuttingThatWouldNotFitCutsNothing) {
+  FullTable x;
+  x.s.extractOptions.cleaningMode = kFastExtraction;
+  x.MetalRow(kMaxBoxes - 2);
+  x.Add({{0, 0, 10, 4, kDiffn}, {4, -2, 6, 6, kPoly}});  // three pieces for one box
+  x.ExpectIncomplete(
+      kErrorBoxTableFull,
+      "Box table full (80000 boxes): the gates need 2 more, no transistor extracted");
+  EXPECT_TRUE(x.E().nmos.empty());
+  int diffn = 0;
+  for (int i = 1; i <= x.layout.boxes.Count(); ++i)
+    diffn += x.layout.boxes[i].layer == kDiffn && RectOf(x.layout.boxes[i]) == Rect{0, 0, 10, 4};
+  EXPECT_EQ(diffn, 1) << "the diffusion stays as it was drawn";
+}
+
+TEST(ExtractFullTables, OverlapsLeftUncutWhileCleaning) {
+  FullTable x;
+  x.s.extractOptions.cleaningMode = kPurgeOnly;
+  x.MetalRow(kMaxBoxes - 2);
+  x.Add({{0, 0, 10, 10, kPoly}, {5, 5, 15, 15, kPoly}});  // one box would become four
+  x.ExpectIncomplete(kErrorBoxTableFull,
+                     "Box table full (80000 boxes): 1 overlapping box pairs left uncut while "
+                     "cleaning");
+}
+
+TEST(ExtractFullTables, NodesBeyondTheNodeTable) {
+  FullTable x;
+  for (int32_t i = 0; i < kMaxNodeNumber + 1; ++i)
+    AddBox(x.s.layout, 3 * i, 0, 3 * i + 1, 1, kMetal);
+  x.ExpectIncomplete(kErrorNodeTableFull,
+                     "Node table full (5000 nodes): 2 boxes left without a node");
+}
+
+TEST(ExtractFullTables, TransistorsBeyondTheDeviceTable) {
+  FullTable x;
+  // 45 rows of 45 poly fingers across a diffusion strip: 2025 distinct nMOS.
+  for (int32_t row = 0; row < 45; ++row) {
+    AddBox(x.s.layout, 0, 10 * row, 272, 10 * row + 4, kDiffn);
+    for (int32_t finger = 0; finger < 45; ++finger)
+      AddBox(x.s.layout, 6 * finger + 3, 10 * row - 2, 6 * finger + 5, 10 * row + 6, kPoly);
+  }
+  x.ExpectIncomplete(kErrorDeviceTableFull,
+                     "nMOS table full (2000 devices): 25 transistors left out");
+  EXPECT_EQ(x.E().nmos.size(), size_t(kMaxMosDevices));
+}
+
+TEST(ExtractFullTables, CouplingsBeyondTheCouplingTable) {
+  FullTable x;
+  x.s.extractOptions.verticalCrosstalk = true;
+  for (int32_t i = 0; i < 505; ++i) AddBox(x.s.layout, 10 * i, 0, 10 * i + 4, 4, kMetal);
+  AddBox(x.s.layout, 10 * 504, -5, 10 * 504 + 4, 10, kMetal2);  // crosses node 506
+  x.ExpectIncomplete(kErrorCouplingTableFull,
+                     "Coupling table full (500 nodes): 1 couplings of higher nodes left out");
+}
+
 TEST(ExtractFastPaths, AgreeWithThePlainScanOnRandomLayouts) {
   for (unsigned seed = 1; seed <= 30; ++seed)
     for (int mode : {kPurgeAndMerge, kMergeOnly, kPurgeOnly, kFastExtraction}) {

@@ -66,12 +66,14 @@ TEST_F(ExtractWindow, ExtractWritesTheDeckBesideTheLayoutAndListsIt) {
   const std::string path = dir.File("inverter.msk");
   testing::WriteFile(path, testing::ReadFile(testing::DataFile("examples/inverter.msk")));
   ASSERT_TRUE(window.OpenLayout(path, false));
+  s.simulation.SimLength = 50e-9;  // the simulation window's time scale
   form.Open(TFormExtract::kOptionsPage);
   Find<QPushButton>("btnApply").click();
   const std::string deck = dir.File("inverter.CIR");
   EXPECT_EQ(Status(), "Generate " + deck + " with 1 nMOS and 1 pMOS");
   EXPECT_EQ(Find<QGroupBox>("GroupSpice").title().toStdString(), "Spice File :" + deck);
   EXPECT_TRUE(Find<QPlainTextEdit>("MemoSpice").toPlainText().contains("MP1 1 "));
+  EXPECT_TRUE(Find<QPlainTextEdit>("MemoSpice").toPlainText().contains(".TRAN 10PS 50.00N"));
   EXPECT_EQ(s.layout.wide.extracted, 1);
 }
 

@@ -326,6 +326,27 @@ TEST(MskReader, AMissingFileLeavesTheLayoutAndReportsTheIoResult) {
   EXPECT_EQ(f.platform.Panel(0), "1 boxes");
 }
 
+TEST(MskReader, AFileWithoutALayoutLineChangesNothing) {
+  for (const ReadMode mode : {ReadMode::Open, ReadMode::InsertBeside}) {
+    Fresh f;
+    AddBox(f.s.layout, 0, 0, 4, 4, kMetal);
+    f.layout.wide.extracted = 1;
+    const LayoutReadResult r = OpenLayoutText(f.s, "hello world\r\nfoo\r\n", "hello.msk", mode);
+    EXPECT_TRUE(r.notALayout);
+    EXPECT_EQ(f.s.LastError, kErrorNotALayout);
+    EXPECT_EQ(f.platform.Panel(0), "\"hello.msk\" is not a layout file: no line was recognised");
+    EXPECT_EQ(f.layout.boxes.Count(), 1);
+    EXPECT_EQ(f.layout.wide.extracted, 1);
+  }
+  EXPECT_FALSE(HoldsLayoutRecords(""));
+  EXPECT_TRUE(HoldsLayoutRecords("hello\nFFIG x\n")) << "an end line alone is an empty layout";
+  TempDir dir;
+  WriteFile(dir.File("hello.msk"), "hello world");
+  EXPECT_TRUE(FileIsNotALayout(dir.File("hello.msk")));
+  EXPECT_FALSE(FileIsNotALayout(dir.File("missing.msk"))) << "left to the reader to report";
+  EXPECT_FALSE(FileIsNotALayout(testing::DataFile("examples/inverter.msk")));
+}
+
 TEST(MskReader, ProgressIsShownEvery256BoxLines) {
   Fresh f;
   std::string body;

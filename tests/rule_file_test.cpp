@@ -173,6 +173,20 @@ TEST(RuleFile, OutOfRangeValuesAreHeldSafely) {
   EXPECT_EQ(g.s.technology.ContactCellWidth, INT32_MAX);
 }
 
+// A file in which no line names a key loads as the title-only file does,
+// but says that it held no rule.
+TEST(RuleFile, AFileWithoutAKeyIsNotRecognised) {
+  Fresh f;
+  const RuleLoadResult none = LoadRules(f.s, "hello world\nfoo bar\n* R101 = 3\nXYZ = 4\n");
+  EXPECT_EQ(none.status, RuleLoadStatus::Loaded);
+  EXPECT_FALSE(none.recognised);
+  ASSERT_EQ(f.platform.Messages().size(), 1u);
+  EXPECT_EQ(f.platform.Messages()[0].text, kNoRuleRecognisedMessage);
+  for (const char* body : {"R101 = 3\n", "NAME x\n", "PMOS\n", "CIF poly CPG 46 0.0\n"})
+    EXPECT_TRUE(Load(f, body).recognised) << body;
+  EXPECT_EQ(f.platform.Messages().size(), 1u);
+}
+
 TEST(RuleFile, AMissingFileResetsWithoutAMessage) {
   Fresh f;
   f.s.technology.LAMB = 0.2;

@@ -35,7 +35,7 @@ TEST(SimCli, InverterJsonAndCsv) {
       << r.out;
   for (const char* key : {"\"delay_rise_s\":", "\"delay_fall_s\":", "\"frequency_hz\":0",
                           "\"max_v\":", "\"min_v\":", "\"idd_total\":", "\"start_node\":\"in\"",
-                          "\"stop_node\":\"out\"}"})
+                          "\"stop_node\":\"out\"", "\"warnings\":[]}"})
     EXPECT_NE(r.out.find(key), std::string::npos) << key;
   EXPECT_EQ(r.out.find("switching_threshold"), std::string::npos);
   std::istringstream rows(testing::ReadFile(csv));

@@ -331,6 +331,136 @@ TEST(SimDc, WithoutAnXNodeNothingRelaxes) {
   for (double y : r.ys) EXPECT_EQ(y, 0);
 }
 
+// ---- Stiff nodes -------------------------------------------------------------
+
+// Every node's voltage at every step of a run (or every DC point), with the
+// stable treatment of stiff nodes or with the plain explicit step.
+struct AllVoltages : SimulationView {
+  std::vector<double> v;
+  void PlottedStep(const Simulation& s, int) override {
+    for (const SimNode& n : s.state.nodes) v.push_back(n.V);
+  }
+  void DcPoint(const Simulation& s, int, double, double) override { PlottedStep(s, 0); }
+};
+
+std::vector<double> Voltages(const std::string& example, int level, uint8_t mode, bool stabilise,
+                             int& stiffNodes) {
+  Example x;
+  x.s.extractOptions.modelLevel = level;
+  x.Prepare(example);
+  x.m.SimMode = mode;
+  x.m.stabiliseStiffNodes = stabilise;
+  x.m.plotWidth = 4000;  // every step plotted
+  AllVoltages all;
+  RunSimulation(x.sim, &all);
+  stiffNodes = 0;
+  for (const SimNode& n : x.m.nodes)
+    stiffNodes += n.kind == kPropertyNone && n.G * x.m.TimeStep > n.C;
+  return all.v;
+}
+
+// No node of the inverter and the ring is stiff at the default step: every
+// voltage of every step and every DC point is the plain explicit step's, bit
+// for bit.
+TEST(SimStiff, ExamplesWithoutStiffNodesRunBitIdenticalToThePlainStep) {
+  for (const char* example : {"inverter.msk", "ring5.msk"})
+    for (int level : {kModelLevel1, kModelLevel3, kModelLevel9})
+      for (uint8_t mode : {kSimVoltageTime, kSimDc}) {
+        SCOPED_TRACE(std::string(example) + " level " + std::to_string(level) + " mode " +
+                     std::to_string(mode));
+        int stiff = 0, unused = 0;
+        const std::vector<double> stable = Voltages(example, level, mode, true, stiff);
+        EXPECT_EQ(stiff, 0);
+        EXPECT_EQ(stable, Voltages(example, level, mode, false, unused));
+      }
+}
+
+// The nand's node between its two nMOS (3 fF, two channels of 1 mS) swung
+// between the clamps under the plain step; it now moves smoothly.
+TEST(SimStiff, TheNandsInnerNodeNoLongerRings) {
+  for (int level : {kModelLevel1, kModelLevel3}) {
+    for (const bool stabilise : {false, true}) {
+      Example x;
+      x.s.extractOptions.modelLevel = level;
+      x.Prepare("nand2.msk");
+      const int inner = x.s.circuit.nmos[0].Source == x.s.circuit.nmos[1].Drain
+                            ? x.s.circuit.nmos[0].Source
+                            : x.s.circuit.nmos[0].Drain;
+      x.m.stabiliseStiffNodes = stabilise;
+      x.m.plotWidth = 4000;
+      Trace trace(inner);
+      RunSimulation(x.sim, &trace);
+      int reversals = 0;
+      for (size_t i = 2; i < trace.v.size(); ++i)
+        reversals += (trace.v[i] - trace.v[i - 1]) * (trace.v[i - 1] - trace.v[i - 2]) < 0;
+      const double low = *std::min_element(trace.v.begin(), trace.v.end());
+      SCOPED_TRACE("level " + std::to_string(level));
+      if (stabilise) {
+        EXPECT_LT(reversals, 10);
+        EXPECT_GE(low, 0);
+      } else {
+        EXPECT_GT(reversals, 100);
+        EXPECT_EQ(low, -1.0);
+      }
+    }
+  }
+}
+
+// Node 3 hangs from the supply by 2 kOhm and node 4 from node 3 by 2 kOhm,
+// each of 0.5 fF: a time constant of 1 ps under a 5 ps step.
+struct StiffPair : Net {
+  StiffPair() : Net(4) {
+    Node(2).property = kPropertyVdd;
+    Node(3).NodeCapacitance = Node(4).NodeCapacitance = 0.5e-15;
+    Resistance(2, 3, 2000);
+    Resistance(3, 4, 2000);
+    InitSimulation(sim);
+  }
+};
+
+TEST(SimStiff, AShortTimeConstantFollowsTheSupplyWithoutRinging) {
+  for (const bool stabilise : {false, true}) {
+    StiffPair c;
+    c.m.stabiliseStiffNodes = stabilise;
+    c.m.WatchNode = 3, c.m.FreqOn = true;
+    c.m.SimLength = 1e-10;
+    AllVoltages all;
+    RunSimulation(c.sim, &all);
+    const auto [low, high] = std::minmax_element(all.v.begin(), all.v.end());
+    if (!stabilise) {
+      EXPECT_EQ(*high, 6.0) << "the plain step rings between the clamps";
+      EXPECT_GT(c.m.frequency, 5e10);
+      continue;
+    }
+    EXPECT_GE(*low, 0);
+    EXPECT_LE(*high, 5.0);
+    EXPECT_EQ(c.m.frequency, 0);
+    EXPECT_NEAR(c.V(3), 5.0, 1e-6);
+    EXPECT_NEAR(c.V(4), 5.0, 1e-6);
+    // After one step node 3 has risen most of the way, node 4 behind it.
+    EXPECT_GT(all.v[3], all.v[4]);
+    EXPECT_GT(all.v[3], 2.5);
+  }
+}
+
+TEST(SimStiff, DcRelaxationOfAStiffNodeSettles) {
+  for (const bool stabilise : {false, true}) {
+    StiffPair c;
+    c.Node(2).property = kPropertyNone;  // the swept node
+    InitSimulation(c.sim);
+    c.m.stabiliseStiffNodes = stabilise;
+    c.m.SimMode = kSimDc;
+    c.m.StartNode = 2, c.m.StopNode = 4;
+    c.m.plotWidth = 10;
+    Recorder r;
+    RunSimulation(c.sim, &r);
+    double worst = 0;
+    for (size_t i = 0; i < r.xs.size(); ++i) worst = std::max(worst, std::fabs(r.ys[i] - r.xs[i]));
+    if (stabilise) EXPECT_LT(worst, 1e-3) << "at rest no current flows: node 4 sits at X";
+    else EXPECT_GT(worst, 0.1) << "the plain relaxation swings and gives up";
+  }
+}
+
 bool Drew(const RecordingSurface& surface, const std::string& ending) {
   for (const std::string& call : surface.Calls())
     if (call.size() >= ending.size() && call.compare(call.size() - ending.size(), ending.size(),

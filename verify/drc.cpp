@@ -190,6 +190,9 @@ DrcReport Checker::Run() {
   }
   result_.maxColumns = grid_.MaxColumns();
   result_.maxRows = grid_.MaxRows();
+  // A run that skipped checks for want of grid room has not shown the layout
+  // clean, so it does not say so: its verdict is "DRC Incomplete" and its
+  // message names the skipped checks instead of "No design rule error".
   result_.verdict = result_.errorCount > 0 ? "DRC Errors"
                     : result_.Complete()   ? "No Error"
                                            : "DRC Incomplete";

@@ -58,8 +58,8 @@ uint8_t CellCode(uint8_t painted) {
 // (columns left to right, rows upward) along its row, then up while the
 // whole span has the code. Cells already covered are cleared, so one pass in
 // scan order finds the same rectangles as restarting the scan each time.
-void RebuildLayer(ExtractionRun& s, const DrcGrid& grid, std::vector<uint8_t>& cells, int stride,
-                  uint8_t code, int layer) {
+void CoverCells(const DrcGrid& grid, std::vector<uint8_t>& cells, int stride, uint8_t code,
+                std::vector<Rect>& pieces) {
   auto at = [&](int i, int j) -> uint8_t& { return cells[size_t(i) * stride + j]; };
   for (int i = 1; i <= grid.NX(); ++i)
     for (int j = 1; j <= grid.NY(); ++j) {
@@ -75,8 +75,16 @@ void RebuildLayer(ExtractionRun& s, const DrcGrid& grid, std::vector<uint8_t>& c
       while (j2 + 1 <= grid.NY() && rowHasCode(j2 + 1)) ++j2;
       for (int k = i; k <= i2; ++k)
         for (int row = j; row <= j2; ++row) at(k, row) = 0;
-      AddBox(s.layout, grid.X(i), grid.Y(j), grid.X(i2 + 1), grid.Y(j2 + 1), layer);
+      pieces.push_back({grid.X(i), grid.Y(j), grid.X(i2 + 1), grid.Y(j2 + 1)});
     }
+}
+
+// Records a table that filled: the first one is the run's table, and every
+// one's warning says what was left out.
+void TableFull(ExtractionRun& s, TableStatus table, const std::string& warning) {
+  if (s.circuit.table == kTableOk) s.circuit.table = table;
+  s.circuit.warnings.push_back(warning);
+  ShowStatus(s.progress, warning);
 }
 
 // ---- Node numbering ---------------------------------------------------------
@@ -210,7 +218,10 @@ void AddOrMergeDevice(ExtractionRun& s, std::vector<MosDevice>& table, MosDevice
       m.Leff = EffectiveLength(s.technology, s.options.modelLevel, m.L, pmos);
       return;
     }
-  if (int(table.size()) >= kMaxMosDevices) return;
+  if (int(table.size()) >= kMaxMosDevices) {
+    ++s.circuit.leftOutDevices[pmos];
+    return;
+  }
   if (d.Drain == 0 || d.Drain == 1) std::swap(d.Source, d.Drain);
   d.L = std::max(2, d.L);
   d.Wm = EffectiveWidth(s.technology, d.W);
@@ -223,6 +234,7 @@ void RecognizeType(ExtractionRun& s, int diffusion, int gate, bool pmos, bool fa
   const LayoutWideState& w = l.wide;
   std::vector<MosDevice>& table = pmos ? s.circuit.pmos : s.circuit.nmos;
   table.clear();
+  s.circuit.leftOutDevices[pmos] = 0;
   const LayerLookup diffs(l, diffusion, fast), wells(l, kNwell, fast);
   for (int g = w.layerFirst[gate]; g <= w.layerLast[gate]; ++g) {
     const Box& gb = l.boxes[g];
@@ -325,10 +337,13 @@ struct RunClock {
   }
 };
 
-std::string SummaryLine(const ExtractionRun& s, double elapsed, double fill) {
+// The counts of the run; a run that left something out does not call
+// itself complete.
+std::string SummaryLine(const ExtractionRun& s, bool complete, double elapsed, double fill) {
   const Layout& l = s.layout;
   const Circuit& e = s.circuit;
-  std::string line = "Extraction complete :" + Plain(l.boxes.Count()) + " boxes, " +
+  std::string line = std::string(complete ? "Extraction complete :" : "Extraction incomplete :") +
+                     Plain(l.boxes.Count()) + " boxes, " +
                      Plain(e.nmos.size()) + " nMOS," + Plain(e.pmos.size()) + " pMOS, ";
   if (l.resistances.Count() > 0) line += Plain(l.resistances.Count()) + " res, ";
   return line + Plain(l.nodes.count) + " nodes, in " + FormatFixed(elapsed, 5, 1) + " s, (" +
@@ -348,66 +363,109 @@ void RestoreGates(ExtractionRun& s) {
 
 enum class RunEnd { Complete, Incomplete, Overload };
 
+void ReportLeftOutDevices(ExtractionRun& s) {
+  for (const bool pmos : {false, true})
+    if (const int n = s.circuit.leftOutDevices[pmos])
+      TableFull(s, kErrorDeviceTableFull,
+                std::string(pmos ? "pMOS" : "nMOS") + " table full (" + Plain(kMaxMosDevices) +
+                    " devices): " + Plain(n) + " transistors left out");
+}
+
+// The couplings of nodes beyond the coupling table are left out.
+void ReportLeftOutCouplings(ExtractionRun& s) {
+  if (const int n = s.circuit.coupling.LeftOut())
+    TableFull(s, kErrorCouplingTableFull,
+              "Coupling table full (" + Plain(kMaxCoupledNode) + " nodes): " + Plain(n) +
+                  " couplings of higher nodes left out");
+}
+
 RunEnd RunSteps(ExtractionRun& s, double& fill) {
-  Circuit& e = s.circuit;
   const bool fast = s.options.fast;
   ClearNodes(s.layout);
-  if (s.options.cleaningMode != kFastExtraction) CleanBoxes(s, s.options.cleaningMode, fast);
+  if (s.options.cleaningMode != kFastExtraction)
+    if (const int uncut = CleanBoxes(s, s.options.cleaningMode, fast))
+      TableFull(s, kErrorBoxTableFull,
+                "Box table full (" + Plain(kMaxBoxes) + " boxes): " + Plain(uncut) +
+                    " overlapping box pairs left uncut while cleaning");
   Purge(s.layout);
   OrderBoxesByLayer(s.layout, s.progress);
   ComputeExtent(s.layout);
   ShowStatus(s.progress, "Extract MOS devices...");
   int columns = 0, rows = 0;
-  const char overflow = SplitGates(s, columns, rows);
-  e.gridColumns = columns, e.gridRows = rows;
+  const bool cut = SplitGates(s, columns, rows);
+  s.circuit.gridColumns = columns, s.circuit.gridRows = rows;
   fill = std::max({100.0 * std::max(columns, rows) / 2000, 100.0 * s.layout.boxes.Count() / kMaxBoxes,
                    100.0 * s.layout.nodes.count / kMaxNodeNumber});
-  if (overflow) {
-    e.warnings.push_back(std::string("Too much diffusion in ") + overflow);
-    ShowStatus(s.progress, e.warnings.back());
-    return RunEnd::Incomplete;
-  }
+  if (!cut) return RunEnd::Incomplete;
   ShowStatus(s.progress, "Prepare for node extraction...");
-  NumberNodes(s, fast);
-  if (s.circuit.table == kErrorNodeTableFull) {
-    e.warnings.push_back("Node table full: " + Plain(kMaxNodeNumber) + " nodes");
-    return RunEnd::Incomplete;
-  }
+  if (!NumberNodes(s, fast)) return RunEnd::Incomplete;
   RecognizeTransistors(s, fast);
+  ReportLeftOutDevices(s);
   ComputeCapacitances(s.layout, s.technology, s.progress);
-  if (s.options.Crosstalk() && ComputeCrosstalk(s) != 0) {
-    ShowStatus(s.progress, "Crosstalk extraction : data base overload");
-    return RunEnd::Overload;
+  if (s.options.Crosstalk()) {
+    if (ComputeCrosstalk(s) != 0) {
+      if (s.circuit.table == kTableOk) s.circuit.table = kErrorCouplingTableFull;
+      ShowStatus(s.progress, "Crosstalk extraction : data base overload");
+      return RunEnd::Overload;
+    }
+    ReportLeftOutCouplings(s);
   }
   OrderBoxesByLayer(s.layout, s.progress);
   AttachTextsAndMarks(s, fast);
-  return RunEnd::Complete;
+  return s.circuit.table == kTableOk ? RunEnd::Complete : RunEnd::Incomplete;
 }
 
 }  // namespace
 
-char SplitGates(ExtractionRun& s, int& gridColumns, int& gridRows) {
+bool SplitGates(ExtractionRun& s, int& gridColumns, int& gridRows) {
   DrcGrid grid(s.layout);
   const DrcPaint paints[] = {{kDiffn, kCellDiffn}, {kDiffp, kCellDiffp}, {kPoly, kCellPoly}};
   const bool built = grid.Build(paints);
   gridColumns = grid.MaxColumns();
   gridRows = grid.MaxRows();
-  if (!built) return grid.MaxColumns() >= kDrcMaxColumns ? 'X' : 'Y';
+  if (!built) {
+    const std::string warning =
+        std::string("Too much diffusion in ") + (grid.MaxColumns() >= kDrcMaxColumns ? "X" : "Y");
+    s.circuit.warnings.push_back(warning);
+    ShowStatus(s.progress, warning);
+    return false;
+  }
   const DrcLines columns = grid.Columns();
   std::vector<uint8_t> cells(size_t(columns.count + 2) * columns.stride);
   for (size_t k = 0; k < cells.size(); ++k) cells[k] = CellCode(columns.cells[k]);
+  const std::pair<uint8_t, int> targets[] = {{kCellDiffn, kDiffn},
+                                             {kCellDiffp, kDiffp},
+                                             {kCellDiffn | kCellPoly, kGaten},
+                                             {kCellDiffp | kCellPoly, kGatep}};
+  std::vector<Rect> pieces[4];
+  size_t pieceCount = 0;
+  for (int t = 0; t < 4; ++t) {
+    CoverCells(grid, cells, columns.stride, targets[t].first, pieces[t]);
+    pieceCount += pieces[t].size();
+  }
+  // The diffusion boxes give way to the pieces only when all of them fit:
+  // a partial cut would lose diffusion from the drawing.
   auto& boxes = s.layout.boxes;
+  int kept = 0;
+  for (int i = 1; i <= boxes.Count(); ++i)
+    if (boxes[i].state != kErased && boxes[i].layer != kDiffn && boxes[i].layer != kDiffp) ++kept;
+  if (size_t(kept) + pieceCount > size_t(kMaxBoxes)) {
+    TableFull(s, kErrorBoxTableFull,
+              "Box table full (" + Plain(kMaxBoxes) + " boxes): the gates need " +
+                  Plain(int64_t(size_t(kept) + pieceCount) - kMaxBoxes) +
+                  " more, no transistor extracted");
+    return false;
+  }
   for (int i = 1; i <= boxes.Count(); ++i)
     if (boxes[i].layer == kDiffn || boxes[i].layer == kDiffp) boxes[i].state = kErased;
   Purge(s.layout);
-  RebuildLayer(s, grid, cells, columns.stride, kCellDiffn, kDiffn);
-  RebuildLayer(s, grid, cells, columns.stride, kCellDiffp, kDiffp);
-  RebuildLayer(s, grid, cells, columns.stride, kCellDiffn | kCellPoly, kGaten);
-  RebuildLayer(s, grid, cells, columns.stride, kCellDiffp | kCellPoly, kGatep);
-  return 0;
+  for (int t = 0; t < 4; ++t)
+    for (const Rect& r : pieces[t])
+      AddBox(s.layout, r.xmin, r.ymin, r.xmax, r.ymax, targets[t].second);
+  return true;
 }
 
-void NumberNodes(ExtractionRun& s, bool fast) {
+bool NumberNodes(ExtractionRun& s, bool fast) {
   Purge(s.layout);
   OrderBoxesByLayer(s.layout, s.progress);
   auto& boxes = s.layout.boxes;
@@ -418,14 +476,19 @@ void NumberNodes(ExtractionRun& s, bool fast) {
     if (boxes[i].node != -1) continue;
     const int node = AddNode(s.layout, "?");
     if (node < 0) {
-      s.circuit.table = kErrorNodeTableFull;
-      return;
+      int left = 0;
+      for (int j = i; j <= boxes.Count(); ++j) left += boxes[j].node == -1;
+      TableFull(s, kErrorNodeTableFull,
+                "Node table full (" + Plain(kMaxNodeNumber) + " nodes): " + Plain(left) +
+                    " boxes left without a node");
+      return false;
     }
     ShowNumberingProgress(s, i);
     std::vector<int> members = fast ? std::move(components[size_t(i)]) : FloodPlain(s, i);
     AccumulateNode(s, node, members);
     if (s.options.ignoreShortInterconnects) ReleaseShortNode(s, node, members);
   }
+  return true;
 }
 
 void RecognizeTransistors(ExtractionRun& s, bool fast) {
@@ -454,13 +517,14 @@ Circuit ExtractLayout(Layout& layout, Technology& technology, const ExtractOptio
   RestoreGates(s);
   if (end == RunEnd::Overload) {
     circuit.summary = "Crosstalk extraction : data base overload";
+    circuit.warnings.push_back(circuit.alert);
     circuit.warnings.push_back(circuit.summary);
     return circuit;
   }
   circuit.fill = fill;
   circuit.elapsed = clock.Seconds();
-  circuit.summary = SummaryLine(s, circuit.elapsed, fill);
   circuit.complete = end == RunEnd::Complete;
+  circuit.summary = SummaryLine(s, circuit.complete, circuit.elapsed, fill);
   layout.wide.extracted = circuit.complete;
   return circuit;
 }

@@ -23,6 +23,11 @@ inline constexpr int kMaxMosDevices = 2000;      // per type
 inline constexpr int kMaxCoupledNode = 500;      // nodes above take no part in coupling
 inline constexpr int kCouplingSize = kMaxCoupledNode + 1;
 
+// The extraction's own tables that can fill, beside the layout's box and node
+// tables: a full one leaves the circuit incomplete.
+inline constexpr TableStatus kErrorDeviceTableFull = 60;
+inline constexpr TableStatus kErrorCouplingTableFull = 61;
+
 struct ExtractOptions {
   int cleaningMode = kPurgeAndMerge;
   bool spiceAfterExtraction = true;
@@ -32,7 +37,6 @@ struct ExtractOptions {
   int modelLevel = kModelLevel3;
   bool ignoreShortInterconnects = false;
   double ignoreThreshold = 100;  // um for the ignore option; compared in lambda by the crosstalk
-  double simLength = 2e-8;       // s, the transient length written in netlists
   // Spatial indexes instead of pairwise box comparisons; same results.
   bool fast = true;
 
@@ -52,10 +56,26 @@ class CouplingMatrix {
   CouplingMatrix() : cells_(size_t(kCouplingSize) * kCouplingSize, 0.0) {}
   double& At(int a, int b) { return cells_[size_t(a) * kCouplingSize + b]; }
   double At(int a, int b) const { return cells_[size_t(a) * kCouplingSize + b]; }
-  void Clear() { std::fill(cells_.begin(), cells_.end(), 0.0); }
+  // Adds c between a and b; a pair with a node beyond the table is counted
+  // as left out instead.
+  void Couple(int a, int b, double c) {
+    if (a >= kMaxCoupledNode || b >= kMaxCoupledNode) {
+      if (c > 0) ++leftOut_;
+      return;
+    }
+    At(a, b) += c;
+    At(b, a) += c;
+  }
+  // Couplings of nodes beyond the table since the last Clear.
+  int LeftOut() const { return leftOut_; }
+  void Clear() {
+    std::fill(cells_.begin(), cells_.end(), 0.0);
+    leftOut_ = 0;
+  }
 
  private:
   std::vector<double> cells_;
+  int leftOut_ = 0;
 };
 
 // What an extraction found beside what it wrote into the layout (the node
@@ -71,10 +91,13 @@ struct Circuit {
   double fill = 0;      // % of the tables' capacity
   int gridColumns = 0, gridRows = 0;  // size of the gate-splitting grid
   double elapsed = 0;   // s
-  bool complete = false;         // the circuit matches the layout
-  TableStatus table = kTableOk;  // a table that filled up during the run
-  std::string summary;           // the final status message
-  std::string alert;             // a warning the editor shows in a message box, or empty
+  int leftOutDevices[2] = {0, 0};  // nMOS, pMOS beyond their full tables
+  bool complete = false;           // the circuit matches the layout
+  TableStatus table = kTableOk;    // the first table that filled up during the run
+  std::string summary;             // the final status message
+  std::string alert;               // a warning the editor shows in a message box, or empty
+  // What the run could not do (the table that filled and what it left out),
+  // and the well warning.
   std::vector<std::string> warnings;
 };
 
@@ -89,7 +112,9 @@ struct ExtractionRun {
 
 // Extracts the layout: the temperature-corrected parameters are brought up to
 // date first, and the layout's extracted flag is set when the circuit is
-// complete.
+// complete. A run that filled a table (boxes while cleaning or cutting gates,
+// nodes, devices, coupling) is incomplete: its warnings say which table and
+// what was left out, and its summary says "Extraction incomplete".
 Circuit ExtractLayout(Layout& layout, Technology& technology, const ExtractOptions& options,
                       Progress& progress);
 
@@ -106,10 +131,16 @@ TableStatus EnsureNodeText(Layout& layout, int node);
 
 // The steps of ExtractLayout, exposed so that the plain and the fast versions
 // can be compared.
-void CleanBoxes(ExtractionRun& run, int mode, bool fast);
-// Gate splitting; returns 0, or 'X' / 'Y' for the direction that overflowed.
-char SplitGates(ExtractionRun& run, int& gridColumns, int& gridRows);
-void NumberNodes(ExtractionRun& run, bool fast);
+// Returns the number of overlapping pairs left uncut for want of room in the
+// box table.
+int CleanBoxes(ExtractionRun& run, int mode, bool fast);
+// Gate splitting. Returns false, with the cause in the run's warnings, when a
+// coordinate list of the grid overflows or the cut pieces would not fit in
+// the box table; no box is changed then.
+bool SplitGates(ExtractionRun& run, int& gridColumns, int& gridRows);
+// Returns false, with the cause in the run's warnings, when the node table
+// filled up.
+bool NumberNodes(ExtractionRun& run, bool fast);
 void RecognizeTransistors(ExtractionRun& run, bool fast);
 void AttachTextsAndMarks(ExtractionRun& run, bool fast);
 

@@ -8,6 +8,7 @@
 // order, so the box table ends up exactly as the plain scan leaves it.
 
 #include <array>
+#include <numeric>
 #include <vector>
 
 #include "core/arrange.h"
@@ -73,9 +74,9 @@ int SplitPair(ExtractionRun& s, int ia, int ib) {
 
 // One pass over the pairs of a layer; `later(a)` lists (at least) the boxes
 // after a that may overlap it, in table order. Returns whether a box was cut;
-// `stuck` is set when a pair had to wait for room in the table.
+// `stuck` counts the pairs that had to wait for room in the table.
 template <class Later>
-bool PurgeLayer(ExtractionRun& s, int layer, Later later, bool& stuck) {
+bool PurgeLayer(ExtractionRun& s, int layer, Later later, int& stuck) {
   auto& boxes = s.layout.boxes;
   const LayoutWideState& w = s.layout.wide;
   bool cut = false;
@@ -84,7 +85,7 @@ bool PurgeLayer(ExtractionRun& s, int layer, Later later, bool& stuck) {
     for (int b : later(a)) {
       if (!Live(boxes[b]) || !InteriorsOverlap(boxes[a], boxes[b])) continue;
       const int outcome = SplitPair(s, a, b);
-      stuck |= outcome == 0;
+      stuck += outcome == 0;
       cut |= outcome != 0;
       if (outcome == 2) break;
     }
@@ -92,7 +93,7 @@ bool PurgeLayer(ExtractionRun& s, int layer, Later later, bool& stuck) {
   return cut;
 }
 
-bool PurgeLayerPlain(ExtractionRun& s, int layer, bool& stuck) {
+bool PurgeLayerPlain(ExtractionRun& s, int layer, int& stuck) {
   const int last = s.layout.wide.layerLast[layer];
   return PurgeLayer(s, layer, [last](int a) {
     std::vector<int> later;
@@ -101,7 +102,7 @@ bool PurgeLayerPlain(ExtractionRun& s, int layer, bool& stuck) {
   }, stuck);
 }
 
-bool PurgeLayerFast(ExtractionRun& s, int layer, bool& stuck) {
+bool PurgeLayerFast(ExtractionRun& s, int layer, int& stuck) {
   const LayoutWideState& w = s.layout.wide;
   const BoxIndex index(s.layout, w.layerFirst[layer], w.layerLast[layer]);
   return PurgeLayer(s, layer, [&](int a) {
@@ -112,32 +113,37 @@ bool PurgeLayerFast(ExtractionRun& s, int layer, bool& stuck) {
   }, stuck);
 }
 
-void PurgeOverlaps(ExtractionRun& s, bool fast, int& frame) {
+// Returns the number of pairs left overlapping: those that waited in the
+// last visit of their layer.
+int PurgeOverlaps(ExtractionRun& s, bool fast, int& frame) {
   LayerFlags changed;
   changed.fill(true);
-  bool stuck = false;
+  std::array<int, kLayerCount + 1> stuck{};
   for (bool any = true; any;) {
     any = false;
     for (int layer = 1; layer <= kLayerCount; ++layer) {
       if (!changed[layer]) continue;
       ShowCleaningFrame(s, frame);
-      changed[layer] = fast ? PurgeLayerFast(s, layer, stuck) : PurgeLayerPlain(s, layer, stuck);
+      stuck[layer] = 0;
+      changed[layer] = fast ? PurgeLayerFast(s, layer, stuck[layer])
+                            : PurgeLayerPlain(s, layer, stuck[layer]);
       any |= changed[layer];
     }
     Purge(s.layout);
     OrderBoxesByLayer(s.layout, s.progress);
   }
-  if (stuck) s.circuit.table = kErrorBoxTableFull;
+  return std::accumulate(stuck.begin(), stuck.end(), 0);
 }
 
 }  // namespace
 
-void CleanBoxes(ExtractionRun& s, int mode, bool fast) {
+int CleanBoxes(ExtractionRun& s, int mode, bool fast) {
   int frame = 0;
   Purge(s.layout);
   OrderBoxesByLayer(s.layout, s.progress);
   if (mode == kPurgeAndMerge || mode == kMergeOnly) MergeBoxes(s, fast, frame);
-  if (mode == kPurgeAndMerge || mode == kPurgeOnly) PurgeOverlaps(s, fast, frame);
+  if (mode == kPurgeAndMerge || mode == kPurgeOnly) return PurgeOverlaps(s, fast, frame);
+  return 0;
 }
 
 }  // namespace tarnisk

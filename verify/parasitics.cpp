@@ -94,12 +94,6 @@ int IndexOf(const std::vector<int32_t>& list, int32_t value) {
   return int(std::lower_bound(list.begin(), list.end(), value) - list.begin());
 }
 
-void Couple(CouplingMatrix& m, int a, int b, double c) {
-  if (a >= kMaxCoupledNode || b >= kMaxCoupledNode) return;
-  m.At(a, b) += c;
-  m.At(b, a) += c;
-}
-
 // Walks one line of cells (node numbers, 0 empty); between consecutive runs
 // of different nodes closer than the reach, adds capacitance * width / gap.
 void ScanLine(CouplingMatrix& m, const std::vector<int32_t>& cells, size_t offset, size_t step,
@@ -112,7 +106,7 @@ void ScanLine(CouplingMatrix& m, const std::vector<int32_t>& cells, size_t offse
     const bool startsRun = k == 0 || cells[offset + (k - 1) * step] != node;
     if (startsRun && previous != 0 && previous != node) {
       const int64_t gap = int64_t{along[k]} - previousEnd;
-      if (gap > 0 && gap < reach) Couple(m, previous, node, cap * width / double(gap));
+      if (gap > 0 && gap < reach) m.Couple(previous, node, cap * width / double(gap));
     }
     previous = node;
     previousEnd = along[k + 1];
@@ -163,7 +157,7 @@ void CoupleVertically(ExtractionRun& s) {
     const double cap = s.technology.*c.capacitance;
     ForCrossings(s.layout, c.lower, c.upper, [&](const Box& a, const Box& b) {
       if (a.node < 0 || b.node < 0 || a.node == b.node) return;
-      Couple(s.circuit.coupling, a.node, b.node, double(OverlapArea(a, b)) * cap);
+      s.circuit.coupling.Couple(a.node, b.node, double(OverlapArea(a, b)) * cap);
     });
   }
 }
@@ -209,8 +203,7 @@ void EvaluateCrosstalk(ExtractionRun& s) {
   ShowStatus(s.progress, "Crosstalk coupling ratio " + FormatFixed(e.maxCouplingRatio, 5, 3));
 }
 
-}  // namespace
-
+// Capacitance (F) of every node 0..count of the extracted layout.
 std::vector<double> NodeCapacitances(const Layout& l, const Technology& t, Progress& progress) {
   std::vector<double> caps(size_t(l.nodes.count) + 1, 0.0);
   const CapacitanceSum sum(l, progress, caps);
@@ -239,6 +232,8 @@ std::vector<double> NodeCapacitances(const Layout& l, const Technology& t, Progr
   }
   return caps;
 }
+
+}  // namespace
 
 void ComputeCapacitances(Layout& layout, const Technology& technology, Progress& progress) {
   const std::vector<double> caps = NodeCapacitances(layout, technology, progress);

@@ -3,19 +3,12 @@
 // on request the coupling capacitances between nodes with the crosstalk noise
 // they cause.
 
-#include <vector>
-
 namespace tarnisk {
 
 class Progress;
 struct ExtractionRun;
 struct Layout;
 struct Technology;
-
-// Capacitance (F) of every node 0..count of the extracted layout with the
-// given technology values; the node table is not changed.
-std::vector<double> NodeCapacitances(const Layout& layout, const Technology& t,
-                                     Progress& progress);
 
 // Fills NodeCapacitance of every node and clears its noise figures.
 void ComputeCapacitances(Layout& layout, const Technology& t, Progress& progress);

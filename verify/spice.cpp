@@ -12,8 +12,8 @@
 #include "core/number_format.h"
 #include "core/progress.h"
 #include "core/technology.h"
+#include "models/mos_models.h"
 #include "verify/extract.h"
-#include "verify/parasitics.h"
 
 namespace tarnisk {
 
@@ -109,16 +109,17 @@ void WriteDevices(Deck& d, const SpiceSource& s, const std::vector<MosDevice>& t
              "U L=" + Num(m.L * lambda, 5, 2) + "U";
 }
 
-// Node capacitances without the gate oxide, which the MOS models supply.
+// The node capacitances the simulator integrates, gate oxide included: the
+// model cards below give ngspice no gate capacitance of its own, so the deck
+// describes the same lumped circuit (leaving the gate oxide out would take
+// some 40 % off every node that drives a gate).
 void WriteCapacitances(Deck& d, const SpiceSource& s) {
-  Technology withoutGateOxide = s.technology;
-  withoutGateOxide.CPOO = 0;
-  const std::vector<double> caps = NodeCapacitances(s.layout, withoutGateOxide, s.progress);
   const NodeTable& t = s.layout.nodes;
   for (int k = 1; k <= t.count; ++k) {
     const int mapped = Mapped(t, k);
-    if (caps[size_t(k)] == 0 || mapped == 0 || mapped == 1) continue;
-    d << std::string("C") + Int(k) + " " + Int(k) + " 0 " + Num(caps[size_t(k)] * 1e15, 6, 3) + "fF";
+    const double femto = t.nodes[k].NodeCapacitance * 1e15;
+    if (femto == 0 || mapped == 0 || mapped == 1) continue;
+    d << std::string("C") + Int(k) + " " + Int(k) + " 0 " + Num(femto, 6, 3) + "fF";
   }
 }
 
@@ -153,24 +154,39 @@ void WriteResistances(Deck& d, const SpiceSource& s) {
   });
 }
 
-void WriteLevel3(Deck& d, const MosParameters& p, const std::string& card) {
-  d << card + Num(p.VTO, 4, 2) + " KP=" + Num(p.KP * 1e6, 5, 3) + "E-6"
-    << "+LD =" + Num(p.LD, 5, 3) + "U THETA=" + Num(p.THETA, 5, 3) + " GAMMA=" + Num(p.GAMMA, 5, 3)
-    << "+PHI=" + Num(p.PHI, 5, 3) + " KAPPA=" + Num(p.KAPPA, 5, 3) + " VMAX=" +
-           Num(p.VMAX * 0.001, 5, 2) + "K"
-    << "+CGSO=" + Num(p.CGO, 5, 1) + "p CGDO=" + Num(p.CGO, 5, 1) + "p";
+// What the cards leave out, and why, before the models of every level.
+void WriteModelNotes(Deck& d, const Technology& t, int level) {
+  d << "* The node capacitors above count the gate oxide: the models add no"
+    << "* gate capacitance of their own.";
+  if (level == kModelLevel9) return;
+  d << "* The simulator takes the bulk voltage as it is, so a bulk on its rail"
+    << "* has no body effect: GAMMA=0 (rule file: nMOS " + Num(t.nmos.GAMMA, 5, 3) + ", pMOS " +
+           Num(t.pmos.GAMMA, 5, 3) + ").";
 }
 
+// U0 (cm2/Vs) gives ngspice's saturation voltage L·VMAX/U0 the simulator's.
+void WriteLevel3(Deck& d, const MosParameters& p, const std::string& card, bool pmos) {
+  d << card + Num(p.VTO, 4, 2) + " KP=" + Num(p.KP * 1e6, 5, 3) + "E-6"
+    << "+LD =" + Num(p.LD, 5, 3) + "U THETA=" + Num(p.THETA, 5, 3) + " GAMMA=" + Num(0, 5, 3)
+    << "+PHI=" + Num(p.PHI, 5, 3) + " KAPPA=" + Num(p.KAPPA, 5, 3) + " VMAX=" +
+           Num(p.VMAX * 0.001, 5, 2) + "K"
+    << "+U0=" + Num(Level3SaturationMobility(pmos) * 1e4, 5, 1) + " TOX=1 CGSO=0 CGDO=0";
+}
+
+// The simulator's Level 1 current grows by (1 + KAPPA·|Vds|), which ngspice
+// calls LAMBDA.
 void WriteLevel1(Deck& d, const MosParameters& p, const std::string& card) {
   d << card + Num(p.VTO, 4, 2) + " KP=" + Num(p.KP * 1e6, 5, 3) + "E-6"
-    << "+GAMMA=" + Num(p.GAMMA, 5, 3) + " PHI=" + Num(p.PHI, 5, 3);
+    << "+GAMMA=" + Num(0, 5, 3) + " PHI=" + Num(p.PHI, 5, 3)
+    << "+LAMBDA=" + Num(p.KAPPA, 5, 3);
 }
 
 // ngspice has no MOS Model 9: its LEVEL=9 is a Level 3 variant that would
 // ignore every MM9 parameter and run with zero threshold. The MM9 lines stay
-// as comments, and the card gives that model the MM9 threshold, gain factor
-// and mobility reduction under the names it reads (the rule file gives the
-// pMOS threshold as a magnitude; SPICE wants it negative).
+// as comments, and the card gives that model the MM9 threshold, gain factor,
+// mobility reduction and body factor under the names it reads (the rule file
+// gives the pMOS threshold as a magnitude; SPICE wants it negative). MM9's
+// body term K0·(sqrt(PHIB + VSB) - sqrt(PHIB)) is SPICE's GAMMA and PHI.
 void WriteLevel9(Deck& d, const MosParameters& p, const std::string& card, bool pmos) {
   const std::string vto = Num(p.VTOR, 4, 2), kp = Num(p.BETSQ * 1e6, 5, 3) + "E-6";
   const std::string spiceVto = Num(pmos ? -std::abs(p.VTOR) : p.VTOR, 4, 2);
@@ -178,11 +194,15 @@ void WriteLevel9(Deck& d, const MosParameters& p, const std::string& card, bool 
     << "* +GAMOR=" + Num(p.GAMOR, 5, 3) + " GAM1R=" + Num(p.GAM1R, 5, 3)
     << "* +THE1R=" + Num(p.THE1R, 5, 3) + " THE2R=" + Num(p.THE2R, 5, 3) + " THE3R=" +
            Num(p.THE3R, 5, 3)
-    << card.substr(0, card.size() - 5) + "VTO=" + spiceVto + " KP=" + kp + " THETA=" + Num(p.THE1R, 5, 3);
+    << card.substr(0, card.size() - 5) + "VTO=" + spiceVto + " KP=" + kp +
+           " THETA=" + Num(p.THE1R, 5, 3)
+    << "+GAMMA=" + Num(p.KOR, 5, 3) + " PHI=" + Num(p.PHIB, 5, 3) + " TOX=1";
 }
 
 void WriteModels(Deck& d, const SpiceSource& s) {
   const Technology& t = s.technology;
+  d << "*";
+  WriteModelNotes(d, t, s.options.modelLevel);
   d << "*";
   switch (s.options.modelLevel) {
     case kModelLevel1:
@@ -199,9 +219,9 @@ void WriteModels(Deck& d, const SpiceSource& s) {
       break;
     default:
       d << "* n-MOS Model 3 :" << "*";
-      WriteLevel3(d, t.nmos, ".MODEL TN NMOS LEVEL=3 VTO=");
+      WriteLevel3(d, t.nmos, ".MODEL TN NMOS LEVEL=3 VTO=", false);
       d << "*" << "* p-MOS Model 3:" << "*";
-      WriteLevel3(d, t.pmos, ".MODEL TP PMOS LEVEL=3 VTO=");
+      WriteLevel3(d, t.pmos, ".MODEL TP PMOS LEVEL=3 VTO=", true);
       break;
   }
 }

@@ -13,13 +13,20 @@ bool EnsureExtracted(Session& s) {
   }
   s.LastError = s.circuit.table;
   s.checkGridColumns = s.circuit.gridColumns, s.checkGridRows = s.circuit.gridRows;
-  if (!s.circuit.alert.empty()) s.platform.ShowMessage("Warning", s.circuit.alert, MessageButtons::Ok);
+  if (!s.circuit.alert.empty()) {
+    s.platform.ShowMessage("Warning", s.circuit.alert, MessageButtons::Ok);
+  } else if (!s.circuit.complete) {
+    std::string causes;
+    for (const std::string& w : s.circuit.warnings) causes += (causes.empty() ? "" : "\n") + w;
+    s.platform.ShowMessage("Warning", causes, MessageButtons::Ok);
+  }
   ShowStatus(s.platform, s.circuit.summary);
   return s.circuit.complete;
 }
 
 std::vector<int> ReportFloatingNodes(Session& s) {
-  EnsureExtracted(s);
+  // The nodes of an incomplete circuit would name floating nodes that are not.
+  if (!EnsureExtracted(s)) return {};
   const std::vector<int> floating = FloatingNodes(s.layout);
   std::string names;
   for (int k : floating) {

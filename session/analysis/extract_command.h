@@ -13,14 +13,16 @@ namespace tarnisk {
 struct Session;
 
 // Extracts the layout unless its extracted flag says the circuit is up to
-// date, without drawing the gate pieces it cuts. Shows the summary (and the
-// crosstalk's warning box), keeps a full table's code in LastError. Returns
-// whether the circuit is complete.
+// date, without drawing the gate pieces it cuts. Shows the summary, and the
+// crosstalk's warning box or, for another incomplete run, a box with its
+// warnings; keeps a full table's code in LastError. Returns whether the
+// circuit is complete.
 bool EnsureExtracted(Session& s);
 
 // The "Floating nodes..." command: extracts, reports the count and lists the
 // floating nodes' names in status panel 1, giving each a text of its name
-// when it has none. Returns their numbers.
+// when it has none. Returns their numbers; none when the extraction was
+// incomplete.
 std::vector<int> ReportFloatingNodes(Session& s);
 
 // The session's extracted layout and circuit as a deck describes them.

@@ -288,12 +288,25 @@ void EndAreaCommand(Session& s, CommandUi& ui, int code, Point a, Point b) {
   }
 }
 
-// Puts the elements taken away for a pending move back in place.
+// Puts the elements taken away for a pending move (boxes, texts and
+// resistance marks) back in place.
 void RestoreMovedSelection(Session& s) {
-  for (int i = 1; i <= s.layout.boxes.Count(); ++i)
-    if (s.layout.boxes[i].state == kErased) s.layout.boxes[i].state = kNormal;
-  for (int i = 1; i <= s.layout.texts.Count(); ++i)
-    if (s.layout.texts[i].state == 0) s.layout.texts[i].state = 1;
+  const auto revive = [](auto& table, uint8_t live) {
+    for (int i = 1; i <= table.Count(); ++i)
+      if (table[i].state == 0) table[i].state = live;
+  };
+  revive(s.layout.boxes, kNormal);
+  revive(s.layout.texts, 1);
+  revive(s.layout.resistances, 1);
+}
+
+// A move that waits for its target gives its selection back, so that no
+// other command finds it erased: the selection is never lost.
+bool CancelPendingMove(Session& s) {
+  if (s.command.command != kCommandMoveTarget) return false;
+  StopHandleShape(s);
+  RestoreMovedSelection(s);
+  return true;
 }
 
 // After the view panned under a pending move or stretch (the redraw has
@@ -327,7 +340,7 @@ void Pan(Session& s, Key key) {
 
 void Escape(Session& s, CommandUi& ui) {
   StopHandleShape(s);
-  if (s.command.command == kCommandMoveTarget) RestoreMovedSelection(s);
+  CancelPendingMove(s);
   ui.ReleasePaletteTools();
   SetCommand(s, ui, kCommandDrawBox);
   RedrawClean(s);
@@ -382,8 +395,15 @@ void StartMacroOutline(Session& s, int32_t size) {
 
 void EnterCommand(Session& s, CommandUi& ui, int code, const std::string& status) {
   StopHandleShape(s);
+  if (CancelPendingMove(s)) Redraw(s);
   SetCommand(s, ui, code);
   if (!status.empty()) ShowStatus(s.platform, status);
+}
+
+void EndPendingMove(Session& s, CommandUi& ui) {
+  if (!CancelPendingMove(s)) return;
+  SetCommand(s, ui, kCommandDrawBox);
+  Redraw(s);
 }
 
 void MousePress(Session& s, CommandUi& ui, Point pixel) {

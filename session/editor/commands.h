@@ -41,9 +41,15 @@ class CommandUi {
 
 enum class Key { Up, Down, Left, Right, Escape, Other };
 
-// Makes `code` the active command, ending any rubber band, and shows `status`
-// unless it is empty.
+// Makes `code` the active command, ending any rubber band and giving back
+// the selection of a pending move, and shows `status` unless it is empty. A
+// command whose subsystem is not built yet is refused at once with
+// "<name> is not available yet".
 void EnterCommand(Session& s, CommandUi& ui, int code, const std::string& status);
+
+// Ends a move that waits for its target, its selection back in place, before
+// an operation that could purge or save the layout; otherwise does nothing.
+void EndPendingMove(Session& s, CommandUi& ui);
 
 void MousePress(Session& s, CommandUi& ui, Point pixel);
 void MouseMove(Session& s, Point pixel);

@@ -155,13 +155,28 @@ bool LiveText(const Session& s, int i) {
   return i >= 1 && i <= s.layout.texts.Count() && s.layout.texts[i].state != 0;
 }
 
+bool IsWaveformProperty(int property) {
+  return property == kPropertyClock || property == kPropertyPulse;
+}
+
+// The edge times of a new text, from the defaults; a new clock slows the
+// next one down.
+void StartWaveform(Session& s, LayoutText& t) {
+  SetEdgeTimes(s.textDefaults, t);
+  if (t.property == kPropertyClock) SlowDownNextClock(s.textDefaults);
+}
+
 void ChangeText(Session& s, const TextDialogModel& m) {
   if (!LiveText(s, m.editedText)) return;
   LayoutText& t = s.layout.texts[m.editedText];
+  const bool wasWaveform = IsWaveformProperty(t.property);
   t.text = Truncated(m.text);
   t.visible = m.visible;
   t.property = static_cast<uint8_t>(PropertyFromChoice(m.choice));
   SetLevels(s, t);
+  // A text that becomes a clock or pulse gets the times a new one gets;
+  // without them its edges would be instantaneous.
+  if (!wasWaveform && IsWaveformProperty(t.property)) StartWaveform(s, t);
   DrawText(s, m.editedText);
   MarkChanged(s);
   Status(s, "Text " + Quoted(t.text) + " modified");
@@ -175,8 +190,7 @@ void AddText(Session& s, const TextDialogModel& m) {
   t.visible = m.visible;
   Status(s, "Add text " + Quoted(t.text) + ", " + (t.visible ? "visible" : "hidden") +
                 " at location " + std::to_string(t.x) + "," + std::to_string(t.y));
-  SetEdgeTimes(s.textDefaults, t);
-  if (m.choice == kChoiceClock) SlowDownNextClock(s.textDefaults);
+  StartWaveform(s, t);
 }
 
 void Prepare(const Session& s, TextDialogModel& m, int choice, const std::string& text,
@@ -418,6 +432,8 @@ void AcceptResistanceDialog(Session& s, const ResistanceDialogModel& m) {
   MarkChanged(s);
 }
 
+// A "Delete" button that changed nothing would leave the user no way to take
+// a mark away: it erases the mark found, and Undo brings it back.
 void DeleteResistance(Session& s, const ResistanceDialogModel& m) {
   if (!LiveMark(s, m.mark)) return;
   s.layout.resistances[m.mark].state = 0;

@@ -165,7 +165,9 @@ void TFormExtract::btnApplyClick() {
   // A layout never saved is written beside the working directory's files.
   const std::string& current = state_.layout.wide.currentFileName;
   const std::string layout = current.empty() ? "noname.msk" : current;
-  if (SaveSpiceFile(state_, layout, o.simLength) == 0) ShowSpiceFile(SpiceFileName(layout));
+  // The deck's transient runs as long as the simulation window's time scale.
+  if (SaveSpiceFile(state_, layout, state_.simulation.SimLength) == 0)
+    ShowSpiceFile(SpiceFileName(layout));
 }
 
 void TFormExtract::btnOKClick() {

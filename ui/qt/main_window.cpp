@@ -49,6 +49,12 @@ const char* kWelcome = "Welcome to Tarnisk v1.0a - 18.02.98";
 const QString kLayoutFilter = "Layout (*.MSK *.msk)";
 const QString kGdsFilter = "GDSII (*.GDS *.gds)";
 
+// A file that is not a layout is named in a warning box as well.
+void ReportOpen(Session& s, const LayoutReadResult& result) {
+  ReportLayoutRead(s, result);
+  if (result.notALayout) s.platform.ShowMessage("Warning", result.message, MessageButtons::Ok);
+}
+
 std::string Lower(std::string text) {
   for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -119,8 +125,9 @@ void Tmdiframe::StartUp(const QStringList& arguments) {
   ViewAll(state_);
   if (arguments.size() > 1) {
     const std::string layout = WithExtension(arguments[1].toStdString(), "MSK");
-    OpenLayoutFile(state_, layout, ReadMode::Open);
-    SetLayoutTitle(state_, layout);
+    const LayoutReadResult read = OpenLayoutFile(state_, layout, ReadMode::Open);
+    ReportOpen(state_, read);
+    if (!read.notALayout) SetLayoutTitle(state_, layout);
   }
   const std::string rules =
       arguments.size() > 2 ? WithExtension(arguments[2].toStdString(), "RUL") : defaultRules_;
@@ -134,11 +141,12 @@ void Tmdiframe::StartUp(const QStringList& arguments) {
 // ---------------------------------------------------------------- menus
 
 QAction* Tmdiframe::Item(QMenu* menu, const char* text, const char* shortcut,
-                         std::function<void()> act) {
+                         std::function<void()> act, bool keepsMove) {
   QAction* action = menu->addAction(text);
   if (shortcut && *shortcut) action->setShortcut(QKeySequence(shortcut));
-  connect(action, &QAction::triggered, this, [this, act] {
+  connect(action, &QAction::triggered, this, [this, act, keepsMove] {
     if (platform_.InsideEventPump()) return;
+    if (!keepsMove) EndPendingMove(state_, *this);
     act();
     Refresh();
   });
@@ -197,7 +205,7 @@ void Tmdiframe::BuildViewMenu() {
   CommandItem(m, "&Zoom In", "Ctrl+Z", kCommandZoomIn, "Select the area to zoom in...");
   Item(m, "Zoom &Out", "Ctrl+O", [this] {
     if (state_.command.command != kCommandMoveTarget) ZoomOut(state_);
-  });
+  }, true);
   Item(m, "&Previous Zoom", "Ctrl+B", [this] { PreviousZoom(state_); });
   Item(m, "&Protect all", "", [this] { palette_->ProtectAll(); });
   Item(m, "Unprotect All", "Ctrl+U", [this] { palette_->UnprotectAll(); });
@@ -306,11 +314,13 @@ void Tmdiframe::BuildToolBar() {
       Refresh();
     });
   };
-  auto plain = [&](const char* hint, std::function<void()> act) {
+  // Zoom out and the pan arrows keep a pending move; the others end it.
+  auto plain = [&](const char* hint, std::function<void()> act, bool keepsMove = false) {
     QAction* a = bar->addAction(hint);
     a->setToolTip(hint);
-    connect(a, &QAction::triggered, this, [this, act] {
+    connect(a, &QAction::triggered, this, [this, act, keepsMove] {
       if (platform_.InsideEventPump()) return;
+      if (!keepsMove) EndPendingMove(state_, *this);
       act();
       Refresh();
     });
@@ -320,7 +330,7 @@ void Tmdiframe::BuildToolBar() {
   command("Zoom In", kCommandZoomIn, "Select the area to zoom in...");
   plain("Zoom Out", [this] {
     if (state_.command.command != kCommandMoveTarget) ZoomOut(state_);
-  });
+  }, true);
   command("Draw Box", kCommandDrawBox, "");
   plain("Chip Lib", [this] {
     ShowStatus(state_.platform, "Show cell generator menu...");
@@ -345,10 +355,10 @@ void Tmdiframe::BuildToolBar() {
     palette_->raise();
   });
   plain("MOS", [this] { OpenMosViewer(); });
-  plain("\xE2\x86\x90", [this] { KeyDown(state_, *this, Key::Left); });
-  plain("\xE2\x86\x92", [this] { KeyDown(state_, *this, Key::Right); });
-  plain("\xE2\x86\x91", [this] { KeyDown(state_, *this, Key::Up); });
-  plain("\xE2\x86\x93", [this] { KeyDown(state_, *this, Key::Down); });
+  plain("\xE2\x86\x90", [this] { KeyDown(state_, *this, Key::Left); }, true);
+  plain("\xE2\x86\x92", [this] { KeyDown(state_, *this, Key::Right); }, true);
+  plain("\xE2\x86\x91", [this] { KeyDown(state_, *this, Key::Up); }, true);
+  plain("\xE2\x86\x93", [this] { KeyDown(state_, *this, Key::Down); }, true);
   // The hidden "None" button: pressed when no command is active.
   noneButton_ = new QAction("None", this);
   noneButton_->setCheckable(true);
@@ -469,6 +479,12 @@ void Tmdiframe::NewLayout() {
 }
 
 bool Tmdiframe::OpenLayout(const std::string& path, bool insert) {
+  // A file that is not a layout leaves the drawing as it is.
+  const bool msk = LayoutFormatOf(path).value_or(LayoutFormat::Msk) == LayoutFormat::Msk;
+  if (msk && FileIsNotALayout(path)) {
+    ReportOpen(state_, NotALayout(path));
+    return false;
+  }
   if (!insert) {
     ReleaseAll(state_.layout);
     SetLayoutTitle(state_, "Example.msk");
@@ -560,6 +576,14 @@ bool Tmdiframe::ConfirmLeave() {
   }
   return state_.platform.ShowMessage("Warning", "Do you leave me?", MessageButtons::YesNo) ==
          MessageAnswer::Yes;
+}
+
+void Tmdiframe::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::ActivationChange || isActiveWindow()) return;
+  if (platform_.InsideEventPump() || state_.command.command != kCommandMoveTarget) return;
+  EndPendingMove(state_, *this);
+  Refresh();
 }
 
 void Tmdiframe::closeEvent(QCloseEvent* event) {

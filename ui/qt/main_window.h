@@ -72,6 +72,9 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Leaving the window for a tool window ends a pending move, so that the
+  // tool window's operations never find its selection erased.
+  void changeEvent(QEvent* event) override;
   // A click on the status bar shows the version and the time.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -82,7 +85,10 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void BuildEditMenu();
   void BuildOtherMenus();
   void BuildToolBar();
-  QAction* Item(QMenu* menu, const char* text, const char* shortcut, std::function<void()> act);
+  // A menu item. Unless `keepsMove`, it first ends a move that waits for its
+  // target, its selection back in place.
+  QAction* Item(QMenu* menu, const char* text, const char* shortcut, std::function<void()> act,
+                bool keepsMove = false);
   QAction* CommandItem(QMenu* menu, const char* text, const char* shortcut, int code,
                        const char* status);
   void NotAvailable(QMenu* menu, const char* text, const char* shortcut = "");
