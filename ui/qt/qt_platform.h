@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <array>
+#include <string>
 
 #include "ui/platform.h"
 
@@ -24,12 +25,19 @@ class QtPlatform : public Platform {
   bool ConfirmPrint() override;
   void PrintImage(const DrawingSurface& image) override;
 
+  // Marks the caption while the layout has unsaved changes.
+  void ShowModified(bool modified);
+
   // True while a status message is letting pending events run: input that
   // would edit the tables must wait until the running command ends.
   bool InsideEventPump() const { return pumpDepth_ > 0; }
 
  private:
+  void ShowCaption();
+
   QMainWindow* window_ = nullptr;
+  std::string caption_;
+  bool modified_ = false;
   std::array<QLabel*, 3> panels_{};
   int pumpDepth_ = 0;
 };
