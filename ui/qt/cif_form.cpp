@@ -21,6 +21,7 @@ namespace {
 
 constexpr int kOutputPage = 0;
 constexpr int kInputPage = 1;
+constexpr int kBoxesColumn = 3;  // of the layer grid
 const char* const kScaleLabel = "Scale (\xC2\xB5m) :";
 
 QLineEdit* NamedEdit(const char* name, QWidget* parent) {
@@ -205,6 +206,13 @@ void TFormCif::EditTopCellChange() { ShowStatus(state_.platform, "Edit top cell 
 void TFormCif::btnCancelClick() {
   ShowStatus(state_.platform, "Cancel");
   close();
+}
+
+// The new layout is empty: no box counts and no CIF text written from it.
+void TFormCif::LayoutReplaced() {
+  memoOut_->clear();
+  for (int row = 0; row < gridLayers_->rowCount(); ++row)
+    if (QTableWidgetItem* boxes = gridLayers_->item(row, kBoxesColumn)) boxes->setText("");
 }
 
 void TFormCif::showEvent(QShowEvent* event) {

@@ -22,4 +22,12 @@ class EditorHost {
   virtual void RedrawLayout() = 0;
 };
 
+// A tool window that shows something of the layout: New and Open tell it that
+// the layout was replaced, so that it drops what it showed of the old one.
+class LayoutFollower {
+ public:
+  virtual ~LayoutFollower() = default;
+  virtual void LayoutReplaced() = 0;
+};
+
 }  // namespace tarnisk

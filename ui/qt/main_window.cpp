@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTextBrowser>
@@ -20,6 +22,7 @@
 #include "session/files.h"
 #include "session/session.h"
 #include "ui/qt/cif_form.h"
+#include "ui/qt/drc_results.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/extract_form.h"
 #include "ui/qt/layout_view.h"
@@ -83,6 +86,8 @@ Tmdiframe::Tmdiframe(Session& state, QtPlatform& platform, std::string defaultRu
                    [this] { KeyDown(state_, *this, Key::Escape); Refresh(); });
   BuildMenus();
   BuildToolBar();
+  BuildPositionField();
+  BuildDrcResults();
   statusBar()->installEventFilter(this);
 }
 
@@ -373,13 +378,17 @@ void Tmdiframe::RedrawLayout() {
   Refresh();
 }
 
-void Tmdiframe::Refresh() { view_->ShowImage(); }
+void Tmdiframe::Refresh() {
+  view_->ShowImage();
+  ShowModified();
+}
 
 void Tmdiframe::ResetCommand() { EnterCommand(kCommandNone, ""); }
 
 void Tmdiframe::RunDesignRuleChecker() {
   ResetCommand();
-  DesignRuleCheckerCommand(state_);
+  OpenViolationList();
+  ListViolations(DesignRuleCheckerCommand(state_));
   EnterCommand(kCommandDrawBox, "");
 }
 
@@ -400,6 +409,7 @@ void Tmdiframe::NewLayout() {
   ReleaseAll(state_.layout);
   SetLayoutTitle(state_, "Example.msk");
   ResetTextTimes(state_);
+  LayoutReplaced();
   Redraw(state_);
 }
 
@@ -408,11 +418,13 @@ bool Tmdiframe::OpenLayout(const std::string& path, bool insert) {
     ReleaseAll(state_.layout);
     SetLayoutTitle(state_, "Example.msk");
     ResetTextTimes(state_);
+    LayoutReplaced();
   }
   const bool ok = OpenAnyLayoutFile(state_, path, insert ? ReadMode::InsertBeside : ReadMode::Open);
   if (insert) state_.layout.wide.modified = 1;
   else if (ok) SetLayoutTitle(state_, path);
   ViewAll(state_);
+  ShowModified();
   return ok;
 }
 
@@ -430,7 +442,9 @@ void Tmdiframe::OpenCommand(bool insert) {
 
 bool Tmdiframe::SaveLayout(const std::string& path) {
   ShowStatus(state_.platform, "Save \"" + path + "\"");
-  return SaveAnyLayoutFile(state_, path);
+  const bool saved = SaveAnyLayoutFile(state_, path);
+  ShowModified();
+  return saved;
 }
 
 void Tmdiframe::SaveCommand() {
@@ -512,6 +526,50 @@ void Tmdiframe::ShowHelp() {
   browser->setSource(QUrl::fromLocalFile(QString::fromStdString(helpFile_)));
   browser->resize(700, 600);
   browser->show();
+}
+
+// ---------------------------------------------------------------- additions
+
+void Tmdiframe::BuildPositionField() {
+  positionField_ = new QLabel(statusBar());
+  positionField_->setObjectName("PositionField");
+  positionField_->setMinimumWidth(260);
+  positionField_->setToolTip("Pointer position in lambda and in \xC2\xB5m");
+  statusBar()->addPermanentWidget(positionField_);
+  view_->pointerMoved = [this](Point pixel) {
+    positionField_->setText(QString::fromStdString(PointerPosition(state_, pixel)));
+  };
+  view_->inputHandled = [this] { ShowModified(); };
+}
+
+void Tmdiframe::ShowModified() { platform_.ShowModified(state_.layout.wide.modified != 0); }
+
+void Tmdiframe::BuildDrcResults() {
+  drcResults_ = new DrcResults(state_, platform_, [this] { Refresh(); }, this);
+  drcResults_->hide();
+  addDockWidget(Qt::RightDockWidgetArea, drcResults_);
+}
+
+void Tmdiframe::OpenViolationList() {
+  drcResults_->Clear("Checking...");
+  if (drcResults_->isVisible()) return;
+  drcResults_->show();
+  layout()->activate();  // the drawing takes its new size now, not during the check
+}
+
+// The check the user ran stops at the first rule broken; the list comes
+// from a second run through every check, which leaves the status line alone.
+void Tmdiframe::ListViolations(const DrcReport& report) {
+  if (report.errorCount == 0) drcResults_->ShowReport(report);
+  else drcResults_->ShowReport(ListEveryViolation(state_));
+}
+
+// Whatever the tool windows showed of the old layout, and the old verdict,
+// would now mislead.
+void Tmdiframe::LayoutReplaced() {
+  ShowStatus2(state_.platform, "");
+  for (QObject* child : findChildren<QObject*>())
+    if (auto* follower = dynamic_cast<LayoutFollower*>(child)) follower->LayoutReplaced();
 }
 
 }  // namespace tarnisk

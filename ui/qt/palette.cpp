@@ -5,11 +5,13 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "session/session.h"
+#include "ui/qt/palette_icons.h"
 
 namespace tarnisk {
 
@@ -70,6 +72,11 @@ constexpr int kToolColumns = 4;
 // Where the palette stands relative to the main window's top right corner.
 constexpr int kLeftOfRightEdge = 124, kBelowTop = 95;
 
+const char* const kProtectHint =
+    "Protect\nChecked: the layer can be edited.\n"
+    "Unchecked: the layer is protected: drawn as outlines, left alone by cut, move, "
+    "stretch, rotate, flip and duplicate.";
+
 }  // namespace
 
 Palette::Palette(EditorHost& host, QWidget* parent)
@@ -92,7 +99,7 @@ void Palette::BuildLayerRows(QGridLayout* grid) {
     const QString number = QString::number(row + 1);
     auto* check = new QCheckBox(this);
     check->setObjectName("chkBtn" + number);
-    check->setToolTip("Protect");
+    check->setToolTip(kProtectHint);
     check->setChecked(true);
     auto* button = new QPushButton(kLayerRows[row].caption, this);
     button->setObjectName("btnLayer" + number);
@@ -114,6 +121,8 @@ QToolButton* Palette::AddTool(QGridLayout* grid, int index, const char* name,
   button->setObjectName(name);
   button->setText(caption);
   button->setToolTip(hint);
+  button->setIcon(ToolIcon(name, host_.State().layout.layers));
+  button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   grid->addWidget(button, index / kToolColumns, index % kToolColumns);
   return button;
 }
@@ -147,10 +156,22 @@ void Palette::BuildTools(QGridLayout* grid) {
   });
 }
 
+QPoint KeptOnScreen(QPoint wanted, QSize size, const QRect& screen) {
+  const int x = std::max(screen.left(), std::min(wanted.x(), screen.right() + 1 - size.width()));
+  const int y = std::max(screen.top(), std::min(wanted.y(), screen.bottom() + 1 - size.height()));
+  return {x, y};
+}
+
+// The main window's top right corner, as far as the screen lets the whole
+// palette (with its frame) be seen.
 void Palette::PlaceBeside(const QWidget& mainWindow) {
   const QRect frame = mainWindow.frameGeometry();
-  move(frame.x() + frame.width() - kLeftOfRightEdge, frame.y() + kBelowTop);
+  const QPoint wanted(frame.x() + frame.width() - kLeftOfRightEdge, frame.y() + kBelowTop);
+  adjustSize();
   show();
+  const QSize decorated = frameGeometry().size().expandedTo(size());
+  const QRect screen = mainWindow.screen()->availableGeometry();
+  move(KeptOnScreen(wanted, decorated, screen));
   SelectLayer(kPoly, true);
 }
 
@@ -179,6 +200,7 @@ void Palette::RefreshMetalLayers() {
     protectBoxes_[row]->setEnabled(usable);
     const QSignalBlocker quiet(protectBoxes_[row]);
     protectBoxes_[row]->setChecked(!s.layout.layers[layer].isProtected);
+    layerButtons_[row]->setIcon(LayerSwatch(s.layout.layers[layer]));
   }
   ShowCurrentLayer();
 }
