@@ -12,6 +12,7 @@
 
 namespace tarnisk {
 
+class CliConsole;
 struct Session;
 struct RuleLoadResult;
 
@@ -27,6 +28,7 @@ struct CliOptions {
   std::set<std::string, std::less<>> flags;                // "--name" options given
   bool json = false;
   bool quiet = false;
+  bool verbose = false;
 
   // The value of option `name`, or nullptr when it was not given.
   const std::string* Value(std::string_view name) const;
@@ -38,6 +40,7 @@ struct CliRun {
   Session& state;
   std::ostream& out;
   std::ostream& err;
+  CliConsole& console;  // what goes to `err` while the command runs
 };
 
 // An option of a command ("o" is -o, any other name --name) and its help.
@@ -57,7 +60,10 @@ struct CliCommand {
   int (*run)(CliRun&);
 };
 
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// `errIsTerminal`: standard error is a terminal, where long runs show their
+// progress.
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           bool errIsTerminal = false);
 
 // Helpers for the commands.
 int Fail(CliRun& run, const std::string& message);  // one-line error, exit 2
