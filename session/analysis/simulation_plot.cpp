@@ -202,8 +202,8 @@ void SimulationPlot::DrawTimeAxis(const Simulation& s) {
   PlaceText(2, bottom + 4, "t (ns)", kFontPlain, kLabel);
   for (double k = std::ceil(runStart_ / step - 1e-9);; ++k) {
     const double t = k * step;
-    const int x = TimeX(s, t);
-    if (x > right) break;
+    const int x = std::min(TimeX(s, t), right);  // the run's end falls just beyond the edge
+    if (TimeX(s, t) > right + 1) break;
     surface_->SetPen(kAxis, 1, PenStyle::Solid, PenMode::Copy);
     surface_->Line(x, bottom, x, bottom + kTickLength);
     const std::string text = FormatFixed(t * 1e9, 0, decimals);

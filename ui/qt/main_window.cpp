@@ -568,8 +568,11 @@ void Tmdiframe::ListViolations(const DrcReport& report) {
 // would now mislead.
 void Tmdiframe::LayoutReplaced() {
   ShowStatus2(state_.platform, "");
+  // Found first: a window's refresh may delete children of its own.
+  std::vector<LayoutFollower*> followers;
   for (QObject* child : findChildren<QObject*>())
-    if (auto* follower = dynamic_cast<LayoutFollower*>(child)) follower->LayoutReplaced();
+    if (auto* follower = dynamic_cast<LayoutFollower*>(child)) followers.push_back(follower);
+  for (LayoutFollower* follower : followers) follower->LayoutReplaced();
 }
 
 }  // namespace tarnisk
