@@ -202,6 +202,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                        : o.verbose ? CliDetail::Verbose
                                    : CliDetail::Summary,
                        errIsTerminal);
+    const QtMessagesToConsole qtMessages(console);
     CliPlatform platform(console);
     auto state = std::make_unique<Session>(platform);
     CliRun run{o, *state, out, err, console};

@@ -1,5 +1,7 @@
 #include "app/cli_console.h"
 
+#include <QString>
+#include <QtGlobal>
 #include <ostream>
 
 namespace tarnisk {
@@ -83,10 +85,37 @@ void CliConsole::Warning(const std::string& text) {
   if (detail_ != CliDetail::Quiet) Line(text);
 }
 
+void CliConsole::Detail(const std::string& text) {
+  if (detail_ == CliDetail::Verbose) Line(text);
+}
+
 void CliConsole::Finish(bool withSummary) {
   WipeProgress();
   if (withSummary && detail_ == CliDetail::Summary && !summary_.empty()) Line(summary_);
   err_ << std::flush;
+}
+
+namespace {
+
+CliConsole* qtConsole = nullptr;
+
+void ToConsole(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (!qtConsole) return;
+  const std::string text = message.toStdString();
+  if (type == QtCriticalMsg || type == QtFatalMsg) qtConsole->Line(text);
+  else qtConsole->Detail(text);
+}
+
+}  // namespace
+
+QtMessagesToConsole::QtMessagesToConsole(CliConsole& console) : previous_(qtConsole) {
+  qtConsole = &console;
+  qInstallMessageHandler(ToConsole);
+}
+
+QtMessagesToConsole::~QtMessagesToConsole() {
+  qtConsole = previous_;
+  if (!previous_) qInstallMessageHandler(nullptr);
 }
 
 void CliPlatform::SetStatusPanel(int panel, const std::string& text) {

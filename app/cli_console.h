@@ -32,6 +32,8 @@ class CliConsole {
   void Line(const std::string& text);
   // A warning or a message box: written unless quiet.
   void Warning(const std::string& text);
+  // A diagnostic of the libraries below (Qt's): written only when verbose.
+  void Detail(const std::string& text);
   // The end of the run: the progress line goes, and unless quiet or verbose
   // the summary is written when `withSummary`.
   void Finish(bool withSummary);
@@ -52,6 +54,20 @@ class CliConsole {
   int frame_ = 0;
   std::string latest_;   // the latest status message
   std::string summary_;  // the latest one that is not an announcement
+};
+
+// While it lives, Qt's own diagnostics (such as a missing runtime directory
+// when the renderer starts Qt off screen) go to the console as details;
+// its critical and fatal messages as lines.
+class QtMessagesToConsole {
+ public:
+  explicit QtMessagesToConsole(CliConsole& console);
+  ~QtMessagesToConsole();
+  QtMessagesToConsole(const QtMessagesToConsole&) = delete;
+  QtMessagesToConsole& operator=(const QtMessagesToConsole&) = delete;
+
+ private:
+  CliConsole* previous_;
 };
 
 // The headless platform of a batch run: the status messages and message

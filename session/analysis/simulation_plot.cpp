@@ -16,8 +16,9 @@ constexpr Colour kMarker = 0xFFFFFF, kCurrent = 0xFF4040, kDeviceCurrent = 0xFF8
 constexpr Colour kAscending = 0xFF0000, kDescending = 0xFFFF00;
 constexpr Colour kCurves[] = {0x00FF00, 0x00FFFF, 0xFF8000, 0xFF00FF, 0x8080FF, 0xFFFF80};
 constexpr int kFontSize = 8;
-// The box a text of kFontSize takes, generously: labels are kept apart by it.
-constexpr int kCharWidth = 6, kTextHeight = 12;
+// The box a text of kFontSize takes, generously: labels are kept apart by it
+// and by a small gap.
+constexpr int kCharWidth = 7, kTextHeight = 12, kLabelGap = 3;
 // Least distance between two labelled ticks of the time axis.
 constexpr int kTickPixels = 60;
 constexpr int kTickLength = 4;
@@ -86,7 +87,8 @@ int SimulationPlot::CurrentY(double amperes) const {
 
 bool SimulationPlot::PlaceText(int x, int y, const std::string& text, unsigned style,
                                Colour colour) {
-  const Label box{x, y, x + Characters(text) * kCharWidth, y + kTextHeight};
+  const Label box{x, y, x + Characters(text) * kCharWidth + kLabelGap, y + kTextHeight};
+  if (box.x2 > surface_->Width() + kLabelGap) return false;  // it would be cut at the edge
   for (const Label& l : labels_)
     if (box.x1 < l.x2 && l.x1 < box.x2 && box.y1 < l.y2 && l.y1 < box.y2) return false;
   labels_.push_back(box);
@@ -201,7 +203,7 @@ void SimulationPlot::DrawTimeAxis(const Simulation& s) {
   surface_->Line(kPlotLeftMargin, bottom, right, bottom);
   PlaceText(2, bottom + 4, "t (ns)", kFontPlain, kLabel);
   for (double k = std::ceil(runStart_ / step - 1e-9);; ++k) {
-    const double t = k * step;
+    const double t = k == 0 ? 0.0 : k * step;  // never "-0"
     const int x = std::min(TimeX(s, t), right);  // the run's end falls just beyond the edge
     if (TimeX(s, t) > right + 1) break;
     surface_->SetPen(kAxis, 1, PenStyle::Solid, PenMode::Copy);

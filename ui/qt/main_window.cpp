@@ -9,7 +9,6 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QTextBrowser>
 #include <QToolBar>
 #include <filesystem>
 
@@ -25,6 +24,7 @@
 #include "ui/qt/drc_results.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/extract_form.h"
+#include "ui/qt/help_window.h"
 #include "ui/qt/layout_view.h"
 #include "ui/qt/palette.h"
 #include "ui/qt/qt_platform.h"
@@ -519,14 +519,7 @@ void Tmdiframe::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void Tmdiframe::ShowHelp() {
-  auto* browser = new QTextBrowser();
-  browser->setAttribute(Qt::WA_DeleteOnClose);
-  browser->setWindowTitle("Tarnisk Help");
-  browser->setSource(QUrl::fromLocalFile(QString::fromStdString(helpFile_)));
-  browser->resize(700, 600);
-  browser->show();
-}
+void Tmdiframe::ShowHelp() { OpenHelpWindow(helpFile_); }
 
 // ---------------------------------------------------------------- additions
 
