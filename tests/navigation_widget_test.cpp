@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "session/editor/view.h"
@@ -102,6 +103,19 @@ TEST_F(Navigation, AReleaseDuringItsPressEndsTheRubberBand) {
   Send(QEvent::MouseMove, At(40, 30), Qt::NoButton, Qt::NoButton);
   EXPECT_FALSE(s.command.dragging);
   EXPECT_EQ(s.layout.boxes.Count(), 0);
+}
+
+// A resize that arrives while a command lets events run (its status message)
+// is taken once the command is over: the image then fills the drawing.
+TEST_F(Navigation, AResizeDuringACommandIsTakenAfterIt) {
+  const QSize grown = window.size() + QSize(120, 60);
+  QTimer::singleShot(0, &window, [&] { window.resize(grown); });
+  ShowStatus(s.platform, "a long command");
+  ASSERT_EQ(window.size(), grown);
+  QApplication::processEvents();
+  EXPECT_EQ(View().Surface()->Width(), View().width());
+  EXPECT_EQ(View().Surface()->Height(), View().height());
+  EXPECT_EQ(s.view.clientWidth, View().width());
 }
 
 TEST_F(Navigation, CoordinateFieldAndUnsavedChangesMark) {

@@ -69,8 +69,8 @@ DrcResults::DrcResults(Session& state, QtPlatform& platform, std::function<void(
   table_->setWordWrap(false);
   table_->verticalHeader()->setVisible(false);
   table_->horizontalHeader()->setStretchLastSection(true);
-  table_->setColumnWidth(0, 60);
-  table_->setColumnWidth(1, 330);
+  table_->setColumnWidth(0, 56);
+  table_->setColumnWidth(1, 340);
   auto* buttons = new QHBoxLayout();
   previous_ = new QPushButton("Previous", body);
   next_ = new QPushButton("Next", body);

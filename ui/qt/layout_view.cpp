@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -65,8 +66,18 @@ void LayoutView::paintEvent(QPaintEvent* event) {
   painter.drawImage(panShift_, surface_->Image());
 }
 
-void LayoutView::resizeEvent(QResizeEvent*) {
-  if (Busy()) return;
+void LayoutView::resizeEvent(QResizeEvent*) { FitSurface(); }
+
+// While a command lets events run, the layout must not be redrawn under it:
+// the new size is taken as soon as the command is over.
+void LayoutView::FitSurface() {
+  if (Busy()) {
+    QTimer::singleShot(0, this, [this] { FitSurface(); });
+    return;
+  }
+  if (surface_ && surface_->Width() == std::max(1, width()) &&
+      surface_->Height() == std::max(1, height()))
+    return;
   surface_ = std::make_unique<ImageSurface>(std::max(1, width()), std::max(1, height()));
   AttachSurface(state_, surface_.get());
   Redraw(state_);

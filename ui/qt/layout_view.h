@@ -47,6 +47,8 @@ class LayoutView : public QWidget {
   bool Busy() const;
   // Repaints only what the rubber band covered before and covers now.
   void UpdateShape(const Rect& before);
+  // A surface of the widget's size, the layout drawn on it.
+  void FitSurface();
   void Release(Point pixel);
   void Handled();
   // Drag panning: the image follows the pointer, and the release sets the

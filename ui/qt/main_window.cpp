@@ -544,9 +544,11 @@ void Tmdiframe::BuildDrcResults() {
 }
 
 void Tmdiframe::OpenViolationList() {
+  constexpr int kListWidth = 540;
   drcResults_->Clear("Checking...");
   if (drcResults_->isVisible()) return;
   drcResults_->show();
+  if (!drcResults_->isFloating()) resizeDocks({drcResults_}, {kListWidth}, Qt::Horizontal);
   layout()->activate();  // the drawing takes its new size now, not during the check
 }
 

@@ -68,6 +68,7 @@ constexpr PropertyButton kPropertyTools[] = {
 
 constexpr Tool kResistanceTool = {"sbRes", "Res", "Resistance"};
 constexpr int kToolColumns = 4;
+constexpr QSize kSwatchSize(32, 16);
 
 // Where the palette stands relative to the main window's top right corner.
 constexpr int kLeftOfRightEdge = 124, kBelowTop = 95;
@@ -104,6 +105,7 @@ void Palette::BuildLayerRows(QGridLayout* grid) {
     auto* button = new QPushButton(kLayerRows[row].caption, this);
     button->setObjectName("btnLayer" + number);
     button->setToolTip(kLayerRows[row].hint);
+    button->setIconSize(kSwatchSize);
     grid->addWidget(check, int(row), 0);
     grid->addWidget(button, int(row), 1);
     protectBoxes_[row] = check;
@@ -167,11 +169,13 @@ QPoint KeptOnScreen(QPoint wanted, QSize size, const QRect& screen) {
 void Palette::PlaceBeside(const QWidget& mainWindow) {
   const QRect frame = mainWindow.frameGeometry();
   const QPoint wanted(frame.x() + frame.width() - kLeftOfRightEdge, frame.y() + kBelowTop);
-  adjustSize();
-  show();
-  const QSize decorated = frameGeometry().size().expandedTo(size());
   const QRect screen = mainWindow.screen()->availableGeometry();
-  move(KeptOnScreen(wanted, decorated, screen));
+  adjustSize();
+  move(KeptOnScreen(wanted, size(), screen));
+  show();
+  // Once shown, the window manager's frame counts too.
+  const QPoint framed = KeptOnScreen(wanted, frameGeometry().size(), screen);
+  if (framed != pos()) move(framed);
   SelectLayer(kPoly, true);
 }
 
