@@ -122,6 +122,11 @@ QWidget* TFormCif::BuildLayerList() {
   gridLayers_->setHorizontalHeaderLabels({"Layer", "Cif Name", "Gds2 n\xC2\xB0", "Boxes", "Overetch"});
   gridLayers_->verticalHeader()->hide();
   gridLayers_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Every column in sight: narrow columns and no horizontal scrolling.
+  gridLayers_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  gridLayers_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  gridLayers_->horizontalHeader()->setStretchLastSection(true);
+  gridLayers_->setMinimumWidth(380);
   labelLayers_ = new QLabel(box);
   labelLayers_->setObjectName("LabelLayers");
   column->addWidget(gridLayers_);
