@@ -10,6 +10,9 @@ namespace {
 
 constexpr double kProgressAfter = 1.0;     // s before a progress line appears
 constexpr double kProgressInterval = 0.1;  // s between two redraws of it
+// Long loops let events run at every step: the clock is read at every
+// kTicksPerLook-th of them only.
+constexpr unsigned kTicksPerLook = 64;
 constexpr int kBarWidth = 12, kBlockWidth = 3;
 constexpr size_t kLineWidth = 79;
 
@@ -49,12 +52,16 @@ CliConsole::CliConsole(std::ostream& err, CliDetail detail, bool terminal, Clock
 void CliConsole::Status(const std::string& text) {
   latest_ = text;
   if (!Announces(text)) summary_ = text;
-  if (detail_ == CliDetail::Verbose) Line(text);
-  else Tick();
+  if (detail_ == CliDetail::Verbose) {
+    Line(text);
+    return;
+  }
+  ticks_ = 0;  // a new message is worth a look at the clock
+  Tick();
 }
 
 void CliConsole::Tick() {
-  if (!terminal_ || detail_ == CliDetail::Quiet) return;
+  if (!terminal_ || detail_ == CliDetail::Quiet || ticks_++ % kTicksPerLook != 0) return;
   const double now = clock_();
   if (now - start_ < kProgressAfter || now - lastDrawn_ < kProgressInterval) return;
   lastDrawn_ = now;

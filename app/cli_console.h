@@ -52,6 +52,7 @@ class CliConsole {
   double lastDrawn_ = -1;
   bool progressShown_ = false;
   int frame_ = 0;
+  unsigned ticks_ = 0;
   std::string latest_;   // the latest status message
   std::string summary_;  // the latest one that is not an announcement
 };
