@@ -44,7 +44,8 @@ TEST(Cli, StandardErrorGetsTheSummaryOrEveryMessageOrNothing) {
   EXPECT_NE(verbose.err.find("Open " + layout + "...\n"), std::string::npos);
   EXPECT_EQ(verbose.err.substr(verbose.err.size() - 9), "22 boxes\n") << "not repeated";
   EXPECT_EQ(RunTool({"info", layout, "--rules", kRules, "--quiet", "--verbose"}).err, "");
-  const CliResult drc = RunTool({"drc", testing::DataFile("examples/ring5.msk"), "--rules", kRules});
+  const CliResult drc =
+      RunTool({"drc", testing::DataFile("examples/ring5.msk"), "--rules", kRules});
   EXPECT_EQ(drc.err, "No design rule error. Congratulations (2.5% memory used)\n");
 }
 

@@ -163,7 +163,8 @@ TEST_F(ViolationList, TheCheckKeepsItsFirstViolationAndTheListHasEveryOne) {
   const QImage& image = View().Surface()->Image();
   const QPoint mark = At(200, 10);
   int white = 0;
-  for (int dx = -3; dx <= 3; ++dx) white += (image.pixel(mark.x() + dx, mark.y()) & 0xFFFFFF) == 0xFFFFFF;
+  for (int dx = -3; dx <= 3; ++dx)
+    white += (image.pixel(mark.x() + dx, mark.y()) & 0xFFFFFF) == 0xFFFFFF;
   EXPECT_GT(white, 3) << "the mark is drawn across the violation";
   EXPECT_FALSE(testing::Child<QPushButton>(Results(), "DrcNext").isEnabled());
 

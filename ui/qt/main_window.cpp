@@ -521,7 +521,7 @@ void Tmdiframe::closeEvent(QCloseEvent* event) {
 
 void Tmdiframe::ShowHelp() { OpenHelpWindow(helpFile_); }
 
-// ---------------------------------------------------------------- additions
+// ---------------------------------------------------------------- aids beside the commands
 
 void Tmdiframe::BuildPositionField() {
   positionField_ = new QLabel(statusBar());
