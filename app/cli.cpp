@@ -7,9 +7,9 @@
 #include <ostream>
 
 #include "core/parse_number.h"
+#include "app/cli_console.h"
 #include "session/files.h"
 #include "session/session.h"
-#include "ui/headless_platform.h"
 
 #ifndef TARNISK_DATA_DIR
 #define TARNISK_DATA_DIR "data"
@@ -65,7 +65,8 @@ void DeclareCommand(CLI::App& app, const CliCommand& c, CliOptions& options) {
     sub->add_flag_callback(OptionName(o.name), [&options, name = o.name] { options.flags.emplace(name); },
                            std::string(o.help));
   sub->add_flag("--json", options.json, "print one JSON object on standard output");
-  sub->add_flag("--quiet", options.quiet, "no status messages on standard error");
+  sub->add_flag("--quiet", options.quiet, "nothing on standard error but errors");
+  sub->add_flag("--verbose", options.verbose, "every status message on standard error");
 }
 
 void PrintCommandList(std::ostream& err, const std::vector<CliCommand>& commands) {
@@ -116,7 +117,7 @@ const std::vector<std::string>& CliOptions::List(std::string_view name) const {
 }
 
 int Fail(CliRun& run, const std::string& message) {
-  run.err << "tarnisk-cli: " << message << '\n';
+  run.console.Line("tarnisk-cli: " + message);
   return kExitUsage;
 }
 
@@ -190,19 +191,18 @@ bool OpenCliLayout(CliRun& run, const std::string& path, CliLayoutNotes* notes) 
   const bool ok = format == LayoutFormat::Msk ? OpenMsk(run, path, read)
                                               : OpenInterchange(run, path, format, read);
   if (!ok) return false;
-  if (!run.options.quiet) {
-    for (const std::string& warning : read.warnings)
-      run.err << "tarnisk-cli: warning: " << warning << '\n';
-    for (const auto& [kind, count] : read.dropped)
-      run.err << "tarnisk-cli: warning: " << count << " " << kind << " left out of \"" << path
-              << "\"\n";
-  }
+  for (const std::string& warning : read.warnings)
+    run.console.Warning("tarnisk-cli: warning: " + warning);
+  for (const auto& [kind, count] : read.dropped)
+    run.console.Warning("tarnisk-cli: warning: " + std::to_string(count) + " " + kind +
+                        " left out of \"" + path + "\"");
   ComputeExtent(run.state.layout);
   if (notes) *notes = std::move(read);
   return true;
 }
 
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           bool errIsTerminal) {
   const std::vector<CliCommand> commands = AllCommands();
   const std::vector<std::string> args = Arguments(argc, argv);
   if (args.empty()) {
@@ -232,10 +232,20 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   }
   for (size_t i = 0; i < commands.size(); ++i) {
     if (!app.got_subcommand(std::string(commands[i].name))) continue;
-    HeadlessPlatform platform(options[i].quiet ? nullptr : &err);
+    const CliOptions& o = options[i];
+    CliConsole console(err,
+                       o.quiet     ? CliDetail::Quiet
+                       : o.verbose ? CliDetail::Verbose
+                                   : CliDetail::Summary,
+                       errIsTerminal);
+    const QtMessagesToConsole qtMessages(console);
+    CliPlatform platform(console);
     auto state = std::make_unique<Session>(platform);
-    CliRun run{options[i], *state, out, err};
-    return commands[i].run(run);
+    CliRun run{o, *state, out, err, console};
+    const int status = commands[i].run(run);
+    // After a usage error its one line is all there is to say.
+    console.Finish(status != kExitUsage);
+    return status;
   }
   return kExitUsage;
 }

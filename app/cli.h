@@ -12,6 +12,7 @@
 
 namespace tarnisk {
 
+class CliConsole;
 struct Session;
 struct RuleLoadResult;
 
@@ -28,6 +29,7 @@ struct CliOptions {
   std::set<std::string, std::less<>> flags;                // "--name" options given
   bool json = false;
   bool quiet = false;
+  bool verbose = false;
 
   // The value of option `name`, or nullptr when it was not given.
   const std::string* Value(std::string_view name) const;
@@ -41,6 +43,7 @@ struct CliRun {
   Session& state;
   std::ostream& out;
   std::ostream& err;
+  CliConsole& console;  // what goes to `err` while the command runs
 };
 
 // An option of a command ("o" is -o, any other name --name) and its help.
@@ -64,7 +67,10 @@ struct CliCommand {
   bool positionalsOptional = false;
 };
 
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// `errIsTerminal`: standard error is a terminal, where long runs show their
+// progress.
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           bool errIsTerminal = false);
 
 // Helpers for the commands.
 int Fail(CliRun& run, const std::string& message);  // one-line error, exit 2

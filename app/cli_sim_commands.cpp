@@ -10,6 +10,8 @@
 #include "app/cli.h"
 #include "app/json_output.h"
 #include "core/number_format.h"
+#include "core/parse_number.h"
+#include "core/utf8.h"
 #include "session/analysis/extract_command.h"
 #include "session/analysis/simulate.h"
 #include "session/analysis/simulation_plot.h"
@@ -114,7 +116,7 @@ class CliView : public SimulationView {
 
  private:
   static std::string NodeName(const Simulation& s, int k) {
-    return k >= 0 && k <= s.layout.nodes.count ? s.layout.nodes.nodes[k].name : "";
+    return ValidUtf8(k >= 0 && k <= s.layout.nodes.count ? s.layout.nodes.nodes[k].name : "");
   }
   std::ostream* csv_;
   SimulationPlot* plot_;

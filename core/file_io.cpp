@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/utf8.h"
+
 namespace tarnisk {
 
 int ReadWholeFile(const std::string& path, std::string& contents) {
@@ -72,6 +74,10 @@ int CreateTemporary(const std::string& path, std::string& tempPath) {
 }
 
 }  // namespace
+
+int WriteTextFileAtomically(const std::string& path, const std::string& text) {
+  return WriteFileAtomically(path, ValidUtf8(text));
+}
 
 std::tm LocalTime(std::time_t now) {
   std::tm local{};

@@ -21,6 +21,10 @@ int ReadWholeFile(const std::string& path, std::string& contents);
 // temporary file is removed, and the errno-style result is returned (0 = ok).
 int WriteFileAtomically(const std::string& path, const std::string& contents);
 
+// WriteFileAtomically for a text file, which is always UTF-8: bytes that are
+// not (labels read from files in another encoding) are taken as Latin-1.
+int WriteTextFileAtomically(const std::string& path, const std::string& text);
+
 // The local calendar time of `now`.
 std::tm LocalTime(std::time_t now);
 

@@ -334,7 +334,7 @@ LayoutWriteResult WriteLayoutFile(Layout& l, const std::string& path, std::time_
   ComputeExtent(l);
   const std::string text = FormatLayoutFile(l, path, now, progress);
   LayoutWriteResult result;
-  result.ioError = WriteFileAtomically(path, text);
+  result.ioError = WriteTextFileAtomically(path, text);
   if (result.ioError != 0) {
     result.message = "Error writing " + Quoted(path);
     return result;

@@ -262,7 +262,7 @@ CifConversion ConvertIntoCif(const CifLayout& source, CifSettings& settings,
   used.unit = scale.unit;
   result.name = outputName;
   const std::string text = FormatCifFile(source, outputName, used, &result.summary);
-  result.ioError = WriteFileAtomically(outputName, text);
+  result.ioError = WriteTextFileAtomically(outputName, text);
   if (result.ioError != 0) {
     ShowStatus(source.progress, WriteFailureMessage(outputName, result.ioError));
     return result;

@@ -132,7 +132,8 @@ LayoutExport ExportLayoutFile(Layout& layout, const Technology& technology,
     for (const auto& layer : summary.polygons) result.boxes += layer.second;
     result.texts = summary.labels;
   }
-  result.ioError = WriteFileAtomically(path, bytes);
+  result.ioError = format == LayoutFormat::Gds ? WriteFileAtomically(path, bytes)
+                                               : WriteTextFileAtomically(path, bytes);
   result.message = result.ioError == 0
                        ? "Saved " + std::to_string(result.boxes) + " boxes in " + Quoted(path)
                        : "Error writing " + Quoted(path);

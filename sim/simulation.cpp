@@ -9,6 +9,7 @@
 #include "core/parse_number.h"
 #include "core/progress.h"
 #include "core/technology.h"
+#include "core/utf8.h"
 #include "models/mos_models.h"
 #include "verify/extract.h"
 
@@ -288,7 +289,8 @@ void OpenDump(Simulation& s) {
   const std::string path = std::filesystem::path(layoutFile).replace_extension("DAT").string();
   m.dump = std::fopen(path.c_str(), "w");
   if (!m.dump) return;
-  const std::string stopName = ValidNode(s, m.StopNode) ? s.layout.nodes.nodes[m.StopNode].name : "";
+  const std::string stopName =
+      ValidUtf8(ValidNode(s, m.StopNode) ? s.layout.nodes.nodes[m.StopNode].name : "");
   std::fprintf(m.dump, "   TIME(ns)  %s(V)    IDD(A)\n", stopName.c_str());
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/cli.h"
+#include "core/utf8.h"
 #include "tests/cli_runner.h"
 #include "tests/test_support.h"
 
@@ -28,11 +29,46 @@ TEST(Cli, InfoReportsCountsExtentLayersAndTechnology) {
   EXPECT_EQ(r.out.find("\"gatep\""), std::string::npos) << "layers without boxes are left out";
 }
 
-TEST(Cli, StatusMessagesGoToStandardErrorUnlessQuiet) {
-  const CliResult r = RunTool({"info", testing::DataFile("examples/inverter.msk"), "--rules", kRules});
+// By default standard error gets the run's summary (here the box count of
+// the layout read) and nothing of the progress; --verbose every status
+// message; --quiet nothing.
+TEST(Cli, StandardErrorGetsTheSummaryOrEveryMessageOrNothing) {
+  const std::string layout = testing::DataFile("examples/inverter.msk");
+  const CliResult r = RunTool({"info", layout, "--rules", kRules});
   ASSERT_EQ(r.status, kExitOk);
-  EXPECT_NE(r.err.find(" boxes\n"), std::string::npos);
+  EXPECT_EQ(r.err, "22 boxes\n");
   EXPECT_NE(r.out.find("boxes: "), std::string::npos);
+  const CliResult verbose = RunTool({"info", layout, "--rules", kRules, "--verbose"});
+  EXPECT_EQ(verbose.out, r.out);
+  EXPECT_NE(verbose.err.find("Read CIF & GDS2 infos...\n"), std::string::npos);
+  EXPECT_NE(verbose.err.find("Open " + layout + "...\n"), std::string::npos);
+  EXPECT_EQ(verbose.err.substr(verbose.err.size() - 9), "22 boxes\n") << "not repeated";
+  EXPECT_EQ(RunTool({"info", layout, "--rules", kRules, "--quiet", "--verbose"}).err, "");
+  const CliResult drc =
+      RunTool({"drc", testing::DataFile("examples/ring5.msk"), "--rules", kRules});
+  EXPECT_EQ(drc.err, "No design rule error. Congratulations (2.5% memory used)\n");
+}
+
+// Every text file the tool writes is UTF-8, whatever encoding a label was
+// read in; the deck's node list says "n°" in UTF-8 too.
+TEST(Cli, TextFilesAreWrittenAsUtf8) {
+  testing::TempDir dir;
+  const std::string layout = dir.File("latin1.msk");
+  std::string text = testing::ReadFile(testing::DataFile("examples/inverter.msk"));
+  text.replace(text.find("#out"), 4, "#caf\xe9");
+  testing::WriteFile(layout, text);
+  const std::string deck = dir.File("deck.cir"), msk = dir.File("copy.msk"),
+                    cif = dir.File("copy.cif");
+  ASSERT_EQ(RunTool({"extract", layout, "--rules", kRules, "--spice", deck, "--quiet"}).status,
+            kExitOk);
+  ASSERT_EQ(RunTool({"convert", layout, msk, "--rules", kRules, "--quiet"}).status, kExitOk);
+  ASSERT_EQ(RunTool({"convert", layout, cif, "--rules", kRules, "--quiet"}).status, kExitOk);
+  for (const std::string& file : {deck, msk, cif}) {
+    const std::string text = testing::ReadFile(file);
+    EXPECT_EQ(ValidUtf8(text), text) << file;
+    EXPECT_NE(text.find("caf\xc3\xa9"), std::string::npos) << file;
+  }
+  EXPECT_NE(testing::ReadFile(deck).find("corresponds to n\xc2\xb0"), std::string::npos);
 }
 
 TEST(Cli, BadUsageAndUnreadableInputsExitWith2) {

@@ -183,8 +183,8 @@ TEST(DrcExamples, ChecksRunInTheirOrder) {
   const std::string path = DataFile("examples/inverter.msk");
   std::ostringstream out, err;
   const std::string rules = DataFile("cmos33-5m.rul");
-  const char* argv[] = {"tarnisk-cli", "drc", path.c_str(), "--rules", rules.c_str()};
-  ASSERT_EQ(RunCli(5, argv, out, err), kExitOk);
+  const char* argv[] = {"tarnisk-cli", "drc", path.c_str(), "--rules", rules.c_str(), "--verbose"};
+  ASSERT_EQ(RunCli(6, argv, out, err), kExitOk);
   std::string subjects = err.str();
   subjects = subjects.substr(subjects.find("Design Rule Checker ...\n"));
   EXPECT_EQ(subjects,
@@ -341,6 +341,34 @@ TEST(DrcView, MarksAndExplanationAreDrawnInWhite) {
   EXPECT_EQ(surface.At(LambdaToPixelX(d.s, 0), cy - 2), white);
   EXPECT_EQ(surface.At(LambdaToPixelX(d.s, 2), cy + 2), white);
   EXPECT_EQ(d.s.view.colours.ruler, MakeColour(0, 255, 0)) << "the ruler colour is restored";
+}
+
+// The list beside the drawing comes from a second run through every check:
+// the status line, the verdict and the view stay those of the user's check;
+// choosing a violation zooms on it and writes its explanation.
+TEST(DrcView, TheListOfEveryViolationLeavesTheCheckersMessages) {
+  Drc d("es207.rul", {{0, 0, 1, 20, kPoly}, {200, 0, 201, 20, kMetal}, {100, 0, 104, 4, kContact}});
+  BufferSurface surface(400, 300);
+  AttachSurface(d.s, &surface);
+  const DrcReport shown = d.Run();
+  const Rect window = d.layout.wide.window;
+  const std::vector<std::string> panels = {d.platform.Panel(0), d.platform.Panel(1),
+                                           d.platform.Panel(2)};
+  const DrcReport all = ListEveryViolation(d.s);
+  EXPECT_EQ((std::vector<std::string>{d.platform.Panel(0), d.platform.Panel(1),
+                                      d.platform.Panel(2)}),
+            panels);
+  EXPECT_EQ(d.layout.wide.window, window);
+  ASSERT_EQ(shown.violations.size(), 1u);
+  ASSERT_EQ(all.violations.size(), 3u);
+  EXPECT_EQ(DrcExplanation(all.violations[0]), shown.firstText);
+  EXPECT_EQ(DrcExplanation(all.violations[1]), "The metal width  is less than 3 lambda (r501)");
+  EXPECT_EQ(DrcExplanation(all.violations[2]), "contact alone here");
+  EXPECT_EQ(ViolationLocation(all.violations[1]), "200,0 - 201,20");
+
+  ShowViolation(d.s, all.violations, 1);
+  EXPECT_EQ(d.layout.wide.window, (Rect{180, -20, 221, 40}));
+  EXPECT_EQ(surface.Texts().back().text, "The metal width  is less than 3 lambda (r501)");
 }
 
 // The grid the plain way: coordinates inserted one by one into sorted lists

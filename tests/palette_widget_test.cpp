@@ -140,3 +140,33 @@ TEST_F(PaletteWidget, EscapeIsHandedToTheMainWindow) {
 
 }  // namespace
 }  // namespace tarnisk
+
+namespace tarnisk {
+namespace {
+
+TEST(PalettePlacement, KeptWhollyOnTheScreen) {
+  const QRect screen(0, 0, 1600, 1000);
+  // Beside a maximised window the palette would start 124 pixels from the
+  // screen's right edge.
+  EXPECT_EQ(KeptOnScreen({1476, 95}, {260, 520}, screen), QPoint(1340, 95));
+  EXPECT_EQ(KeptOnScreen({300, 95}, {260, 520}, screen), QPoint(300, 95));
+  EXPECT_EQ(KeptOnScreen({-40, 900}, {260, 520}, screen), QPoint(0, 480));
+  EXPECT_EQ(KeptOnScreen({1476, 95}, {260, 1200}, screen), QPoint(1340, 0)) << "taller: top";
+}
+
+TEST_F(PaletteWidget, SwatchesShowTheLayersAndTellMetalsApart) {
+  const auto picture = [&](int row) { return Layer(row)->icon().pixmap(32, 16).toImage(); };
+  for (int row = 1; row <= 11; ++row) EXPECT_FALSE(Layer(row)->icon().isNull()) << row;
+  const QImage metal1 = picture(6), metal2 = picture(8);
+  EXPECT_NE(metal1, metal2);
+  const QColor blue(0, 0, 255);
+  EXPECT_EQ(metal1.pixelColor(3, 1), blue) << "metal's own colour fills the swatch";
+  EXPECT_EQ(metal1.pixelColor(2, 1), QColor(127, 127, 255)) << "with its pattern lightened";
+  EXPECT_TRUE(Protect(6)->toolTip().startsWith("Protect\nChecked: the layer can be edited."));
+  for (const char* tool : {"sbContactPoly", "sbMos", "sbPad", "sbVdd", "sbVss", "sbClock",
+                           "sbPulse", "sbVisible", "sbRes", "sbPathMetal"})
+    EXPECT_FALSE(Tool(tool)->icon().isNull()) << tool;
+}
+
+}  // namespace
+}  // namespace tarnisk

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -486,6 +487,60 @@ TEST(SimPlot, StripsNamesAndDelayMarkers) {
   surface.Forget();
   plot.DrawAxes(x.sim);
   EXPECT_TRUE(Drew(surface, "line 50,580,1049,580")) << "one empty strip of the full height";
+}
+
+// The texts drawn, with the box each takes (at most 6 pixels a character, 12
+// high at the plot's font size).
+struct DrawnText {
+  int x, y, width;
+  std::string text;
+};
+std::vector<DrawnText> Texts(const RecordingSurface& surface) {
+  std::vector<DrawnText> texts;
+  for (const std::string& call : surface.Calls()) {
+    if (call.rfind("text ", 0) != 0) continue;
+    int x = 0, y = 0, size = 0, chars = 0;
+    unsigned style = 0;
+    char colour[16] = {};
+    std::sscanf(call.c_str(), "text %d,%d %d %u %15s %n", &x, &y, &size, &style, colour, &chars);
+    const std::string text = call.substr(size_t(chars));
+    texts.push_back({x, y, int(text.size()) * 6, text});
+  }
+  return texts;
+}
+
+// A ring oscillator's run with every measurement on, in the time mode and
+// with currents: the curves and texts drawn again on a new surface are
+// those of the run; no text covers another; the time axis is labelled.
+TEST(SimPlot, RedrawGivesBackTheRunAndTextsNeverOverlap) {
+  for (const uint8_t mode : {kSimVoltageTime, kSimCurrents}) {
+    Example x;
+    x.Prepare("ring5.msk");
+    x.m.SimMode = mode;
+    x.m.WatchNode = x.Named("out"), x.m.FreqOn = true, x.m.MinMaxOn = true;
+    RecordingSurface during(700, 300);
+    SimulationPlot plot(during);
+    x.m.plotWidth = plot.PlotWidth();
+    plot.DrawAxes(x.sim, 5e-3);
+    RunSimulation(x.sim, &plot);
+    EXPECT_GE(plot.KeptPoints(), size_t(plot.PlotWidth()));
+    RecordingSurface after(700, 300);
+    plot.SetSurface(after);
+    plot.Redraw(x.sim, 5e-3);
+    EXPECT_EQ(after.Calls(), during.Calls());
+
+    const std::vector<DrawnText> texts = Texts(after);
+    for (size_t i = 0; i < texts.size(); ++i)
+      for (size_t j = i + 1; j < texts.size(); ++j) {
+        const DrawnText &a = texts[i], &b = texts[j];
+        EXPECT_FALSE(a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + 12 && b.y < a.y + 12)
+            << "\"" << a.text << "\" and \"" << b.text << "\"";
+      }
+    const bool timeAxis = mode == kSimVoltageTime;
+    EXPECT_EQ(Drew(after, " t (ns)"), timeAxis);
+    EXPECT_EQ(Drew(after, " 10"), timeAxis) << "20 ns over 650 pixels: a label every 2 ns";
+    EXPECT_EQ(Drew(after, " 20"), timeAxis);
+  }
 }
 
 TEST(SimPlot, DcThresholdIsMarked) {

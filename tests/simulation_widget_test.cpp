@@ -80,6 +80,23 @@ TEST_F(SimWindow, StartFromTheMenuExtractsRunsAndPlotsTheInverter) {
   EXPECT_NEAR(s.simulation.SimTime, 5e-9, 1e-15);
 }
 
+// Resizing gives the plot a new image; the curves of the run are drawn on
+// it again, spread over the new width.
+TEST_F(SimWindow, ThePlotKeepsItsCurvesAcrossResizes) {
+  Menu("&Start Simulation");
+  const int before = CurvePixels();
+  ASSERT_GT(before, 100);
+  const QSize size = form.PlotImage().size();
+  form.resize(form.size() + QSize(160, 90));
+  QApplication::processEvents();
+  EXPECT_GT(form.PlotImage().width(), size.width());
+  EXPECT_GT(CurvePixels(), before * 3 / 4);
+  form.resize(form.size() - QSize(160, 90));
+  QApplication::processEvents();
+  ASSERT_EQ(form.PlotImage().size(), size);
+  EXPECT_EQ(CurvePixels(), before) << "the same size draws the same curves";
+}
+
 TEST_F(SimWindow, SStopsARunFromAnyControlAndDoesNothingWhenIdle) {
   Menu("&Start Simulation");
   QLineEdit& step = Find<QLineEdit>("EditDt");

@@ -137,7 +137,7 @@ TEST(SpiceDeck, InverterWritesSupplyTerminalsAsOneAndZeroWithoutSupplyCapacitors
         << cap;
   EXPECT_FALSE(c.Has("* Crosstalk capacitance"));
   EXPECT_EQ(c.LinesStarting(".MODEL").size(), 2u);
-  EXPECT_TRUE(c.Has("* \"out\" corresponds to n\xB0" + std::to_string(out)));
+  EXPECT_TRUE(c.Has("* \"out\" corresponds to n\xC2\xB0" + std::to_string(out)));
 }
 
 // The deck's node capacitors are the simulator's, gate oxide included, and

@@ -82,6 +82,49 @@ TEST(View, AWindowCloseToThePreviousOneDoesNotReplaceIt) {
   EXPECT_EQ(f.layout.wide.previousWindow, (Rect{-15, -15, 50, 50}));
 }
 
+// The lambda point under the pointer stays under it, within the rounding of
+// the window's corners to whole lambda.
+TEST(View, ZoomAboutAPixelKeepsThePointUnderIt) {
+  Fresh f;
+  for (const Rect& start : {Rect{0, 0, 100, 100}, Rect{-5000, 200, 9000, 700}})
+    for (const double factor : {1.25, 0.8, 1.5625, 4.0, 0.05})
+      for (const Point p : {Point{0, 0}, Point{512, 384}, Point{1000, 700}, Point{37, 759}}) {
+        SetWindow(f.s, start.xmin, start.ymin, start.xmax, start.ymax);
+        const double scale = f.layout.wide.scale;
+        const double x = (p.x - f.layout.wide.xOffset) / scale;
+        const double y = (768 - p.y - f.layout.wide.yOffset) / scale;
+        ZoomAboutPixel(f.s, p, factor);
+        const double newScale = f.layout.wide.scale;
+        EXPECT_NEAR(newScale / scale, factor, factor * 0.05);
+        EXPECT_NEAR((p.x - f.layout.wide.xOffset) / newScale, x, 1.0) << factor;
+        EXPECT_NEAR((768 - p.y - f.layout.wide.yOffset) / newScale, y, 1.0) << factor;
+      }
+}
+
+TEST(View, WheelZoomStopsAtTenLambdaAndPansFollowThePointer) {
+  Fresh f;
+  SetWindow(f.s, 0, 0, 100, 100);
+  for (int i = 0; i < 40; ++i) ZoomAboutPixel(f.s, {500, 400}, 1.25);
+  const Rect& w = f.layout.wide.window;
+  EXPECT_GE(std::min(w.xmax - w.xmin, w.ymax - w.ymin), 9);
+  EXPECT_LE(std::min(w.xmax - w.xmin, w.ymax - w.ymin), 11);
+  for (int i = 0; i < 200; ++i) ZoomAboutPixel(f.s, {500, 400}, 0.25);
+  EXPECT_EQ(w.xmin, -kCoordinateLimit) << "far out, the window stops at the coordinate limits";
+
+  SetWindow(f.s, 0, 0, 128, 90);  // 8 pixels per lambda
+  ASSERT_DOUBLE_EQ(f.layout.wide.scale, 8.0);
+  EXPECT_EQ(WindowPannedBy(f.s, w, {40, -30}), (Rect{-5, -4, 123, 86}));
+  EXPECT_EQ(WindowPannedBy(f.s, w, {-3, 3}), (Rect{0, 0, 128, 90})) << "less than half a lambda";
+}
+
+TEST(View, PointerPositionInLambdaAndMicrons) {
+  Fresh f;
+  SetWindow(f.s, 0, 0, 128, 90);
+  f.s.technology.LAMB = 0.25;
+  EXPECT_EQ(PointerPosition(f.s, {LambdaToPixelX(f.s, -6), LambdaToPixelY(f.s, 40)}),
+            "-6, 40 lambda  (-1.50, 10.00 \xC2\xB5m)");
+}
+
 TEST(View, RedrawCleanClearsMarks) {
   Fresh f;
   AddBox(f.s.layout, 0, 0, 10, 10, kMetal);

@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev
   libcli11-dev nlohmann-json3-dev
-  ngspice xvfb xauth x11-apps imagemagick python3
+  ngspice xvfb xauth x11-apps x11-utils imagemagick python3
   klayout magic
 )
 

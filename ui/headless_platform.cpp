@@ -1,7 +1,5 @@
 #include "ui/headless_platform.h"
 
-#include <ostream>
-
 namespace tarnisk {
 
 void HeadlessPlatform::SetStatusPanel(int panel, const std::string& text) {
@@ -10,14 +8,12 @@ void HeadlessPlatform::SetStatusPanel(int panel, const std::string& text) {
   if (panel != 0) return;
   history_.push_back(text);
   if (history_.size() > kHistoryLength) history_.pop_front();
-  if (echo_) *echo_ << text << '\n';
 }
 
 MessageAnswer HeadlessPlatform::ShowMessage(const std::string& title, const std::string& text,
                                             MessageButtons buttons) {
   messages_.push_back({title, text});
   if (messages_.size() > kHistoryLength) messages_.pop_front();
-  if (echo_) *echo_ << title << ": " << text << '\n';
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
   if (buttons == MessageButtons::OkCancel)
     return answer_ == MessageAnswer::Yes ? MessageAnswer::Ok : answer_;

@@ -1,12 +1,10 @@
 #pragma once
-// Platform without windows: keeps the three status panels and the caption in
-// memory, optionally echoes panel-0 messages and message boxes to a stream
-// (the batch tool's standard error), and answers every message box with a
-// preset answer.
+// Platform without windows: keeps the three status panels, the latest
+// messages and the caption in memory, and answers every message box with a
+// preset answer. The batch tool derives its own to write them out.
 
 #include <deque>
 #include <functional>
-#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -20,9 +18,6 @@ class HeadlessPlatform : public Platform {
     std::string title;
     std::string text;
   };
-
-  // echo: where status and message-box texts are copied, or nullptr.
-  explicit HeadlessPlatform(std::ostream* echo = nullptr) : echo_(echo) {}
 
   void SetStatusPanel(int panel, const std::string& text) override;
   std::string StatusPanelText(int panel) const override {
@@ -53,7 +48,6 @@ class HeadlessPlatform : public Platform {
   }
 
  private:
-  std::ostream* echo_;
   std::vector<std::string> panels_ = std::vector<std::string>(3);
   static constexpr size_t kHistoryLength = 10000;
   std::deque<std::string> history_;

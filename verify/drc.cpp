@@ -415,13 +415,9 @@ void Checker::DistancePass(const DrcLines& lines, const std::string& what, int32
 void Checker::Report(const DrcLines& lines, int line, int from, int to, const std::string& what,
                      const char* label, int32_t value) {
   ++result_.errorCount;
-  const Rect r = MarkRect(lines, line, from, to);
-  if (result_.errorCount == 1)
-    result_.firstText = *label ? "The " + what + " is less than " + std::to_string(value) +
-                                     " lambda " + label
-                               : what;
-  if (result_.violations.size() < kDrcMaxListedViolations)
-    result_.violations.push_back({label, what, r, lines.columns});
+  const DrcViolation v{label, what, MarkRect(lines, line, from, to), lines.columns, value};
+  if (result_.errorCount == 1) result_.firstText = DrcExplanation(v);
+  if (result_.violations.size() < kDrcMaxListedViolations) result_.violations.push_back(v);
 }
 
 // The lambda rectangle between the two grid lines measured; where both lie
@@ -454,6 +450,11 @@ std::string FinalMessage(const DrcReport& r) {
 }
 
 }  // namespace
+
+std::string DrcExplanation(const DrcViolation& v) {
+  if (v.label.empty()) return v.what;
+  return "The " + v.what + " is less than " + std::to_string(v.ruleValue) + " lambda " + v.label;
+}
 
 DrcReport RunDesignRuleCheck(Layout& layout, const Technology& technology,
                              const DrcOptions& options, Progress& progress) {

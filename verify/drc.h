@@ -32,7 +32,12 @@ struct DrcViolation {
   std::string what;   // "metal width ", " spacing between metal", "contact alone here"
   Rect rect;          // lambda
   bool vertical = false;  // measured along a column (y) rather than a row (x)
+  int32_t ruleValue = 0;  // lambda, the rule broken (0 for a lonely contact)
 };
+
+// The explanation written beside a violation: "The metal width  is less than
+// 3 lambda (r501)", or the what text alone when there is no rule label.
+std::string DrcExplanation(const DrcViolation& v);
 
 struct DrcReport {
   int32_t errorCount = 0;                // every reported violation

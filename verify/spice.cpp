@@ -93,7 +93,7 @@ void WriteNodeList(Deck& d, const NodeTable& t) {
   d << "*" << "* List of nodes";
   for (int k = 1; k <= t.count; ++k)
     if (Listed(t.nodes[k].name))
-      d << "* \"" + t.nodes[k].name + "\" corresponds to n\xB0" + Int(k);
+      d << "* \"" + t.nodes[k].name + "\" corresponds to n\xC2\xB0" + Int(k);
   d << "*";
 }
 
@@ -274,7 +274,7 @@ SpiceWriteResult WriteSpiceDeck(const SpiceSource& s, const std::string& path,
                                 const std::string& name, double length) {
   ShowStatus(s.progress, "Generate " + path);
   SpiceWriteResult result;
-  result.ioError = WriteFileAtomically(path, SpiceDeck(s, name, length));
+  result.ioError = WriteTextFileAtomically(path, SpiceDeck(s, name, length));
   if (result.ioError != 0) {
     result.message = "Cannot write " + path + ": " + std::strerror(result.ioError);
     return result;

@@ -60,19 +60,35 @@ void DrawExplanation(Session& s, const Rect& r, const std::string& text) {
   out->Text(cx, cy + kTextDrop, text, kTextPointSize, kFontPlain, kMarkColour);
 }
 
+// Lets window events run during a check without writing the status panels,
+// which keep the messages and the verdict of the check the user asked for.
+class QuietProgress : public Progress {
+ public:
+  explicit QuietProgress(Progress& shown) : shown_(shown) {}
+  void Show(int, const std::string&) override { shown_.Yield(); }
+  void Yield() override { shown_.Yield(); }
+  bool StopRequested() const override { return shown_.StopRequested(); }
+
+ private:
+  Progress& shown_;
+};
+
 }  // namespace
 
+void ShowViolation(Session& s, const std::vector<DrcViolation>& violations, size_t index) {
+  if (index >= violations.size()) return;
+  const Rect& r = violations[index].rect;
+  SetWindow(s, ClampCoordinate(int64_t{r.xmin} - kDrcZoomMargin),
+            ClampCoordinate(int64_t{r.ymin} - kDrcZoomMargin),
+            ClampCoordinate(int64_t{r.xmax} + kDrcZoomMargin),
+            ClampCoordinate(int64_t{r.ymax} + kDrcZoomMargin));
+  for (const DrcViolation& v : violations)
+    if (Visible(s, v.rect)) DrawMark(s, v.rect, v.vertical);
+  DrawExplanation(s, r, DrcExplanation(violations[index]));
+}
+
 void ShowDrcReport(Session& s, const DrcReport& report) {
-  if (!report.violations.empty()) {
-    const Rect& r = report.violations.front().rect;
-    SetWindow(s, ClampCoordinate(int64_t{r.xmin} - kDrcZoomMargin),
-              ClampCoordinate(int64_t{r.ymin} - kDrcZoomMargin),
-              ClampCoordinate(int64_t{r.xmax} + kDrcZoomMargin),
-              ClampCoordinate(int64_t{r.ymax} + kDrcZoomMargin));
-    for (const DrcViolation& v : report.violations)
-      if (Visible(s, v.rect)) DrawMark(s, v.rect, v.vertical);
-    DrawExplanation(s, r, report.firstText);
-  }
+  ShowViolation(s, report.violations, 0);
   ShowStatus2(s.platform, report.verdict);
 }
 
@@ -84,6 +100,17 @@ DrcReport DesignRuleCheckerCommand(Session& s, const DrcOptions& options) {
   if (report.errorCount == 0) Redraw(s);
   ShowStatus(s.platform, report.message);
   return report;
+}
+
+DrcReport ListEveryViolation(Session& s) {
+  QuietProgress quiet(s.progress);
+  return RunDesignRuleCheck(s.layout, s.technology, {.runEveryCheck = true}, quiet);
+}
+
+std::string ViolationLocation(const DrcViolation& v) {
+  const Rect& r = v.rect;
+  return std::to_string(r.xmin) + "," + std::to_string(r.ymin) + " - " + std::to_string(r.xmax) +
+         "," + std::to_string(r.ymax);
 }
 
 }  // namespace tarnisk

@@ -329,13 +329,21 @@ void CompensatePan(Session& s, Rect before) {
   DrawShape(s);
 }
 
-void Pan(Session& s, Key key) {
+// Runs a pan of the view; a pending move or stretch stays on the layout.
+template <class PanView>
+void PanKeepingShape(Session& s, PanView pan) {
   const Rect before = s.layout.wide.window;
   const bool pending = s.command.dragging && (s.command.command == kCommandMoveTarget ||
                                               s.command.command == kCommandStretchTarget);
-  if (key == Key::Up || key == Key::Down) PanVertical(s, key == Key::Up ? 1 : -1);
-  else PanHorizontal(s, key == Key::Right ? 1 : -1);
+  pan();
   if (pending) CompensatePan(s, before);
+}
+
+void Pan(Session& s, Key key) {
+  PanKeepingShape(s, [&] {
+    if (key == Key::Up || key == Key::Down) PanVertical(s, key == Key::Up ? 1 : -1);
+    else PanHorizontal(s, key == Key::Right ? 1 : -1);
+  });
 }
 
 void Escape(Session& s, CommandUi& ui) {
@@ -471,6 +479,15 @@ void KeyDown(Session& s, CommandUi& ui, Key key) {
     case Key::Other: break;
     default: Pan(s, key);
   }
+}
+
+void PanTo(Session& s, const Rect& window) {
+  PanKeepingShape(s, [&] { SetWindow(s, window.xmin, window.ymin, window.xmax, window.ymax); });
+}
+
+bool PanAllowed(const Session& s) {
+  const int code = s.command.command;
+  return !s.command.dragging || code == kCommandMoveTarget || code == kCommandStretchTarget;
 }
 
 void StartPaste(Session& s, CommandUi& ui) {

@@ -57,6 +57,13 @@ void MouseRelease(Session& s, CommandUi& ui, Point pixel);
 void DoubleClick(Session& s, CommandUi& ui, Point pixel);
 void KeyDown(Session& s, CommandUi& ui, Key key);
 
+// Shows `window` after the user dragged the view with the mouse; a pending
+// move or stretch stays on the layout, as with the arrow keys.
+void PanTo(Session& s, const Rect& window);
+// False while a rubber band is anchored to a pixel of the present view
+// (dragging, except a pending move or stretch, which panning corrects).
+bool PanAllowed(const Session& s);
+
 // Starts pasting the erased elements: their outline follows the pointer.
 void StartPaste(Session& s, CommandUi& ui);
 

@@ -177,6 +177,42 @@ void PanVertical(Session& s, int direction) {
   Redraw(s);
 }
 
+Rect WindowZoomedAbout(const Session& s, Point pixel, double factor) {
+  constexpr double kNarrowestLambda = 10;
+  const LayoutWideState& w = s.layout.wide;
+  const ViewState& v = s.view;
+  const int usableHeight = std::max(1, v.clientHeight - 30);
+  const double largest = std::min(v.clientWidth, usableHeight) / kNarrowestLambda;
+  const double scale = std::min(w.scale * factor, std::max(largest, w.scale));
+  // The lambda point under the pointer, unrounded, keeps its pixel: the
+  // window's lower left corner lies at the left edge, 10 pixels above the
+  // bottom (the scale's own placement).
+  const double x = (pixel.x - w.xOffset) / w.scale;
+  const double y = (v.clientHeight - pixel.y - w.yOffset) / w.scale;
+  const double xmin = x - pixel.x / scale;
+  const double ymin = y - (v.clientHeight - 10 - pixel.y) / scale;
+  const auto at = [](double lambda) { return ClampCoordinate(std::llround(lambda)); };
+  return {at(xmin), at(ymin), at(xmin + v.clientWidth / scale), at(ymin + usableHeight / scale)};
+}
+
+Rect WindowPannedBy(const Session& s, const Rect& from, Point pixels) {
+  const double scale = s.layout.wide.scale;
+  const int64_t dx = -std::llround(pixels.x / scale), dy = std::llround(pixels.y / scale);
+  return {ClampCoordinate(from.xmin + dx), ClampCoordinate(from.ymin + dy),
+          ClampCoordinate(from.xmax + dx), ClampCoordinate(from.ymax + dy)};
+}
+
+void ZoomAboutPixel(Session& s, Point pixel, double factor) {
+  SetWindowRect(s, WindowZoomedAbout(s, pixel, factor));
+}
+
+std::string PointerPosition(const Session& s, Point pixel) {
+  const int32_t x = PixelToLambdaX(s, pixel.x), y = PixelToLambdaY(s, pixel.y);
+  const double lambda = s.technology.LAMB;
+  return std::to_string(x) + ", " + std::to_string(y) + " lambda  (" +
+         FormatFixed(x * lambda, 0, 2) + ", " + FormatFixed(y * lambda, 0, 2) + " \xC2\xB5m)";
+}
+
 void RedrawClean(Session& s) {
   auto& boxes = s.layout.boxes;
   ForEachLive(boxes, [](int, Box& b) { b.state = kNormal; });

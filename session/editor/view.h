@@ -3,6 +3,7 @@
 // window with its zoom and pan commands, and the display modes.
 
 #include <cstdint>
+#include <string>
 
 #include "core/geometry.h"
 #include "ui/drawing_surface.h"
@@ -49,6 +50,19 @@ void ZoomOut(Session& s);
 void PreviousZoom(Session& s);
 void PanHorizontal(Session& s, int direction);
 void PanVertical(Session& s, int direction);
+// The window that shows the layout `factor` times larger (below 1: smaller)
+// with the lambda point under `pixel` staying under it. The window fills the
+// drawing area at the new scale; zooming in stops at about ten lambda across.
+Rect WindowZoomedAbout(const Session& s, Point pixel, double factor);
+// The window `from` moved so that the layout follows a pointer that moved by
+// `pixels` (y down) at the present scale.
+Rect WindowPannedBy(const Session& s, const Rect& from, Point pixels);
+// Wheel zoom: SetWindow with WindowZoomedAbout, so Previous Zoom returns.
+void ZoomAboutPixel(Session& s, Point pixel, double factor);
+
+// The pointer's position in lambda and in µm, for the coordinate field.
+std::string PointerPosition(const Session& s, Point pixel);
+
 // Clears every mark (boxes back to state 1) and redraws.
 void RedrawClean(Session& s);
 

@@ -21,6 +21,7 @@ namespace {
 
 constexpr int kOutputPage = 0;
 constexpr int kInputPage = 1;
+constexpr int kBoxesColumn = 3;  // of the layer grid
 const char* const kScaleLabel = "Scale (\xC2\xB5m) :";
 
 QLineEdit* NamedEdit(const char* name, QWidget* parent) {
@@ -121,6 +122,11 @@ QWidget* TFormCif::BuildLayerList() {
   gridLayers_->setHorizontalHeaderLabels({"Layer", "Cif Name", "Gds2 n\xC2\xB0", "Boxes", "Overetch"});
   gridLayers_->verticalHeader()->hide();
   gridLayers_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Every column in sight: narrow columns and no horizontal scrolling.
+  gridLayers_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  gridLayers_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  gridLayers_->horizontalHeader()->setStretchLastSection(true);
+  gridLayers_->setMinimumWidth(380);
   labelLayers_ = new QLabel(box);
   labelLayers_->setObjectName("LabelLayers");
   column->addWidget(gridLayers_);
@@ -205,6 +211,13 @@ void TFormCif::EditTopCellChange() { ShowStatus(state_.platform, "Edit top cell 
 void TFormCif::btnCancelClick() {
   ShowStatus(state_.platform, "Cancel");
   close();
+}
+
+// The new layout is empty: no box counts and no CIF text written from it.
+void TFormCif::LayoutReplaced() {
+  memoOut_->clear();
+  for (int row = 0; row < gridLayers_->rowCount(); ++row)
+    if (QTableWidgetItem* boxes = gridLayers_->item(row, kBoxesColumn)) boxes->setText("");
 }
 
 void TFormCif::showEvent(QShowEvent* event) {

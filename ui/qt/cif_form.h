@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "interchange/cif.h"
+#include "ui/qt/editor_host.h"
 
 class QLabel;
 class QLineEdit;
@@ -21,7 +22,7 @@ namespace tarnisk {
 
 struct Session;
 
-class TFormCif : public QDialog {
+class TFormCif : public QDialog, public LayoutFollower {
  public:
   TFormCif(Session& state, QWidget* parent);
 
@@ -40,6 +41,8 @@ class TFormCif : public QDialog {
   void PageControlChange();
   void EditTopCellChange();
   void btnCancelClick();
+
+  void LayoutReplaced() override;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -25,4 +25,12 @@ class EditorHost {
   virtual void ShowCellGenerator(GeneratorPage page, bool modal) = 0;
 };
 
+// A tool window that shows something of the layout: New and Open tell it that
+// the layout was replaced, so that it drops what it showed of the old one.
+class LayoutFollower {
+ public:
+  virtual ~LayoutFollower() = default;
+  virtual void LayoutReplaced() = 0;
+};
+
 }  // namespace tarnisk

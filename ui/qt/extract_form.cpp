@@ -15,6 +15,7 @@
 #include "core/file_io.h"
 #include "core/number_format.h"
 #include "core/parse_number.h"
+#include "core/utf8.h"
 #include "session/analysis/extract_command.h"
 #include "session/editor/view.h"
 #include "session/session.h"
@@ -25,6 +26,8 @@ namespace {
 
 // Radio items of "DataBase" in their order, and the cleaning mode of each.
 constexpr int kCleaningOfItem[] = {kPurgeAndMerge, kPurgeOnly, kMergeOnly, kFastExtraction};
+
+const QString kSpiceTitle = "Spice File :";
 
 QButtonGroup* RadioGroup(QGroupBox* box, const char* name, std::initializer_list<const char*> items) {
   auto* group = new QButtonGroup(box);
@@ -117,7 +120,7 @@ QWidget* TFormExtract::BuildModelsPage() {
 }
 
 QGroupBox* TFormExtract::BuildSpiceBox() {
-  groupSpice_ = new QGroupBox("Spice File :", this);
+  groupSpice_ = new QGroupBox(kSpiceTitle, this);
   groupSpice_->setObjectName("GroupSpice");
   auto* column = new QVBoxLayout(groupSpice_);
   memoSpice_ = new QPlainTextEdit(groupSpice_);
@@ -151,8 +154,14 @@ void TFormExtract::UpdateOptions() {
 void TFormExtract::ShowSpiceFile(const std::string& path) {
   std::string text;
   ReadWholeFile(path, text);
-  memoSpice_->setPlainText(QString::fromLatin1(text.data(), qsizetype(text.size())));
-  groupSpice_->setTitle(QString::fromStdString("Spice File :" + path));
+  memoSpice_->setPlainText(QString::fromStdString(ValidUtf8(text)));
+  groupSpice_->setTitle(kSpiceTitle + QString::fromStdString(path));
+}
+
+// The listing was the old layout's netlist.
+void TFormExtract::LayoutReplaced() {
+  memoSpice_->clear();
+  groupSpice_->setTitle(kSpiceTitle);
 }
 
 void TFormExtract::btnApplyClick() {

@@ -7,6 +7,8 @@
 
 #include <QDialog>
 
+#include "ui/qt/editor_host.h"
+
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
@@ -19,7 +21,7 @@ namespace tarnisk {
 
 struct Session;
 
-class TFormExtract : public QDialog {
+class TFormExtract : public QDialog, public LayoutFollower {
  public:
   TFormExtract(Session& state, QWidget* parent);
 
@@ -37,6 +39,8 @@ class TFormExtract : public QDialog {
   void CheckOverlapClick();
   void RadioModelClick(int item);
   void CheckDumpClick();
+
+  void LayoutReplaced() override;
 
  private:
   QWidget* BuildOptionsPage();

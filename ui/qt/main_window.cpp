@@ -5,9 +5,10 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QTextBrowser>
 #include <QToolBar>
 #include <filesystem>
 
@@ -22,6 +23,7 @@
 #include "session/navigator/navigator_commands.h"
 #include "session/session.h"
 #include "ui/qt/cif_form.h"
+#include "ui/qt/drc_results.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/emc_form.h"
 #include "ui/qt/extract_form.h"
@@ -30,6 +32,7 @@
 #include "ui/qt/navigator_form.h"
 #include "ui/qt/statistics_form.h"
 #include "ui/qt/generator_form.h"
+#include "ui/qt/help_window.h"
 #include "ui/qt/layout_view.h"
 #include "ui/qt/palette.h"
 #include "ui/qt/process_form.h"
@@ -103,6 +106,8 @@ Tmdiframe::Tmdiframe(Session& state, QtPlatform& platform, std::string defaultRu
                    [this] { KeyDown(state_, *this, Key::Escape); Refresh(); });
   BuildMenus();
   BuildToolBar();
+  BuildPositionField();
+  BuildDrcResults();
   statusBar()->installEventFilter(this);
 }
 
@@ -448,13 +453,17 @@ void Tmdiframe::ShowCellGenerator(GeneratorPage page, bool modal) {
   generatorForm_->Open(page, modal);
 }
 
-void Tmdiframe::Refresh() { view_->ShowImage(); }
+void Tmdiframe::Refresh() {
+  view_->ShowImage();
+  ShowModified();
+}
 
 void Tmdiframe::ResetCommand() { EnterCommand(kCommandNone, ""); }
 
 void Tmdiframe::RunDesignRuleChecker() {
   ResetCommand();
-  DesignRuleCheckerCommand(state_);
+  OpenViolationList();
+  ListViolations(DesignRuleCheckerCommand(state_));
   EnterCommand(kCommandDrawBox, "");
 }
 
@@ -475,6 +484,7 @@ void Tmdiframe::NewLayout() {
   ReleaseAll(state_.layout);
   SetLayoutTitle(state_, "Example.msk");
   ResetTextTimes(state_);
+  LayoutReplaced();
   Redraw(state_);
 }
 
@@ -489,11 +499,13 @@ bool Tmdiframe::OpenLayout(const std::string& path, bool insert) {
     ReleaseAll(state_.layout);
     SetLayoutTitle(state_, "Example.msk");
     ResetTextTimes(state_);
+    LayoutReplaced();
   }
   const bool ok = OpenAnyLayoutFile(state_, path, insert ? ReadMode::InsertBeside : ReadMode::Open);
   if (insert) state_.layout.wide.modified = 1;
   else if (ok) SetLayoutTitle(state_, path);
   ViewAll(state_);
+  ShowModified();
   return ok;
 }
 
@@ -511,7 +523,9 @@ void Tmdiframe::OpenCommand(bool insert) {
 
 bool Tmdiframe::SaveLayout(const std::string& path) {
   ShowStatus(state_.platform, "Save \"" + path + "\"");
-  return SaveAnyLayoutFile(state_, path);
+  const bool saved = SaveAnyLayoutFile(state_, path);
+  ShowModified();
+  return saved;
 }
 
 void Tmdiframe::SaveCommand() {
@@ -595,13 +609,55 @@ void Tmdiframe::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void Tmdiframe::ShowHelp() {
-  auto* browser = new QTextBrowser();
-  browser->setAttribute(Qt::WA_DeleteOnClose);
-  browser->setWindowTitle("Tarnisk Help");
-  browser->setSource(QUrl::fromLocalFile(QString::fromStdString(helpFile_)));
-  browser->resize(700, 600);
-  browser->show();
+void Tmdiframe::ShowHelp() { OpenHelpWindow(helpFile_); }
+
+// ---------------------------------------------------------------- aids beside the commands
+
+void Tmdiframe::BuildPositionField() {
+  positionField_ = new QLabel(statusBar());
+  positionField_->setObjectName("PositionField");
+  positionField_->setMinimumWidth(260);
+  positionField_->setToolTip("Pointer position in lambda and in \xC2\xB5m");
+  statusBar()->addPermanentWidget(positionField_);
+  view_->pointerMoved = [this](Point pixel) {
+    positionField_->setText(QString::fromStdString(PointerPosition(state_, pixel)));
+  };
+  view_->inputHandled = [this] { ShowModified(); };
+}
+
+void Tmdiframe::ShowModified() { platform_.ShowModified(state_.layout.wide.modified != 0); }
+
+void Tmdiframe::BuildDrcResults() {
+  drcResults_ = new DrcResults(state_, platform_, [this] { Refresh(); }, this);
+  drcResults_->hide();
+  addDockWidget(Qt::RightDockWidgetArea, drcResults_);
+}
+
+void Tmdiframe::OpenViolationList() {
+  constexpr int kListWidth = 540;
+  drcResults_->Clear("Checking...");
+  if (drcResults_->isVisible()) return;
+  drcResults_->show();
+  if (!drcResults_->isFloating()) resizeDocks({drcResults_}, {kListWidth}, Qt::Horizontal);
+  layout()->activate();  // the drawing takes its new size now, not during the check
+}
+
+// The check the user ran stops at the first rule broken; the list comes
+// from a second run through every check, which leaves the status line alone.
+void Tmdiframe::ListViolations(const DrcReport& report) {
+  if (report.errorCount == 0) drcResults_->ShowReport(report);
+  else drcResults_->ShowReport(ListEveryViolation(state_));
+}
+
+// Whatever the tool windows showed of the old layout, and the old verdict,
+// would now mislead.
+void Tmdiframe::LayoutReplaced() {
+  ShowStatus2(state_.platform, "");
+  // Found first: a window's refresh may delete children of its own.
+  std::vector<LayoutFollower*> followers;
+  for (QObject* child : findChildren<QObject*>())
+    if (auto* follower = dynamic_cast<LayoutFollower*>(child)) followers.push_back(follower);
+  for (LayoutFollower* follower : followers) follower->LayoutReplaced();
 }
 
 }  // namespace tarnisk

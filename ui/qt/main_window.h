@@ -11,10 +11,12 @@
 
 class QAction;
 class QActionGroup;
+class QLabel;
 
 namespace tarnisk {
 
 struct Session;
+struct DrcReport;
 class QtPlatform;
 class LayoutView;
 class TextDialog;
@@ -34,6 +36,7 @@ class TFormAnalysis;
 class TFormStatistics;
 class TFormVersion;
 class TFormDebug;
+class DrcResults;
 
 class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
  public:
@@ -111,6 +114,18 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void OpenStatistics();
   void Refresh();
 
+  // Beside the specified window: the pointer's coordinates at the right of
+  // the status bar, the unsaved-changes mark in the caption, the list of
+  // every design rule violation, and the tool windows told of a new layout.
+  void BuildPositionField();
+  void BuildDrcResults();
+  void ShowModified();
+  // Shows the violation list before a check, so that the drawing keeps the
+  // size on which the check draws its marks, and fills it after.
+  void OpenViolationList();
+  void ListViolations(const DrcReport& report);
+  void LayoutReplaced();
+
   Session& state_;
   QtPlatform& platform_;
   std::string defaultRules_;
@@ -133,6 +148,8 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   TFormStatistics* statistics_ = nullptr;
   TFormVersion* version_ = nullptr;
   TFormDebug* debug_ = nullptr;
+  DrcResults* drcResults_ = nullptr;
+  QLabel* positionField_ = nullptr;
   QActionGroup* commandGroup_ = nullptr;
   std::map<int, QAction*> commandButtons_;
   QAction* noneButton_ = nullptr;

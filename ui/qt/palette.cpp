@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -13,6 +14,7 @@
 #include "session/editor/commands.h"
 #include "session/generator/generator.h"
 #include "session/session.h"
+#include "ui/qt/palette_icons.h"
 
 namespace tarnisk {
 
@@ -83,9 +85,15 @@ constexpr PropertyButton kPropertyTools[] = {
 
 constexpr Tool kResistanceTool = {"sbRes", "Res", "Resistance"};
 constexpr int kToolColumns = 4;
+constexpr QSize kSwatchSize(32, 16);
 
 // Where the palette stands relative to the main window's top right corner.
 constexpr int kLeftOfRightEdge = 124, kBelowTop = 95;
+
+const char* const kProtectHint =
+    "Protect\nChecked: the layer can be edited.\n"
+    "Unchecked: the layer is protected: drawn as outlines, left alone by cut, move, "
+    "stretch, rotate, flip and duplicate.";
 
 }  // namespace
 
@@ -109,11 +117,12 @@ void Palette::BuildLayerRows(QGridLayout* grid) {
     const QString number = QString::number(row + 1);
     auto* check = new QCheckBox(this);
     check->setObjectName("chkBtn" + number);
-    check->setToolTip("Protect");
+    check->setToolTip(kProtectHint);
     check->setChecked(true);
     auto* button = new QPushButton(kLayerRows[row].caption, this);
     button->setObjectName("btnLayer" + number);
     button->setToolTip(kLayerRows[row].hint);
+    button->setIconSize(kSwatchSize);
     grid->addWidget(check, int(row), 0);
     grid->addWidget(button, int(row), 1);
     protectBoxes_[row] = check;
@@ -131,6 +140,8 @@ QToolButton* Palette::AddTool(QGridLayout* grid, int index, const char* name,
   button->setObjectName(name);
   button->setText(caption);
   button->setToolTip(hint);
+  button->setIcon(ToolIcon(name, host_.State().layout.layers));
+  button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   grid->addWidget(button, index / kToolColumns, index % kToolColumns);
   return button;
 }
@@ -191,10 +202,24 @@ void Palette::BuildTools(QGridLayout* grid) {
   });
 }
 
+QPoint KeptOnScreen(QPoint wanted, QSize size, const QRect& screen) {
+  const int x = std::max(screen.left(), std::min(wanted.x(), screen.right() + 1 - size.width()));
+  const int y = std::max(screen.top(), std::min(wanted.y(), screen.bottom() + 1 - size.height()));
+  return {x, y};
+}
+
+// The main window's top right corner, as far as the screen lets the whole
+// palette (with its frame) be seen.
 void Palette::PlaceBeside(const QWidget& mainWindow) {
   const QRect frame = mainWindow.frameGeometry();
-  move(frame.x() + frame.width() - kLeftOfRightEdge, frame.y() + kBelowTop);
+  const QPoint wanted(frame.x() + frame.width() - kLeftOfRightEdge, frame.y() + kBelowTop);
+  const QRect screen = mainWindow.screen()->availableGeometry();
+  adjustSize();
+  move(KeptOnScreen(wanted, size(), screen));
   show();
+  // Once shown, the window manager's frame counts too.
+  const QPoint framed = KeptOnScreen(wanted, frameGeometry().size(), screen);
+  if (framed != pos()) move(framed);
   SelectLayer(kPoly, true);
 }
 
@@ -223,6 +248,7 @@ void Palette::RefreshMetalLayers() {
     protectBoxes_[row]->setEnabled(usable);
     const QSignalBlocker quiet(protectBoxes_[row]);
     protectBoxes_[row]->setChecked(!s.layout.layers[layer].isProtected);
+    layerButtons_[row]->setIcon(LayerSwatch(s.layout.layers[layer]));
   }
   ShowCurrentLayer();
 }

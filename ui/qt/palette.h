@@ -18,6 +18,10 @@ class QToolButton;
 
 namespace tarnisk {
 
+// The top left corner nearest `wanted` at which a window of `size` lies
+// wholly inside `screen`.
+QPoint KeptOnScreen(QPoint wanted, QSize size, const QRect& screen);
+
 class Palette : public QWidget {
   Q_OBJECT
 
@@ -25,7 +29,7 @@ class Palette : public QWidget {
   explicit Palette(EditorHost& host, QWidget* parent = nullptr);
 
   // Start-up: places the palette near the main window's top right corner,
-  // shows it and selects poly as from its button.
+  // wholly on the screen, shows it and selects poly as from its button.
   void PlaceBeside(const QWidget& mainWindow);
 
   // Makes the layer current; from a layer button (or a checked protect box)

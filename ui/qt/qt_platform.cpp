@@ -67,7 +67,20 @@ void QtPlatform::ProcessEvents() {
 }
 
 void QtPlatform::SetCaption(const std::string& caption) {
-  if (window_) window_->setWindowTitle(QString::fromStdString(caption));
+  caption_ = caption;
+  ShowCaption();
+}
+
+void QtPlatform::ShowModified(bool modified) {
+  if (modified == modified_) return;
+  modified_ = modified;
+  ShowCaption();
+}
+
+// The caption as the program sets it, with " *" after it while there are
+// unsaved changes.
+void QtPlatform::ShowCaption() {
+  if (window_) window_->setWindowTitle(QString::fromStdString(caption_ + (modified_ ? " *" : "")));
 }
 
 bool QtPlatform::ConfirmPrint() {

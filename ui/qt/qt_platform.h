@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <array>
 #include <functional>
+#include <string>
 
 #include "ui/platform.h"
 
@@ -25,6 +26,9 @@ class QtPlatform : public Platform {
   bool ConfirmPrint() override;
   void PrintImage(const DrawingSurface& image) override;
 
+  // Marks the caption while the layout has unsaved changes.
+  void ShowModified(bool modified);
+
   // True while a status message is letting pending events run: input that
   // would edit the tables must wait until the running command ends.
   bool InsideEventPump() const { return pumpDepth_ > 0; }
@@ -35,7 +39,11 @@ class QtPlatform : public Platform {
   }
 
  private:
+  void ShowCaption();
+
   QMainWindow* window_ = nullptr;
+  std::string caption_;
+  bool modified_ = false;
   std::array<QLabel*, 3> panels_{};
   int pumpDepth_ = 0;
   std::function<void(const std::string&)> statusListener_;

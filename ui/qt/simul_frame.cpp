@@ -27,7 +27,8 @@
 namespace tarnisk {
 
 // The plot area: an image drawn by the simulation plot, repainted as the
-// points of a run arrive.
+// points of a run arrive. A resize gives the plot a new image, on which the
+// window draws the points kept again.
 class SimulationCanvas : public QWidget, public SimulationView {
  public:
   explicit SimulationCanvas(QWidget* parent) : QWidget(parent) {
@@ -57,9 +58,10 @@ class SimulationCanvas : public QWidget, public SimulationView {
 
  private:
   void Resize(QSize size) {
-    plot_.reset();
-    surface_ = std::make_unique<ImageSurface>(size.width(), size.height());
-    plot_ = std::make_unique<SimulationPlot>(*surface_);
+    auto surface = std::make_unique<ImageSurface>(size.width(), size.height());
+    if (plot_) plot_->SetSurface(*surface);
+    else plot_ = std::make_unique<SimulationPlot>(*surface);
+    surface_ = std::move(surface);
   }
   std::unique_ptr<ImageSurface> surface_;
   std::unique_ptr<SimulationPlot> plot_;
@@ -361,8 +363,9 @@ void TsimulFrame::ComboCurrentChange(int item) {
   FormResize();
 }
 
+// The currents kept are those of the device chosen before.
 void TsimulFrame::ComboListIChange(int item) {
-  if (SelectDeviceCurrent(state_.simulation, item)) FormResize();
+  if (SelectDeviceCurrent(state_.simulation, item)) ClearPlot();
 }
 
 void TsimulFrame::CheckHandleCtkClick() {
@@ -386,8 +389,25 @@ void TsimulFrame::CheckFreqClick() {
   if (state_.simulation.FreqOn) ShowStatus(state_.platform, "Handle frequency on");
 }
 
-// During a run the plot then goes on from the left edge at the present time.
+// The points of the run so far are drawn again at the new size; a running
+// simulation goes on drawing after them.
 void TsimulFrame::FormResize() {
+  drawSimu_->Plot().Redraw(SimulationOf(state_), fullScaleCurrent_);
+  drawSimu_->update();
+}
+
+void TsimulFrame::LayoutReplaced() {
+  SimulationState& m = state_.simulation;
+  m.nodeList.clear();
+  m.deviceList.clear();
+  m.currentDevice = -1;
+  nodeListsCurrent_ = false;
+  for (QComboBox* combo : {comboStart_, comboStop_, comboCtk_, comboListI_}) combo->clear();
+  setWindowTitle("Simulation");
+  ClearPlot();
+}
+
+void TsimulFrame::ClearPlot() {
   drawSimu_->Plot().DrawAxes(SimulationOf(state_), fullScaleCurrent_);
   drawSimu_->update();
 }

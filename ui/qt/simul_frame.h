@@ -10,6 +10,8 @@
 #include <QDialog>
 #include <functional>
 
+#include "ui/qt/editor_host.h"
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -24,7 +26,7 @@ namespace tarnisk {
 struct Session;
 class SimulationCanvas;
 
-class TsimulFrame : public QDialog {
+class TsimulFrame : public QDialog, public LayoutFollower {
  public:
   // `openOptions` shows the extraction options window.
   TsimulFrame(Session& state, std::function<void()> openOptions, QWidget* parent);
@@ -57,6 +59,9 @@ class TsimulFrame : public QDialog {
   void FormActivate();
   void FormResize();
 
+  // New or Open: the lists, the plot and the caption of the old layout go.
+  void LayoutReplaced() override;
+
  protected:
   // Esc, Q and S stop a run, whichever control has the focus.
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -79,6 +84,8 @@ class TsimulFrame : public QDialog {
   // at the present time) and runs once.
   void Run(bool redrawAxes);
   void SetRunning(bool running);
+  // Empty axes: the points kept are forgotten.
+  void ClearPlot();
   // The node behind a node list item, or 0 when the item is out of range.
   int NodeOfItem(int item) const;
   std::string NodeText(int node) const;
