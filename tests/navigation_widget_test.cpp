@@ -189,5 +189,12 @@ TEST_F(ViolationList, NewAndOpenForgetTheOldLayoutsVerdictListAndDeck) {
   EXPECT_EQ(s.platform.StatusPanelText(1), "");
 }
 
+TEST_F(Navigation, ACleanCheckLeavesTheViolationListClosed) {
+  ASSERT_TRUE(window.OpenLayout(testing::DataFile("examples/inverter.msk"), false));
+  Menu("Design Rule Checker");
+  EXPECT_EQ(s.platform.StatusPanelText(1), "No Error");
+  EXPECT_FALSE(window.findChild<DrcResults*>("DrcResults")->isVisible());
+}
+
 }  // namespace
 }  // namespace tarnisk

@@ -441,6 +441,9 @@ void Tmdiframe::EndPlacement() {
 
 void Tmdiframe::BringToFront() {
   raise();
+  // The palette overlaps the window's right edge; it stays above it even
+  // where no window manager keeps tool windows on top.
+  if (palette_->isVisible()) palette_->raise();
   activateWindow();
 }
 
@@ -636,7 +639,8 @@ void Tmdiframe::BuildDrcResults() {
 void Tmdiframe::OpenViolationList() {
   constexpr int kListWidth = 540;
   drcResults_->Clear("Checking...");
-  if (drcResults_->isVisible()) return;
+  listOpenedForCheck_ = !drcResults_->isVisible();
+  if (!listOpenedForCheck_) return;
   drcResults_->show();
   if (!drcResults_->isFloating()) resizeDocks({drcResults_}, {kListWidth}, Qt::Horizontal);
   layout()->activate();  // the drawing takes its new size now, not during the check
@@ -644,9 +648,12 @@ void Tmdiframe::OpenViolationList() {
 
 // The check the user ran stops at the first rule broken; the list comes
 // from a second run through every check, which leaves the status line alone.
+// A list opened for a check that found nothing closes again: an empty list
+// would only take half of the drawing.
 void Tmdiframe::ListViolations(const DrcReport& report) {
   if (report.errorCount == 0) drcResults_->ShowReport(report);
   else drcResults_->ShowReport(ListEveryViolation(state_));
+  if (report.errorCount == 0 && listOpenedForCheck_) drcResults_->hide();
 }
 
 // Whatever the tool windows showed of the old layout, and the old verdict,

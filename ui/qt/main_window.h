@@ -149,6 +149,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   TFormVersion* version_ = nullptr;
   TFormDebug* debug_ = nullptr;
   DrcResults* drcResults_ = nullptr;
+  bool listOpenedForCheck_ = false;  // the violation list was closed before this check
   QLabel* positionField_ = nullptr;
   QActionGroup* commandGroup_ = nullptr;
   std::map<int, QAction*> commandButtons_;
