@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <optional>
+#include <set>
 
 #include "core/number_format.h"
 #include "core/progress.h"
@@ -44,10 +47,14 @@ class CellBuilder {
     if (const int error = Register(); error != kCompileOk) return error;
     Place();
     Body();
+    Touched();
+    ReserveTerminals();
     Gates();
-    MarkDrawn();
-    if (!Supplies()) return kCompileNoRoute;
-    return Wiring() ? kCompileOk : kCompileNoRoute;
+    MarkGateContacts();
+    if (!Supplies() || !Wiring()) return kCompileNoRoute;
+    if (pending_ && !RouteOutputTo(OutputPin())) return kCompileNoRoute;
+    if (tie_) TieInverterInput(*tie_);
+    return kCompileOk;
   }
 
  private:
@@ -199,8 +206,11 @@ class CellBuilder {
     const int64_t railLow = -cc_ / 2, railHigh = railLow + cc_;
     if (nBottom_ - railHigh > cc_) Contact(xa, 0, kContactDiffp);
     if (supplyY_ + railLow - pTop_ > cc_) Contact(xa, supplyY_, kContactDiffn);
-    Box(xa, railLow, xb + step_, railHigh, kMetal);
-    Box(xa, supplyY_ + railLow, xb + step_, supplyY_ + railHigh, kMetal);
+    // The rails reach one step further left than the cell, so that they
+    // meet the rails of the cell placed before it (the free span begins a
+    // grid cell beyond that cell's rail ends).
+    Box(xa - step_, railLow, xb + step_, railHigh, kMetal);
+    Box(xa - step_, supplyY_ + railLow, xb + step_, supplyY_ + railHigh, kMetal);
     if (c_.state.firstCell && c_.state.labelMode != kLabelNone) {
       Label(xa + 5, 0, "Vss", kPropertyVss);
       Label(xb - 5, supplyY_, "Vdd", kPropertyVdd);
@@ -268,34 +278,70 @@ class CellBuilder {
           Label(x1 - step_ + 1, yt + 2 * step_, Name(from));
         Port(Name(from), x1 - step_);
       }
-      if (inverterInput && n() == 1) TieInverterInput(col);
+      if (inverterInput && n() == 1) tie_ = col;
     }
   }
 
   // The added inverter's input joins the output of the cell on its left:
-  // a poly contact on the gate at mid-height and a metal wire from two
-  // steps to the left.
+  // a poly contact on the gate at mid-height and a straight metal wire from
+  // two steps to the left, where that cell brought its output (OutputPin).
   void TieInverterInput(const Column& col) {
     const int64_t y = SnapToGrid(mid_, step_);
     Contact(col.x, y, kContactPoly);
     Box(col.x, y - 3, col.x + 6, y + 3, kPoly);
     MarkDrawn();
-    Drawn(StraightWire(c_.layout, t_, c_.grid, LayoutPointOf(col.x - 2 * step_, y), kNoContact,
-                       LayoutPointOf(col.x, y), kNoContact));
+    Wire(col.x - 2 * step_, y, kNoContact, col.x, y, kNoContact);
   }
 
   // ---- wiring
 
   static Point LayoutPointOf(int64_t x, int64_t y) { return {ClampCoordinate(x), ClampCoordinate(y)}; }
 
-  // Marks in the grid what the builder drew itself since the last time.
-  void MarkDrawn() {
-    c_.grid.MarkFrom(c_.layout, marked_ + 1);
+  // The body stays out of the grid (it was rebuilt before the cell was
+  // placed): the router may cross the cell's own poly and lay its wires
+  // through the diffusion ends it joins.
+  void Touched() {
     marked_ = c_.layout.boxes.Count();
     if (!out_.Result("").Empty()) {
       c_.layout.wide.modified = 1;
       c_.layout.wide.extracted = 0;
     }
+  }
+  // Each diffusion end is held in the grid as a contact would be: a wire
+  // may end there but not pass through, so that no wire of one node runs
+  // over another node's terminal before that terminal's contact lands on it.
+  void ReserveTerminals() {
+    const auto reserve = [&](int64_t x, int64_t y) {
+      tarnisk::Box b;
+      b.state = kNormal;
+      b.layer = kContact;
+      b.x1 = b.x2 = ClampCoordinate(x);
+      b.y1 = b.y2 = ClampCoordinate(y);
+      c_.grid.Mark(b);
+    };
+    for (int j = 1; j <= m(); ++j) {
+      const Column& col = columns_[size_t(j - 1)];
+      if (j <= n()) reserve(col.nx1, nTop_), reserve(col.nx2, nTop_);
+      if (j <= p()) reserve(col.px1, pBottom_), reserve(col.px2, pBottom_);
+    }
+  }
+
+  // The gate columns' contacts, vias and metal beyond the rails go into
+  // the grid, so that no wire jogging round a row joins them; their poly
+  // stays out, as the body's does, and so does the output strip's via at
+  // mid-height, which the output's wiring passes through.
+  void MarkGateContacts() {
+    for (int i = marked_ + 1; i <= c_.layout.boxes.Count(); ++i) {
+      const tarnisk::Box& b = c_.layout.boxes[i];
+      const bool beyondRails = b.y2 < 0 || b.y1 > supplyY_;
+      if (b.state != kErased && b.layer != kPoly && beyondRails) c_.grid.Mark(b);
+    }
+    Touched();
+  }
+  // Marks in the grid the ties the builder drew itself since the last time.
+  void MarkDrawn() {
+    c_.grid.MarkFrom(c_.layout, marked_ + 1);
+    Touched();
   }
   void Drawn(const Generated& g) {
     out_.Note(g.status);
@@ -311,23 +357,30 @@ class CellBuilder {
   }
 
   // Each device end on a supply node goes straight to its rail.
+  // Two device ends that share a grid cell (one column's right end and the
+  // next one's left end) get one wire: a second would find the first in its
+  // way and go round over a neighbouring terminal.
   bool Supplies() {
     if (eq_.arrow) return true;
     const int64_t e = int64_t{t_.R401} + t_.R403;
+    std::set<std::pair<int64_t, int64_t>> done;
+    const auto supply = [&](int64_t x, int64_t y, int layer, int64_t railY, int jog) {
+      const Point from = LayoutPointOf(x, y);
+      const Point cell = c_.grid.CellOf(from);
+      if (!done.insert({cell.x, cell.y}).second) return true;
+      return Route({from, layer}, {LayoutPointOf(x, railY), kMetal}, jog);
+    };
     for (int j = 1; j <= m(); ++j) {
       const Column& col = columns_[size_t(j - 1)];
       if (j <= n()) {
         const CompiledDevice& d = cell_.nmos[size_t(j - 1)];
         for (const auto& [node, x] : {std::pair{d.left, col.nx1}, {d.right, col.nx2}})
-          if (node == kGround && !Route({LayoutPointOf(x, nBottom_ + e), kDiffn},
-                                        {LayoutPointOf(x, 0), kMetal}, kJogNotAbove))
-            return false;
+          if (node == kGround && !supply(x, nBottom_ + e, kDiffn, 0, kJogNotAbove)) return false;
       }
       if (j <= p()) {
         const CompiledDevice& d = cell_.pmos[size_t(j - 1)];
         for (const auto& [node, x] : {std::pair{d.left, col.px1}, {d.right, col.px2}})
-          if (node == kSupply && !Route({LayoutPointOf(x, pTop_ - e), kDiffp},
-                                        {LayoutPointOf(x, supplyY_), kMetal}, kJogNotBelow))
+          if (node == kSupply && !supply(x, pTop_ - e, kDiffp, supplyY_, kJogNotBelow))
             return false;
       }
     }
@@ -340,14 +393,68 @@ class CellBuilder {
     if (eq_.arrow) return ArrowWiring();
     for (int k = 2; k < cell_.nodes.Count(); ++k) {
       const std::vector<Terminal> points = TerminalsOf(k);
-      for (size_t i = 0; i + 1 < points.size(); ++i) {
-        const bool nn = points[i].layer == kDiffn && points[i + 1].layer == kDiffn;
-        const bool pp = points[i].layer == kDiffp && points[i + 1].layer == kDiffp;
-        const int jog = nn ? kJogNotAbove : pp ? kJogNotBelow : kJogAnywhere;
-        if (!Route(points[i], points[i + 1], jog)) return false;
-      }
+      const int before = c_.layout.boxes.Count();
+      for (size_t i = 0; i + 1 < points.size(); ++i)
+        if (!Join(points[i], points[i + 1], MetalPointsSince(before))) return false;
+      if (k == output_) outputMetal_ = MetalPointsSince(before);
     }
     return true;
+  }
+
+  // Joins two terminals of a node. A wire that finds no path on its own
+  // side of the rows may still find one through the channel between them,
+  // or from the node's wiring laid so far (`net`, nearest first), which
+  // may wall in the terminal it starts from.
+  bool Join(const Terminal& from, const Terminal& to, std::vector<Terminal> net) {
+    const bool nn = from.layer == kDiffn && to.layer == kDiffn;
+    const bool pp = from.layer == kDiffp && to.layer == kDiffp;
+    const int jog = nn ? kJogNotAbove : pp ? kJogNotBelow : kJogAnywhere;
+    if (Route(from, to, jog) || (jog != kJogAnywhere && Route(from, to, kJogAnywhere)))
+      return true;
+    const auto distance = [&](const Terminal& t) {
+      return std::abs(int64_t{t.at.x} - to.at.x) + std::abs(int64_t{t.at.y} - to.at.y);
+    };
+    std::stable_sort(net.begin(), net.end(), [&](const Terminal& a, const Terminal& b) {
+      return distance(a) < distance(b);
+    });
+    for (const Terminal& start : net)
+      if (Route(start, to, kJogAnywhere)) return true;
+    return false;
+  }
+
+  // The grid points inside the metal boxes drawn after box `before`: the
+  // wiring of the node being joined, from which further wires may start.
+  std::vector<Terminal> MetalPointsSince(int before) const {
+    std::vector<Terminal> points;
+    for (int i = before + 1; i <= c_.layout.boxes.Count(); ++i) {
+      const tarnisk::Box& b = c_.layout.boxes[i];
+      if (b.state != kNormal || b.layer != kMetal) continue;
+      for (int64_t x = SnapToGrid(b.x1 + step_ / 2, step_); x <= b.x2; x += step_)
+        for (int64_t y = SnapToGrid(b.y1 + step_ / 2, step_); y <= b.y2; y += step_)
+          points.push_back({LayoutPointOf(x, y), kMetal});
+    }
+    return points;
+  }
+
+  // A cell whose inverter follows brings its output out to mid-height two
+  // steps right of its last column: free ground that the inverter's input
+  // wire (TieInverterInput) reaches from the next free span, where the
+  // output terminals themselves may lie several columns further left.
+  Terminal OutputPin() const {
+    return {LayoutPointOf(columns_.back().x + 2 * step_, SnapToGrid(mid_, step_)), kMetal};
+  }
+
+  // Joins the output node to `target` (the pin of OutputPin): the output's wiring and then its terminals are tried
+  // from the right until one routes (a terminal is often walled in by its
+  // own wires).
+  bool RouteOutputTo(const Terminal& target) {
+    std::vector<Terminal> outputs = TerminalsOf(output_);
+    outputs.insert(outputs.begin(), outputMetal_.begin(), outputMetal_.end());
+    std::stable_sort(outputs.begin(), outputs.end(),
+                     [](const Terminal& a, const Terminal& b) { return a.at.x > b.at.x; });
+    for (const Terminal& from : outputs)
+      if (Route(from, target, kJogAnywhere)) return true;
+    return outputs.empty();
   }
 
   // The diffusion ends on node k: the nMOS row's left to right at the top
@@ -403,7 +510,9 @@ class CellBuilder {
     Wire(c1.nx2, yl, kContactPoly, c2.nx1, yl, kNoContact);                  // a, input
     Box(c1.nx2 - step_ / 2, yl, c1.nx2, yl + cc_, kPoly);
     MarkDrawn();
+    const int before = c_.layout.boxes.Count();
     Wire(c3.nx2, nTop_, kContactDiffn, c3.px2, pBottom_, kContactDiffp);  // y
+    outputMetal_ = MetalPointsSince(before);
     Wire(c2.nx2, mid_, kNoContact, c3.nx1, mid_, kContactPoly);           // n y to gates 3
     return true;
   }
@@ -425,6 +534,8 @@ class CellBuilder {
   const CheckedEquation& eq_;
   bool pending_;
   CompiledCell& cell_;
+  std::vector<Terminal> outputMetal_;  // the output's wiring, see MetalPointsSince
+  std::optional<Column> tie_;        // the column of an added inverter's input
   int32_t step_ = 1;
   int64_t x0_ = 0, y0_ = 0, supplyY_ = 0, cc_ = 0;
   int64_t nBottom_ = 0, nTop_ = 0, pBottom_ = 0, pTop_ = 0, mid_ = 0;
@@ -457,6 +568,7 @@ CompileResult CompileEquation(CompilerContext& c, const std::string& equation) {
   if (checked.xorMode) ShowStatus2(c.progress, "Xor");
   r.checked = true;
   Say(c, r, "Compile " + ValidUtf8(checked.text) + "...");
+  r.cells.reserve(2);
   r.cells.emplace_back();
   r.error = CellBuilder(c, out, checked, checked.inverter, r.cells.back()).Build();
   if (checked.inverter && r.error != kCompileNoInput) {
