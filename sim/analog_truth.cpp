@@ -42,11 +42,14 @@ TruthTable AnalogTruthTable(Simulation& s, const TruthSignals& signals) {
   return EnumerateTruthTable(s.layout.nodes, signals, [&](const auto& driven) {
     for (const auto& [k, v] : driven)
       if (k >= 2 && k < int(nodes.size())) nodes[size_t(k)].V = v == Logic::One ? vdd : 0.0;
-    const bool settled = Settle(s);
+    // A node still creeping at the limit (an internal node of a series
+    // chain charged through a device near its threshold) reads by its
+    // level all the same, unless it lies near the half.
+    const double band = Settle(s) ? 0 : kUndecidedBand * vdd;
     std::vector<Logic> values(nodes.size(), Logic::X);
-    if (!settled) return values;
     for (size_t k = 0; k < nodes.size(); ++k)
-      values[k] = nodes[k].V > vdd / 2 ? Logic::One : Logic::Zero;
+      if (std::fabs(nodes[k].V - vdd / 2) >= band)
+        values[k] = nodes[k].V > vdd / 2 ? Logic::One : Logic::Zero;
     return values;
   });
 }
