@@ -9,11 +9,14 @@
 #include <random>
 #include <sstream>
 
+#include "app/cli.h"
+#include "app/json_output.h"
 #include "compile/verilog.h"
 #include "core/file_io.h"
 #include "session/analysis/extract_command.h"
 #include "session/compiler/compiler_commands.h"
 #include "session/session.h"
+#include "tests/cli_runner.h"
 #include "tests/test_support.h"
 #include "verify/extract.h"
 #include "verify/truth_table.h"
@@ -202,6 +205,27 @@ TEST_F(Verilog, UnknownPrimitivesAndCellErrorsAreLoggedAndCounted) {
   EXPECT_EQ(r.counts.errors, 1);  // ">" is no character of the cell compiler
   EXPECT_EQ(r.counts.lastError, kCompileCharacter);
   EXPECT_EQ(r.log.back(), "-----(Compiler End - 1 errors)-------");
+}
+
+TEST(VerilogCommand, ReportsItsLogAndCountsUnderTheirKeys) {
+  testing::TempDir dir;
+  testing::WriteFile(dir.File("fa.v"), kFullAdder);
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.end(), {"--rules", testing::DataFile("es207.rul"), "--json", "--quiet"});
+    return testing::RunTool(args);
+  };
+  const testing::CliResult r = run({"verilog", dir.File("fa.v"), dir.File("fa.msk")});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const Json j = Json::parse(r.out);
+  EXPECT_EQ(j["cells"], 5);
+  EXPECT_EQ(j["errors"], 0);
+  EXPECT_GT(j["routed_wires"], 0);
+  EXPECT_GT(j["boxes_added"], 0);
+  EXPECT_EQ(j["log"][1], "-----(Compiler start)-----");
+  EXPECT_EQ(run({"verilog", dir.File("fa.v"), dir.File("x.msk"), "--labels", "some"}).status,
+            kExitUsage);
+  testing::WriteFile(dir.File("bad.v"), "padout p(z, y);\n");
+  EXPECT_EQ(run({"verilog", dir.File("bad.v"), dir.File("bad.msk")}).status, kExitProblems);
 }
 
 }  // namespace
