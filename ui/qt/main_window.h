@@ -29,6 +29,8 @@ class TsimulFrame;
 class TFormProcess;
 class TFormEmc;
 class TFormUcp;
+class TCompilerFrame;
+class TverilogForm;
 class TFormViewMos;
 class TFormAnalysis;
 class TFormStatistics;
@@ -110,6 +112,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void OpenNavigator(int page);
   void OpenStatistics();
   void Refresh();
+  void OpenVerilogFile();
 
   Session& state_;
   QtPlatform& platform_;
@@ -128,6 +131,8 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   TFormProcess* processForm_ = nullptr;
   TFormEmc* emcForm_ = nullptr;
   TFormUcp* ucpForm_ = nullptr;
+  TCompilerFrame* compilerFrame_ = nullptr;
+  TverilogForm* verilogForm_ = nullptr;
   TFormViewMos* viewMos_ = nullptr;
   TFormAnalysis* navigator_ = nullptr;
   TFormStatistics* statistics_ = nullptr;
