@@ -158,18 +158,6 @@ TEST_F(EditorWindow, NothingSelectedForAMoveIsLost) {
   expectAllBack("leaving the window");
 }
 
-TEST_F(EditorWindow, CommandsNotBuiltYetRefuseAtOnce) {
-  for (const char* item : {"&Compile one Line", "Compile &Verilog File"}) {
-    window.EnterCommand(kCommandCopySelect, "");
-    Menu(item);
-    EXPECT_EQ(s.command.command, kCommandCopySelect) << item << ": no mouse command waits";
-    EXPECT_EQ(Status().substr(Status().size() - 21), " is not available yet") << Status();
-    for (QAction* a : window.findChildren<QAction*>()) {
-      if (a->text() == "Copy" && a->isCheckable()) EXPECT_TRUE(a->isChecked()) << item;
-    }
-  }
-}
-
 // The text tool with the clock tool on a plain text, and the dialog turning
 // a text into a pulse: both get the times a new clock or pulse gets.
 TEST_F(EditorWindow, ATextTurnedIntoAClockOrPulseGetsTheDefaultTimes) {

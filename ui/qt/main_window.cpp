@@ -161,14 +161,6 @@ QAction* Tmdiframe::CommandItem(QMenu* menu, const char* text, const char* short
   return Item(menu, text, shortcut, [this, code, status] { EnterCommand(code, status); });
 }
 
-void Tmdiframe::NotAvailable(QMenu* menu, const char* text, const char* shortcut) {
-  std::string name = text;
-  name.erase(std::remove(name.begin(), name.end(), '&'), name.end());
-  Item(menu, text, shortcut, [this, name] {
-    ShowStatus(state_.platform, name + " is not available yet");
-  });
-}
-
 void Tmdiframe::BuildMenus() {
   BuildFileMenu();
   BuildViewMenu();

@@ -93,7 +93,6 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
                 bool keepsMove = false);
   QAction* CommandItem(QMenu* menu, const char* text, const char* shortcut, int code,
                        const char* status);
-  void NotAvailable(QMenu* menu, const char* text, const char* shortcut = "");
 
   // AskSaveIfModified: 0 saved or not modified, 1 No, 2 Cancel.
   int AskSaveIfModified();
