@@ -20,14 +20,7 @@
 namespace tarnisk {
 namespace {
 
-// Runs `user` on the modal dialog once one is open.
-void WhenModal(std::function<void(QWidget*)> user) {
-  QTimer::singleShot(10, [user] {
-    if (QWidget* dialog = QApplication::activeModalWidget()) user(dialog);
-    else WhenModal(user);
-  });
-}
-
+using testing::WhenModal;
 using CompilerWindows = testing::EditorWindowTest;
 
 TEST_F(CompilerWindows, CompileOneLineDrawsTheChosenExample) {

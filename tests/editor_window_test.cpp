@@ -24,17 +24,7 @@
 namespace tarnisk {
 namespace {
 
-// Runs `user` on the modal dialog once one is open. Status messages let
-// events run before the dialog opens, so a plain zero timer fires too soon;
-// on a loaded machine the dialog may take long, so this keeps looking (the
-// test's time limit ends a test whose dialog never opens).
-void WhenModal(std::function<void(QWidget*)> user) {
-  QTimer::singleShot(10, [user] {
-    if (QWidget* dialog = QApplication::activeModalWidget()) user(dialog);
-    else WhenModal(user);
-  });
-}
-
+using testing::WhenModal;
 using EditorWindow = testing::EditorWindowTest;
 
 TEST_F(EditorWindow, DrawsABoxWithTheMouseAndUndoesIt) {

@@ -155,29 +155,9 @@ TEST_F(Verilog, AFullAdderComputesWhatIcarusComputes) {
   EXPECT_EQ(Evaluate(inputs, outputs, vectors), expected);
 }
 
-// Eight full adders in a chain, each bit's wires named apart.
-std::string RippleAdder() {
-  std::string text = "// an 8-bit ripple-carry adder\nmodule add8(";
-  std::string ports;
-  for (const char* group : {"a", "b"})
-    for (int i = 0; i < 8; ++i) ports += std::string(group) + std::to_string(i) + ",";
-  ports += "c0,\n  ";
-  for (int i = 0; i < 8; ++i) ports += "s" + std::to_string(i) + ",";
-  text += ports + "c8);\ninput a0,a1,a2,a3,a4,a5,a6,a7,b0,b1,b2,b3,b4,b5,b6,b7,c0;\n";
-  text += "output s0,s1,s2,s3,s4,s5,s6,s7,c8;\n";
-  for (int i = 0; i < 8; ++i) {
-    const std::string n = std::to_string(i), next = std::to_string(i + 1);
-    text += "xor x" + n + "a(t" + n + ", a" + n + ", b" + n + ");\n";
-    text += "xor x" + n + "b(s" + n + ", t" + n + ", c" + n + ");\n";
-    text += "and g" + n + "a(u" + n + ", a" + n + ", b" + n + ");\n";
-    text += "and g" + n + "b(v" + n + ", t" + n + ", c" + n + ");\n";
-    text += "or g" + n + "c(c" + next + ", u" + n + ", v" + n + ");\n";
-  }
-  return text + "endmodule\n";
-}
-
 TEST_F(Verilog, AnEightBitRippleAdderAgreesWithIcarusOnSeededVectors) {
-  const std::string source = RippleAdder();
+  // Eight full adders in a chain, each bit's wires named apart.
+  const std::string source = testing::ReadFile(testing::DataFile("examples/add8.v"));
   const VerilogResult r = Compile(source);
   EXPECT_EQ(r.counts.cells, 40);
   EXPECT_EQ(r.counts.errors, 0);
