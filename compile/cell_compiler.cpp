@@ -52,6 +52,7 @@ class CellBuilder {
     Gates();
     MarkGateContacts();
     if (!Supplies() || !Wiring()) return kCompileNoRoute;
+    if (outputVia_ && !RouteOutputTo(*outputVia_)) return kCompileNoRoute;
     if (pending_ && !RouteOutputTo(OutputPin())) return kCompileNoRoute;
     if (tie_) TieInverterInput(*tie_);
     return kCompileOk;
@@ -267,6 +268,10 @@ class CellBuilder {
       if (!inverterInput) Port(gate, x1);
       if (inverterInput || (j == m() && !pending_)) {
         Strip(x1 + step_, x1 + step_);
+        // The networks' wiring need not pass the strip's via (the XOR and
+        // pass-device ties end on it by construction): it is wired to it.
+        if (!eq_.xorMode && eq_.pass == PassDevice::None)
+          outputVia_ = Terminal{LayoutPointOf(x1 + step_, mid_), kMetal};
         if (labels == kLabelAll || labels == kLabelCellIo)
           Label(x1 + step_ + 1, yt + 2 * step_, Name(output_));
         Port(Name(output_), x1 + step_);
@@ -444,7 +449,8 @@ class CellBuilder {
     return {LayoutPointOf(columns_.back().x + 2 * step_, SnapToGrid(mid_, step_)), kMetal};
   }
 
-  // Joins the output node to `target` (the pin of OutputPin): the output's wiring and then its terminals are tried
+  // Joins the output node to `target` (the output strip's via, or the pin
+  // of OutputPin): the output's wiring and then its terminals are tried
   // from the right until one routes (a terminal is often walled in by its
   // own wires).
   bool RouteOutputTo(const Terminal& target) {
@@ -534,6 +540,7 @@ class CellBuilder {
   const CheckedEquation& eq_;
   bool pending_;
   CompiledCell& cell_;
+  std::optional<Terminal> outputVia_;  // the output strip's via at mid-height
   std::vector<Terminal> outputMetal_;  // the output's wiring, see MetalPointsSince
   std::optional<Column> tie_;        // the column of an added inverter's input
   int32_t step_ = 1;

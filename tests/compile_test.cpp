@@ -218,6 +218,14 @@ TEST(CompiledCells, TheExamplesSettleToTheirEquationsInTheAnalogSimulation) {
   }
 }
 
+// Its output lies away from the last column, whose strip carries the label.
+TEST(CompiledCells, TheOutputStripJoinsAnOutputInsideTheRow) {
+  const std::string equation = "y=/(a.(b+b))";
+  Labelled cell;
+  ASSERT_EQ(CompileLine(cell.s, equation).error, kCompileOk);
+  EXPECT_EQ(WrongRows(equation, cell.Truth(equation)), 0);
+}
+
 TEST(CompiledCells, XorXnorAndPassDevices) {
   for (const std::string equation : {"xor=a*b", "y=/(a*b)"}) {
     Labelled cell;
@@ -263,7 +271,7 @@ TEST(CompiledCells, RandomEquationsComputeThemOrReportAMissingWire) {
   std::mt19937 random(16);
   int compiled = 0, total = 0;
   for (int inputs = 2; inputs <= 5; ++inputs)
-    for (int k = 0; k < 10; ++k, ++total) {
+    for (int k = 0; k < 20; ++k, ++total) {
       const bool negated = random() % 2;
       const std::string rhs = RandomExpression(random, inputs);
       const std::string equation = "y=" + (negated ? "/(" + rhs + ")" : rhs);
