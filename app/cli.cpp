@@ -23,7 +23,7 @@ std::vector<CliCommand> AllCommands() {
   std::vector<CliCommand> all;
   for (auto group : {LayoutCommands, EditorCommands, VerifyCommands, InterchangeCommands,
                      ExtractCommands, SimCommands, MosCommands, NavigatorCommands, StatsCommands,
-                     ProcessCommands, GeneratorCommands})
+                     ProcessCommands, GeneratorCommands, CompileCommands})
     for (CliCommand& c : group()) all.push_back(std::move(c));
   return all;
 }

@@ -107,5 +107,6 @@ std::vector<CliCommand> NavigatorCommands();
 std::vector<CliCommand> StatsCommands();
 std::vector<CliCommand> ProcessCommands();
 std::vector<CliCommand> GeneratorCommands();
+std::vector<CliCommand> CompileCommands();
 
 }  // namespace tarnisk

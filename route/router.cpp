@@ -162,6 +162,7 @@ class WireLayer {
 // Lays an accepted path: up to three cells of diffusion at an end that lies
 // on its diffusion, metal between them with a diffusion contact on each
 // change of layer, and the contact of a poly or upper-metal end.
+// (DrawContact draws nothing for a metal end.)
 void Lay(LayoutWriter& out, const Technology& t, const OccupancyGrid& grid, const Candidate& path,
          RouteEnd from, RouteEnd to) {
   std::vector<Point> cells;
@@ -183,10 +184,10 @@ void Lay(LayoutWriter& out, const Technology& t, const OccupancyGrid& grid, cons
   const auto contact = [&](size_t k, int kind) {
     DrawContact(out, t, LayoutPoint(grid, cells[k]), kind);
   };
-  if (s > 0) contact(s - 1, from.layer);
-  if (e > 0) contact(n - e, to.layer);
-  if (!IsDiffusion(from.layer)) contact(0, from.layer);
-  if (!IsDiffusion(to.layer)) contact(n - 1, to.layer);
+  // A diffusion end whose cell the grid does not show as that diffusion
+  // (a gate's poly beside it blocks the cell) changes to metal at once.
+  contact(s > 0 ? s - 1 : 0, from.layer);
+  contact(e > 0 ? n - e : n - 1, to.layer);
 }
 
 }  // namespace

@@ -40,8 +40,9 @@ enum class RouteSearch { Walk, Reach };
 
 // Routes from `from` to `to` and lays the first acceptable path: metal, with
 // up to three cells of diffusion kept at an end that lies on diffusion and a
-// diffusion contact where the wire changes layer, and a contact of the end's
-// layer at a poly or upper-metal end. Tries at most |dx| |dy| + 5 paths.
+// diffusion contact where the wire changes layer (at the end cell itself
+// when the grid shows no diffusion there, as beside a gate), and a contact
+// of the end's layer at a poly or upper-metal end. Tries at most |dx| |dy| + 5 paths.
 RouteResult Route(Layout& layout, const Technology& t, OccupancyGrid& grid, RouteEnd from,
                   RouteEnd to, int jog, RouteSearch search = RouteSearch::Reach);
 

@@ -86,6 +86,7 @@ bool SaveAnyLayoutFile(Session& s, const std::string& path, std::vector<std::str
 RuleTarget RuleTargetOf(Session& s) { return {s.technology, s.layout, s.viewerRanges}; }
 
 void ReportRuleLoad(Session& s, const RuleLoadResult& result) {
+  s.compiler.sizes = DefaultDeviceSizes(s.technology);
   if (result.status == RuleLoadStatus::Malformed)
     s.platform.ShowMessage("Error", "Invalid numeric input", MessageButtons::Ok);
   else if (result.status == RuleLoadStatus::Loaded)

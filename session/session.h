@@ -14,6 +14,7 @@
 
 #include "core/layout.h"
 #include "core/progress.h"
+#include "compile/cell_compiler.h"
 #include "core/technology.h"
 #include "session/editor/command_state.h"
 #include "session/editor/edit_state.h"
@@ -85,6 +86,8 @@ struct Session {
   SimulationState simulation;
   // The cell generator's settings and pad library, and the routing grid.
   GeneratorState generator;
+  // The compilers' device sizes, label mode, first-cell flag and port tables.
+  CompilerState compiler;
 
   // The size of the check grid's last build (by the checker or the extraction).
   int checkGridColumns = 0, checkGridRows = 0;

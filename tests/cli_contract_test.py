@@ -95,6 +95,29 @@ with tempfile.TemporaryDirectory() as tmp:
     check(isinstance(data.get("routed"), bool) and (code == 0) == data.get("routed"),
           "route exits 0 exactly when routed")
 
+    compiled = os.path.join(tmp, "nand.msk")
+    code, out, err = run("compile", compiled, "nand=/(a.b)", "--labels", "all", "--rules", RULES,
+                         "--json", "--quiet")
+    data = json.loads(out) if out else {}
+    check(code == 0 and list(data) == ["error", "message", "cells", "nmos", "pmos", "boxes_added"],
+          f"compile keys ({err.strip()})")
+    check(all(list(d) == ["gate", "left", "right", "w", "l"] for d in data.get("nmos", [])),
+          "compile device keys")
+    code, out, err = run("truth", compiled, "--rules", RULES, "--json", "--quiet")
+    data = json.loads(out) if out else {}
+    check(code == 0 and list(data) == ["inputs", "outputs", "rows"], f"truth keys ({err.strip()})")
+    check(data.get("rows") == [[0, 0, 1], [0, 1, 1], [1, 0, 1], [1, 1, 0]], "truth of a nand")
+    code, out, err = run("compile", compiled, "y=(a", "--rules", RULES, "--json", "--quiet")
+    check(code == 2 and json.loads(out)["error"] == 22, "compile: a text error exits 2")
+    source = os.path.join(tmp, "inv.v")
+    with open(source, "w") as f:
+        f.write("module m(a, y);\nnot n1(y, a);\nendmodule\n")
+    code, out, err = run("verilog", source, os.path.join(tmp, "inv.msk"), "--rules", RULES,
+                         "--json", "--quiet")
+    data = json.loads(out) if out else {}
+    check(code == 0 and list(data) == ["log", "cells", "routed_wires", "errors", "boxes_added"],
+          f"verilog keys ({err.strip()})")
+
     code, out, err = run("info", os.path.join(tmp, "missing.msk"), "--rules", RULES, "--json")
     check(code == 2 and out == "" and err.count("\n") >= 1, "missing layout: exit 2, error on stderr")
     code, _, err = run("info")

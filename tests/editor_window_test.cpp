@@ -24,17 +24,7 @@
 namespace tarnisk {
 namespace {
 
-// Runs `user` on the modal dialog once one is open. Status messages let
-// events run before the dialog opens, so a plain zero timer fires too soon;
-// on a loaded machine the dialog may take long, so this keeps looking (the
-// test's time limit ends a test whose dialog never opens).
-void WhenModal(std::function<void(QWidget*)> user) {
-  QTimer::singleShot(10, [user] {
-    if (QWidget* dialog = QApplication::activeModalWidget()) user(dialog);
-    else WhenModal(user);
-  });
-}
-
+using testing::WhenModal;
 using EditorWindow = testing::EditorWindowTest;
 
 TEST_F(EditorWindow, DrawsABoxWithTheMouseAndUndoesIt) {
@@ -156,18 +146,6 @@ TEST_F(EditorWindow, NothingSelectedForAMoveIsLost) {
   QApplication::processEvents();
   ASSERT_FALSE(window.isActiveWindow());
   expectAllBack("leaving the window");
-}
-
-TEST_F(EditorWindow, CommandsNotBuiltYetRefuseAtOnce) {
-  for (const char* item : {"&Compile one Line", "Compile &Verilog File"}) {
-    window.EnterCommand(kCommandCopySelect, "");
-    Menu(item);
-    EXPECT_EQ(s.command.command, kCommandCopySelect) << item << ": no mouse command waits";
-    EXPECT_EQ(Status().substr(Status().size() - 21), " is not available yet") << Status();
-    for (QAction* a : window.findChildren<QAction*>()) {
-      if (a->text() == "Copy" && a->isCheckable()) EXPECT_TRUE(a->isChecked()) << item;
-    }
-  }
 }
 
 // The text tool with the clock tool on a plain text, and the dialog turning

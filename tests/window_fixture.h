@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTimer>
+#include <functional>
 #include <deque>
 #include <memory>
 #include <string>
@@ -22,6 +24,17 @@
 #include "ui/qt/qt_platform.h"
 
 namespace tarnisk::testing {
+
+// Runs `user` on the modal dialog once one is open. Status messages let
+// events run before the dialog opens, so a plain zero timer fires too soon;
+// on a loaded machine the dialog may take long, so this keeps looking (the
+// test's time limit ends a test whose dialog never opens).
+inline void WhenModal(std::function<void(QWidget*)> user) {
+  QTimer::singleShot(10, [user] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) user(dialog);
+    else WhenModal(user);
+  });
+}
 
 class ScriptedPlatform : public QtPlatform {
  public:

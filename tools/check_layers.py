@@ -25,9 +25,10 @@ RANKS = {
     "stats": 4,        # layout statistics
     "route": 5,        # occupancy grid and router, drawing with the generator's contacts
     "process": 5,      # field solver, cross-sections, 3D export, parametric sweeps
-    "session": 6,      # the owner of the editor's state, rendering, commands
-    "ui/qt": 7,        # the Qt windows
-    "app": 8,          # the executables
+    "compile": 6,      # the cell and Verilog compilers, drawing with the generator and router
+    "session": 7,      # the owner of the editor's state, rendering, commands
+    "ui/qt": 8,        # the Qt windows
+    "app": 9,          # the executables
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

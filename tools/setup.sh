@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev
   libcli11-dev nlohmann-json3-dev
   ngspice xvfb xauth x11-apps x11-utils imagemagick python3
-  klayout magic
+  klayout magic iverilog
 )
 
 missing=()

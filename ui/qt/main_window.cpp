@@ -23,6 +23,7 @@
 #include "session/navigator/navigator_commands.h"
 #include "session/session.h"
 #include "ui/qt/cif_form.h"
+#include "ui/qt/compiler_forms.h"
 #include "ui/qt/drc_results.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/emc_form.h"
@@ -97,6 +98,8 @@ Tmdiframe::Tmdiframe(Session& state, QtPlatform& platform, std::string defaultRu
       state_, [this] { extractForm_->Open(TFormExtract::kOptionsPage); }, this);
   processForm_ = new TFormProcess(state_, [this] { RedrawLayout(); }, this);
   ucpForm_ = new TFormUcp(state_, this);
+  compilerFrame_ = new TCompilerFrame(state_, [this] { RedrawLayout(); }, this);
+  verilogForm_ = new TverilogForm(state_, [this] { RedrawLayout(); }, this);
   emcForm_ = new TFormEmc(state_, [this] { RedrawLayout(); }, this);
   statistics_ = new TFormStatistics(state_, this);
   debug_ = new TFormDebug(this);
@@ -161,14 +164,6 @@ QAction* Tmdiframe::Item(QMenu* menu, const char* text, const char* shortcut,
 QAction* Tmdiframe::CommandItem(QMenu* menu, const char* text, const char* shortcut, int code,
                                 const char* status) {
   return Item(menu, text, shortcut, [this, code, status] { EnterCommand(code, status); });
-}
-
-void Tmdiframe::NotAvailable(QMenu* menu, const char* text, const char* shortcut) {
-  std::string name = text;
-  name.erase(std::remove(name.begin(), name.end(), '&'), name.end());
-  Item(menu, text, shortcut, [this, name] {
-    ShowStatus(state_.platform, name + " is not available yet");
-  });
 }
 
 void Tmdiframe::BuildMenus() {
@@ -276,8 +271,8 @@ void Tmdiframe::BuildOtherMenus() {
   Item(sim, "Extract Circuit", "", [this] { extractForm_->Open(TFormExtract::kOptionsPage); });
   Item(sim, "Arrange the Layout", "", [this] { ArrangeLayout(state_); });
   QMenu* compile = menuBar()->addMenu("&Compile");
-  NotAvailable(compile, "&Compile one Line");
-  NotAvailable(compile, "Compile &Verilog File");
+  Item(compile, "&Compile one Line", "", [this] { compilerFrame_->Open(); });
+  Item(compile, "Compile &Verilog File", "", [this] { OpenVerilogFile(); });
   QMenu* analysis = menuBar()->addMenu("&Analysis");
   Item(analysis, "Design Rule Checker", "", [this] { RunDesignRuleChecker(); });
   Item(analysis, "Find Floating Nodes", "", [this] { ReportFloatingNodes(state_); });
@@ -459,6 +454,17 @@ void Tmdiframe::ShowCellGenerator(GeneratorPage page, bool modal) {
 void Tmdiframe::Refresh() {
   view_->ShowImage();
   ShowModified();
+}
+
+void Tmdiframe::OpenVerilogFile() {
+  ResetCommand();
+  const QString file = QFileDialog::getOpenFileName(this, "Open", lastDirectory_,
+                                                    "Text Files (*.txt);;All Files (*.*)");
+  // A name shorter than 5 characters is no file the window loads.
+  if (file.size() < 5) return;
+  lastDirectory_ = QFileInfo(file).absolutePath();
+  verilogForm_->UpdateOptions(file.toStdString());
+  verilogForm_->exec();
 }
 
 void Tmdiframe::ResetCommand() { EnterCommand(kCommandNone, ""); }

@@ -31,6 +31,8 @@ class TsimulFrame;
 class TFormProcess;
 class TFormEmc;
 class TFormUcp;
+class TCompilerFrame;
+class TverilogForm;
 class TFormViewMos;
 class TFormAnalysis;
 class TFormStatistics;
@@ -94,7 +96,6 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
                 bool keepsMove = false);
   QAction* CommandItem(QMenu* menu, const char* text, const char* shortcut, int code,
                        const char* status);
-  void NotAvailable(QMenu* menu, const char* text, const char* shortcut = "");
 
   // AskSaveIfModified: 0 saved or not modified, 1 No, 2 Cancel.
   int AskSaveIfModified();
@@ -113,6 +114,7 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   void OpenNavigator(int page);
   void OpenStatistics();
   void Refresh();
+  void OpenVerilogFile();
 
   // Beside the specified window: the pointer's coordinates at the right of
   // the status bar, the unsaved-changes mark in the caption, the list of
@@ -143,6 +145,8 @@ class Tmdiframe : public QMainWindow, public CommandUi, public EditorHost {
   TFormProcess* processForm_ = nullptr;
   TFormEmc* emcForm_ = nullptr;
   TFormUcp* ucpForm_ = nullptr;
+  TCompilerFrame* compilerFrame_ = nullptr;
+  TverilogForm* verilogForm_ = nullptr;
   TFormViewMos* viewMos_ = nullptr;
   TFormAnalysis* navigator_ = nullptr;
   TFormStatistics* statistics_ = nullptr;

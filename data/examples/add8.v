@@ -1,0 +1,46 @@
+// 8-bit ripple-carry adder from primitive gates
+module add8(a0,a1,a2,a3,a4,a5,a6,a7,b0,b1,b2,b3,b4,b5,b6,b7,c0,
+  s0,s1,s2,s3,s4,s5,s6,s7,c8);
+input a0,a1,a2,a3,a4,a5,a6,a7,b0,b1,b2,b3,b4,b5,b6,b7,c0;
+output s0,s1,s2,s3,s4,s5,s6,s7,c8;
+xor x0a(t0, a0, b0);
+xor x0b(s0, t0, c0);
+and g0a(u0, a0, b0);
+and g0b(v0, t0, c0);
+or g0c(c1, u0, v0);
+xor x1a(t1, a1, b1);
+xor x1b(s1, t1, c1);
+and g1a(u1, a1, b1);
+and g1b(v1, t1, c1);
+or g1c(c2, u1, v1);
+xor x2a(t2, a2, b2);
+xor x2b(s2, t2, c2);
+and g2a(u2, a2, b2);
+and g2b(v2, t2, c2);
+or g2c(c3, u2, v2);
+xor x3a(t3, a3, b3);
+xor x3b(s3, t3, c3);
+and g3a(u3, a3, b3);
+and g3b(v3, t3, c3);
+or g3c(c4, u3, v3);
+xor x4a(t4, a4, b4);
+xor x4b(s4, t4, c4);
+and g4a(u4, a4, b4);
+and g4b(v4, t4, c4);
+or g4c(c5, u4, v4);
+xor x5a(t5, a5, b5);
+xor x5b(s5, t5, c5);
+and g5a(u5, a5, b5);
+and g5b(v5, t5, c5);
+or g5c(c6, u5, v5);
+xor x6a(t6, a6, b6);
+xor x6b(s6, t6, c6);
+and g6a(u6, a6, b6);
+and g6b(v6, t6, c6);
+or g6c(c7, u6, v6);
+xor x7a(t7, a7, b7);
+xor x7b(s7, t7, c7);
+and g7a(u7, a7, b7);
+and g7b(v7, t7, c7);
+or g7c(c8, u7, v7);
+endmodule
