@@ -120,6 +120,10 @@ int Fail(CliRun& run, const std::string& message) {
   return kExitUsage;
 }
 
+std::string WriteProblem(const std::string& path, int error) {
+  return "cannot write \"" + path + "\": " + std::strerror(error);
+}
+
 bool LoadCliRules(CliRun& run) {
   const std::string* given = run.options.Value("rules");
   const std::string path = given ? *given : DefaultRuleFile();
@@ -159,7 +163,13 @@ bool OpenMsk(CliRun& run, const std::string& path, CliLayoutNotes& notes) {
     return false;
   }
   notes.tableFull = result.table != kTableOk;
-  if (notes.tableFull) notes.warnings.push_back("table full, rest of \"" + path + "\" not read");
+  const auto dropped = [&](const char* kind, int count) {
+    if (count > 0) notes.dropped[kind] = count;
+  };
+  dropped("boxes", result.dropped.boxes);
+  dropped("texts", result.dropped.texts);
+  dropped("resistance marks", result.dropped.marks);
+  if (notes.tableFull) notes.warnings.push_back("table full in \"" + path + "\"");
   return true;
 }
 
@@ -198,6 +208,7 @@ bool OpenCliLayout(CliRun& run, const std::string& path, CliLayoutNotes* notes) 
               << "\"\n";
   }
   ComputeExtent(run.state.layout);
+  run.inputIncomplete |= read.tableFull || !read.dropped.empty();
   if (notes) *notes = std::move(read);
   return true;
 }
@@ -235,7 +246,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     HeadlessPlatform platform(options[i].quiet ? nullptr : &err);
     auto state = std::make_unique<Session>(platform);
     CliRun run{options[i], *state, out, err};
-    return commands[i].run(run);
+    const int status = commands[i].run(run);
+    return status == kExitOk && run.inputIncomplete ? kExitProblems : status;
   }
   return kExitUsage;
 }

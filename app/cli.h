@@ -41,6 +41,9 @@ struct CliRun {
   Session& state;
   std::ostream& out;
   std::ostream& err;
+  // Set when a layout was read only in part (a table filled, records were
+  // left out): a run that would otherwise succeed then exits 1.
+  bool inputIncomplete = false;
 };
 
 // An option of a command ("o" is -o, any other name --name) and its help.
@@ -68,6 +71,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
 // Helpers for the commands.
 int Fail(CliRun& run, const std::string& message);  // one-line error, exit 2
+// The error for a file that could not be written: its path and the cause.
+std::string WriteProblem(const std::string& path, int error);
 // Loads --rules, else es207.rul in the working directory, else the bundled
 // one. Returns false (after reporting) when the rule file is unusable.
 bool LoadCliRules(CliRun& run);

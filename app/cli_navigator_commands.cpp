@@ -92,7 +92,8 @@ int RunCrosstalk(CliRun& run) {
     run.out << s.platform.StatusPanelText(0) << '\n';
     return kExitProblems;
   }
-  if (image && !image->SavePng(*png)) return Fail(run, "cannot write \"" + *png + "\"");
+  if (const int error = image ? image->SavePng(*png) : 0)
+    return Fail(run, WriteProblem(*png, error));
   const NodeTable& t = s.layout.nodes;
   Json nodes = Json::array();
   for (int k = 1; k <= std::min(t.count, kMaxCoupledNode - 1); ++k) {

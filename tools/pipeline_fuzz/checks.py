@@ -215,10 +215,20 @@ def check_deck(tool, paths, timeout, findings):
 
 
 def layout_body(path):
-    """The records of a written layout, without its date and file name."""
+    """The records of a written layout, without its date and file name, in
+    sorted order (a conversion may order the boxes differently); a text
+    keeps its property line."""
     with open(path, "rb") as f:
         lines = f.read().split(b"\r\n")
-    return [l for l in lines if not l.startswith((b"VERSION", b"FIG", b"FFIG"))]
+    records = []
+    for line in lines:
+        if line.startswith((b"VERSION", b"FIG", b"FFIG")):
+            continue
+        if line.startswith(b"$") and records:
+            records[-1] += b"\n" + line
+        else:
+            records.append(line)
+    return sorted(records)
 
 
 def check_idempotent(tool, paths, timeout, findings):
