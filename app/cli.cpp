@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 
+#include "app/json_output.h"
 #include "core/parse_number.h"
 #include "session/files.h"
 #include "session/session.h"
@@ -118,6 +119,14 @@ const std::vector<std::string>& CliOptions::List(std::string_view name) const {
 int Fail(CliRun& run, const std::string& message) {
   run.err << "tarnisk-cli: " << message << '\n';
   return kExitUsage;
+}
+
+int ExtractionIncomplete(CliRun& run, const std::string& message) {
+  if (run.options.json)
+    PrintJson(run.out, {{"message", message}, {"warnings", run.state.circuit.warnings}});
+  else
+    run.out << message << '\n';
+  return kExitProblems;
 }
 
 std::string WriteProblem(const std::string& path, int error) {

@@ -71,6 +71,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
 // Helpers for the commands.
 int Fail(CliRun& run, const std::string& message);  // one-line error, exit 2
+// Reports an extraction that did not complete (its message and the
+// circuit's warnings, as JSON when --json asked for it); returns exit 1.
+int ExtractionIncomplete(CliRun& run, const std::string& message);
 // The error for a file that could not be written: its path and the cause.
 std::string WriteProblem(const std::string& path, int error);
 // Loads --rules, else es207.rul in the working directory, else the bundled

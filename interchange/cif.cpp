@@ -30,9 +30,15 @@ int64_t RoundToInt64(double value) {
   return static_cast<int64_t>(std::nearbyint(std::clamp(value, -kLimit, kLimit)));
 }
 
-std::string WithBlanksReplaced(std::string text) {
-  std::replace(text.begin(), text.end(), ' ', '_');
-  return text;
+// A label's name as one CIF word: blanks, control characters, the command
+// end ";", comment parentheses and the separator "," would end or break the
+// command, so each becomes "_"; an empty name is "_" too.
+std::string CifLabelName(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F || c == ';' || c == '(' || c == ')' ||
+        c == ',')
+      c = '_';
+  return text.empty() ? "_" : text;
 }
 
 class CifWriter {
@@ -118,7 +124,7 @@ class CifWriter {
     out_ += "L " + s_.technology.CifTextLayer + ";\n";
     for (int i = 1; i <= texts.Count(); ++i) {
       const LayoutText& t = texts[i];
-      out_ += options_.labelCommand + " " + WithBlanksReplaced(t.text) + " ";
+      out_ += options_.labelCommand + " " + CifLabelName(t.text) + " ";
       Corner(Units(t.x), Units(t.y)), out_ += ";\n";
     }
     summary_.labels = texts.Count();

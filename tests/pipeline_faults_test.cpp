@@ -123,16 +123,37 @@ TEST(PipelineFaults, TheExtentOfAFarLayoutIsItsOwn) {
   EXPECT_EQ(Parsed(left)["extent"], nlohmann::json({-50000, -50000, -39990, -39990}));
 }
 
-// A node table that fills leaves simulate with nothing to simulate: it says
-// so in JSON when asked for JSON, and exits 1.
-TEST(PipelineFaults, SimulateWithAFullNodeTablePrintsJson) {
+// A node table that fills leaves the commands that extract with an
+// incomplete circuit: they say so in JSON when asked for JSON, and exit 1.
+TEST(PipelineFaults, AFullNodeTableIsReportedInJsonWithExit1) {
   testing::TempDir dir;
   std::vector<std::string> lines;
-  for (int i = 0; i < kMaxNodeNumber + 5; ++i) lines.push_back(Rec(i % 200 * 10, i / 200 * 10, 4, 4,
-                                                              "ME"));
-  const CliResult r = Quiet({"simulate", Layout(dir, "nodes.msk", lines), "--json"});
-  EXPECT_EQ(r.status, kExitProblems);
-  EXPECT_FALSE(Parsed(r).is_discarded()) << r.out;
+  for (int i = 0; i < kMaxNodeNumber + 5; ++i)
+    lines.push_back(Rec(i % 200 * 10, i / 200 * 10, 4, 4, "ME"));
+  const std::string layout = Layout(dir, "nodes.msk", lines);
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"simulate"}, {"crosstalk"}, {"node", "--at", "1,1"}, {"stats"}}) {
+    SCOPED_TRACE(command[0]);
+    std::vector<std::string> args = command;
+    args.insert(args.begin() + 1, layout);
+    args.push_back("--json");
+    const CliResult r = Quiet(args);
+    EXPECT_EQ(r.status, kExitProblems);
+    EXPECT_TRUE(Parsed(r).is_object()) << r.out;
+  }
+}
+
+// Label names that would end or break a CIF command (";", blanks, comment
+// parentheses, an empty name) are written as one word, so the file reads back.
+TEST(PipelineFaults, CifLabelsWithOddNamesReadBack) {
+  testing::TempDir dir;
+  const std::string layout =
+      Layout(dir, "odd.msk", {Rec(0, 0, 10, 10, "ME"), "TITLE 1 1  #x;y", "$- 1000 0 ",
+                              "TITLE 2 2  #(a b)", "$- 1000 0 ", "TITLE 3 3  #", "$- 1000 0 "});
+  ASSERT_EQ(Quiet({"cif", layout, "-o", dir.File("odd.cif")}).status, kExitOk);
+  const CliResult back = Quiet({"info", dir.File("odd.cif"), "--json"});
+  EXPECT_EQ(back.status, kExitOk) << back.err;
+  EXPECT_EQ(Parsed(back)["texts"], Parsed(Quiet({"info", layout, "--json"}))["texts"]) << back.out;
 }
 
 // A run whose MOS model halted is not a result: exit 1, and the totals stay

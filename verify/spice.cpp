@@ -265,7 +265,10 @@ void WriteAnalysis(Deck& d, const NodeTable& t, double length) {
   for (int k = 1; k <= t.count; ++k)
     if (t.nodes[k].display == 2 && Mapped(t, k) != 0 && d.Joined(Mapped(t, k))) print += " V(" + Int(Mapped(t, k)) + ")";
   if (print.size() == 11) print += " V(1)";
-  d << ".OPTIONS RSHUNT=1E12" << ".TRAN 10PS " + Nanoseconds(length) << print << "* .PROBE" << ".END";
+  // The stop time is written to 0.01 ns: a shorter run would read as zero,
+  // which ngspice refuses.
+  d << ".OPTIONS RSHUNT=1E12" << ".TRAN 10PS " + Nanoseconds(std::max(length, 1e-11)) << print
+    << "* .PROBE" << ".END";
 }
 
 }  // namespace
