@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -173,6 +175,20 @@ TEST(PipelineFaults, HaltedAndOverlongSimulationsAreNotSuccesses) {
                                   "--length", "30000", "--step", "0.01"});
   EXPECT_EQ(overlong.status, kExitUsage);
   EXPECT_NE(overlong.err.find("steps"), std::string::npos) << overlong.err;
+}
+
+// A node of strips across the whole coordinate range is longer than 32 bits
+// hold: its length stays positive.
+TEST(PipelineFaults, ANodeLongerThan32BitsKeepsItsLength) {
+  testing::TempDir dir;
+  std::vector<std::string> strips;
+  // Each strip a lambda shorter than the one below, so that none merge.
+  for (int i = 0; i < 3; ++i)
+    strips.push_back(Rec(-1'000'000'000, i * 10, 2'000'000'000 - i, 10, "ME"));
+  const CliResult r = Quiet({"extract", Layout(dir, "long.msk", strips), "--json"});
+  int64_t longest = 0;
+  for (const auto& node : Parsed(r)["nodes"]) longest = std::max<int64_t>(longest, node["length"]);
+  EXPECT_EQ(longest, 6'000'000'000 - 3) << r.out;
 }
 
 // A rule file with a value no process has is refused with the line it is on.
