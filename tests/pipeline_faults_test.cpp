@@ -187,7 +187,7 @@ TEST(PipelineFaults, ANodeLongerThan32BitsKeepsItsLength) {
     strips.push_back(Rec(-1'000'000'000, i * 10, 2'000'000'000 - i, 10, "ME"));
   const CliResult r = Quiet({"extract", Layout(dir, "long.msk", strips), "--json"});
   int64_t longest = 0;
-  for (const auto& node : Parsed(r)["nodes"]) longest = std::max<int64_t>(longest, node["length"]);
+  for (const auto& node : Parsed(r)["nodes"]) longest = std::max(longest, node["length"].get<int64_t>());
   EXPECT_EQ(longest, 6'000'000'000 - 3) << r.out;
 }
 
