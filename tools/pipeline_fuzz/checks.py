@@ -55,7 +55,13 @@ class Invocation:
 
 
 def substitute(args, paths):
-    return [a.format(**paths) for a in args]
+    """The arguments with the placeholders filled in; other braces (a node
+    named "{}") stay as they are."""
+    def filled(arg):
+        for key, value in paths.items():
+            arg = arg.replace("{" + key + "}", value)
+        return arg
+    return [filled(a) for a in args]
 
 
 def nulls(value, key=None):
