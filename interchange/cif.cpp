@@ -10,6 +10,7 @@
 
 #include "core/file_io.h"
 #include "core/layout.h"
+#include "interchange/cif_reader.h"
 #include "core/number_format.h"
 #include "core/progress.h"
 #include "core/technology.h"
@@ -224,6 +225,8 @@ CifScale ParseCifScale(const std::string& text) {
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
   if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
     return {false, 1, "'" + text + "' is not a valid integer value"};
+  if (value > kMaxCifScale)
+    return {false, 1, "'" + text + "' is above the largest scale, " + std::to_string(kMaxCifScale)};
   return {true, std::max<int32_t>(1, value), ""};
 }
 

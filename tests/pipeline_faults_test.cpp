@@ -153,6 +153,9 @@ TEST(PipelineFaults, CifLabelsWithOddNamesReadBack) {
       Layout(dir, "odd.msk", {Rec(0, 0, 10, 10, "ME"), "TITLE 1 1  #x;y", "$- 1000 0 ",
                               "TITLE 2 2  #(a b)", "$- 1000 0 ", "TITLE 3 3  #", "$- 1000 0 "});
   ASSERT_EQ(Quiet({"cif", layout, "-o", dir.File("odd.cif")}).status, kExitOk);
+  // A scale that no reader takes back is refused before anything is written.
+  EXPECT_EQ(Quiet({"cif", layout, "-o", dir.File("big.cif"), "--scale", "2147483647"}).status,
+            kExitUsage);
   const CliResult back = Quiet({"info", dir.File("odd.cif"), "--json"});
   EXPECT_EQ(back.status, kExitOk) << back.err;
   EXPECT_EQ(Parsed(back)["texts"], Parsed(Quiet({"info", layout, "--json"}))["texts"]) << back.out;
