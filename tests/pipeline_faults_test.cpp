@@ -191,7 +191,8 @@ TEST(PipelineFaults, ANodeLongerThan32BitsKeepsItsLength) {
   const CliResult r = Quiet({"extract", Layout(dir, "long.msk", strips), "--json"});
   const nlohmann::json circuit = Parsed(r);
   int64_t longest = 0;
-  for (const auto& node : circuit["nodes"]) longest = std::max(longest, node["length"].get<int64_t>());
+  for (const auto& node : circuit["nodes"])
+    longest = std::max(longest, node["length"].get<int64_t>());
   EXPECT_EQ(longest, 6'000'000'000 - 3) << r.out;
 }
 

@@ -262,8 +262,10 @@ void WriteModels(Deck& d, const SpiceSource& s) {
 // which break the print.
 void WriteAnalysis(Deck& d, const NodeTable& t, double length) {
   std::string print = ".PRINT TRAN";
-  for (int k = 1; k <= t.count; ++k)
-    if (t.nodes[k].display == 2 && Mapped(t, k) != 0 && d.Joined(Mapped(t, k))) print += " V(" + Int(Mapped(t, k)) + ")";
+  for (int k = 1; k <= t.count; ++k) {
+    const int node = Mapped(t, k);
+    if (t.nodes[k].display == 2 && node != 0 && d.Joined(node)) print += " V(" + Int(node) + ")";
+  }
   if (print.size() == 11) print += " V(1)";
   // The stop time is written to 0.01 ns: a shorter run would read as zero,
   // which ngspice refuses.

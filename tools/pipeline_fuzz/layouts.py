@@ -126,7 +126,8 @@ def coordinate_scale(rng):
 def add_random_boxes(rng, layout, count):
     lo, hi, smin, smax = coordinate_scale(rng)
     for _ in range(count):
-        code = rng.choice(LAYER_CODES + ["CN", "ZZ"]) if rng.random() < 0.05 else rng.choice(LAYER_CODES)
+        odd = rng.random() < 0.05
+        code = rng.choice(LAYER_CODES + ["CN", "ZZ"] if odd else LAYER_CODES)
         x, y = rng.randint(lo, hi), rng.randint(lo, hi)
         w, h = rng.randint(smin, smax), rng.randint(smin, smax)
         roll = rng.random()
