@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 
+#include "app/json_output.h"
 #include "core/parse_number.h"
 #include "app/cli_console.h"
 #include "session/files.h"
@@ -121,6 +122,18 @@ int Fail(CliRun& run, const std::string& message) {
   return kExitUsage;
 }
 
+int ExtractionIncomplete(CliRun& run, const std::string& message) {
+  if (run.options.json)
+    PrintJson(run.out, {{"message", message}, {"warnings", run.state.circuit.warnings}});
+  else
+    run.out << message << '\n';
+  return kExitProblems;
+}
+
+std::string WriteProblem(const std::string& path, int error) {
+  return "cannot write \"" + path + "\": " + std::strerror(error);
+}
+
 bool LoadCliRules(CliRun& run) {
   const std::string* given = run.options.Value("rules");
   const std::string path = given ? *given : DefaultRuleFile();
@@ -160,7 +173,13 @@ bool OpenMsk(CliRun& run, const std::string& path, CliLayoutNotes& notes) {
     return false;
   }
   notes.tableFull = result.table != kTableOk;
-  if (notes.tableFull) notes.warnings.push_back("table full, rest of \"" + path + "\" not read");
+  const auto dropped = [&](const char* kind, int count) {
+    if (count > 0) notes.dropped[kind] = count;
+  };
+  dropped("boxes", result.dropped.boxes);
+  dropped("texts", result.dropped.texts);
+  dropped("resistance marks", result.dropped.marks);
+  if (notes.tableFull) notes.warnings.push_back("table full in \"" + path + "\"");
   return true;
 }
 
@@ -197,6 +216,7 @@ bool OpenCliLayout(CliRun& run, const std::string& path, CliLayoutNotes* notes) 
     run.console.Warning("tarnisk-cli: warning: " + std::to_string(count) + " " + kind +
                         " left out of \"" + path + "\"");
   ComputeExtent(run.state.layout);
+  run.inputIncomplete |= read.tableFull || !read.dropped.empty();
   if (notes) *notes = std::move(read);
   return true;
 }
@@ -245,7 +265,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     const int status = commands[i].run(run);
     // After a usage error its one line is all there is to say.
     console.Finish(status != kExitUsage);
-    return status;
+    return status == kExitOk && run.inputIncomplete ? kExitProblems : status;
   }
   return kExitUsage;
 }

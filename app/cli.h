@@ -44,6 +44,9 @@ struct CliRun {
   std::ostream& out;
   std::ostream& err;
   CliConsole& console;  // what goes to `err` while the command runs
+  // Set when a layout was read only in part (a table filled, records were
+  // left out): a run that would otherwise succeed then exits 1.
+  bool inputIncomplete = false;
 };
 
 // An option of a command ("o" is -o, any other name --name) and its help.
@@ -74,6 +77,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
 // Helpers for the commands.
 int Fail(CliRun& run, const std::string& message);  // one-line error, exit 2
+// Reports an extraction that did not complete (its message and the
+// circuit's warnings, as JSON when --json asked for it); returns exit 1.
+int ExtractionIncomplete(CliRun& run, const std::string& message);
+// The error for a file that could not be written: its path and the cause.
+std::string WriteProblem(const std::string& path, int error);
 // Loads --rules, else es207.rul in the working directory, else the bundled
 // one. Returns false (after reporting) when the rule file is unusable.
 bool LoadCliRules(CliRun& run);

@@ -61,7 +61,7 @@ int RunRender(CliRun& run) {
   if (windowGiven) SetWindow(s, window.xmin, window.ymin, window.xmax, window.ymax);
   else ViewAll(s);
   AttachSurface(s, nullptr);
-  if (!surface.SavePng(output)) return Fail(run, "cannot write \"" + output + "\"");
+  if (const int error = surface.SavePng(output)) return Fail(run, WriteProblem(output, error));
   if (run.options.json)
     PrintJson(run.out, {{"output", output},
                         {"window", JsonRect(s.layout.wide.window)},
@@ -85,7 +85,8 @@ int RunArrange(CliRun& run) {
   } else {
     run.out << message << '\n';
   }
-  return kExitOk;
+  // Overlaps left for want of room: the layout is written, but not arranged.
+  return result.status == kTableOk ? kExitOk : kExitProblems;
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // Batch command of the MOS viewer: mos.
 
-#include <fstream>
+#include <sstream>
 #include <ostream>
 #include <string>
 
 #include "app/cli.h"
 #include "app/json_output.h"
+#include "core/file_io.h"
 #include "core/number_format.h"
 #include "core/parse_number.h"
 #include "session/session.h"
@@ -57,13 +58,13 @@ Json CurvesJson(const std::vector<MosCurve>& curves) {
   return list;
 }
 
-bool WriteCsv(const std::string& path, const std::vector<MosCurve>& curves) {
-  std::ofstream csv(path);
-  if (!csv) return false;
+// Returns 0 or the errno-style cause.
+int WriteCsv(const std::string& path, const std::vector<MosCurve>& curves) {
+  std::ostringstream csv;
   csv << "fixed_v,x_v,y\n";
   for (const MosCurve& c : curves)
     for (const auto& p : c.points) csv << c.fixed << ',' << p[0] << ',' << p[1] << '\n';
-  return bool(csv);
+  return WriteFileAtomically(path, csv.str());
 }
 
 int RunMos(CliRun& run) {
@@ -96,13 +97,13 @@ int RunMos(CliRun& run) {
   }
   if (!ReadSize(run, viewer)) return Fail(run, "--w and --l take a size of 1 lambda or more");
   const std::vector<MosCurve> curves = viewer.Curves();
-  if (const std::string* csv = run.options.Value("csv"); csv && !WriteCsv(*csv, curves))
-    return Fail(run, "cannot write \"" + *csv + "\"");
+  if (const std::string* csv = run.options.Value("csv"))
+    if (const int error = WriteCsv(*csv, curves)) return Fail(run, WriteProblem(*csv, error));
   if (const std::string* png = run.options.Value("png")) {
     EnsureGuiApplication();
     ImageSurface image(kPngWidth, kPngHeight);
     viewer.Draw(image);
-    if (!image.SavePng(*png)) return Fail(run, "cannot write \"" + *png + "\"");
+    if (const int error = image.SavePng(*png)) return Fail(run, WriteProblem(*png, error));
   }
   if (run.options.json) {
     PrintJson(run.out, {{"level", level == kModelLevel1 ? 1 : level == kModelLevel3 ? 3 : 9},

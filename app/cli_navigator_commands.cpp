@@ -44,10 +44,7 @@ int RunNode(CliRun& run) {
   Session& s = run.state;
   if (!LoadCliRules(run) || !OpenCliLayout(run, run.options.positional[0])) return kExitUsage;
   ViewAll(s);
-  if (!EnsureExtracted(s)) {
-    run.out << s.circuit.summary << '\n';
-    return kExitProblems;
-  }
+  if (!EnsureExtracted(s)) return ExtractionIncomplete(run, s.circuit.summary);
   const NodeHit hit = NodeAt(s.layout, p, 0);
   if (hit.box == 0) {
     if (run.options.json) PrintJson(run.out, {{"node", nullptr}});
@@ -88,11 +85,9 @@ int RunCrosstalk(CliRun& run) {
   ViewAll(s);
   const bool done = FlatCrosstalk(s);
   AttachSurface(s, nullptr);
-  if (!done) {
-    run.out << s.platform.StatusPanelText(0) << '\n';
-    return kExitProblems;
-  }
-  if (image && !image->SavePng(*png)) return Fail(run, "cannot write \"" + *png + "\"");
+  if (!done) return ExtractionIncomplete(run, s.platform.StatusPanelText(0));
+  if (const int error = image ? image->SavePng(*png) : 0)
+    return Fail(run, WriteProblem(*png, error));
   const NodeTable& t = s.layout.nodes;
   Json nodes = Json::array();
   for (int k = 1; k <= std::min(t.count, kMaxCoupledNode - 1); ++k) {

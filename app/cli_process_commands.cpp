@@ -41,9 +41,7 @@ bool ReadLine(const std::string& text, Point& a, Point& b) {
   return true;
 }
 
-std::string WriteProblem(const std::string& path, int error) {
-  return "cannot write \"" + path + "\": " + std::strerror(error);
-}
+
 
 // ---------------------------------------------------------------- section
 
@@ -110,7 +108,7 @@ std::string WriteSectionFiles(CliRun& run, const ProcessSection& section) {
     EnsureGuiApplication();
     ImageSurface image(kSectionPngWidth, kSectionPngHeight);
     PaintSection(image, section, s.technology.LAMB, 1);
-    if (!image.SavePng(*png)) return "cannot write \"" + *png + "\"";
+    if (const int error = image.SavePng(*png)) return WriteProblem(*png, error);
   }
   return "";
 }
@@ -260,7 +258,7 @@ int RunSweepCommand(CliRun& run) {
     EnsureGuiApplication();
     ImageSurface image(kPlotPngWidth, kPlotPngHeight);
     PaintSweepPlot(image, {request.measure, request.range.from, request.range.to, result.points, 1});
-    if (!image.SavePng(*png)) return Fail(run, "cannot write \"" + *png + "\"");
+    if (const int error = image.SavePng(*png)) return Fail(run, WriteProblem(*png, error));
   }
   if (run.options.json) {
     Json points = Json::array();

@@ -1,6 +1,6 @@
 // Batch commands of the analog simulator: simulate.
 
-#include <fstream>
+#include <sstream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -9,6 +9,7 @@
 
 #include "app/cli.h"
 #include "app/json_output.h"
+#include "core/file_io.h"
 #include "core/number_format.h"
 #include "core/parse_number.h"
 #include "core/utf8.h"
@@ -82,6 +83,8 @@ std::string ApplySettings(CliRun& run, const SimRequest& r) {
   if (step && (step->empty() || !ApplyStepField(m, *step))) return "--step takes 0.01 to 1000 ps";
   m.SimLength = lengthNs * 1e-9;
   m.plotWidth = int(points);
+  if (m.SimMode != kSimDc && m.SimLength / m.TimeStep > kMaxSteps)
+    return "--length over --step exceeds " + std::to_string(kMaxSteps) + " steps";
   return "";
 }
 
@@ -165,12 +168,10 @@ void WriteText(std::ostream& out, const Session& s) {
 
 // Runs the simulation into the requested CSV and PNG files; returns an error
 // text or "".
+// The CSV is gathered in memory and written whole at the end, so that a
+// failed or killed run never leaves a truncated file in place of the old one.
 std::string RunWithOutputs(Session& s, const SimRequest& request) {
-  std::ofstream csv;
-  if (!request.csv.empty()) {
-    csv.open(request.csv);
-    if (!csv) return "cannot write \"" + request.csv + "\"";
-  }
+  std::ostringstream csv;
   std::unique_ptr<ImageSurface> image;
   std::unique_ptr<SimulationPlot> plot;
   if (!request.png.empty()) {
@@ -183,7 +184,11 @@ std::string RunWithOutputs(Session& s, const SimRequest& request) {
   CliView view(request.csv.empty() ? nullptr : &csv, plot.get());
   view.Header(simulation);
   RunSimulation(simulation, &view);
-  if (image && !image->SavePng(request.png)) return "cannot write \"" + request.png + "\"";
+  if (!request.csv.empty())
+    if (const int error = WriteFileAtomically(request.csv, csv.str()))
+      return WriteProblem(request.csv, error);
+  if (const int error = image ? image->SavePng(request.png) : 0)
+    return WriteProblem(request.png, error);
   return "";
 }
 
@@ -210,7 +215,11 @@ int RunSimulate(CliRun& run) {
   if (!failure.empty()) return Fail(run, failure);
   if (run.options.json) WriteJson(run.out, s);
   else WriteText(run.out, s);
-  return kExitOk;
+  // A model guard that stopped an evaluation leaves currents and voltages
+  // that no transistor gives: the results are not to be trusted.
+  if (!s.simulation.halted) return kExitOk;
+  run.err << "tarnisk-cli: the MOS model halted during the run: the results are not valid\n";
+  return kExitProblems;
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ Json FillJson(const TableFill& f) {
 int RunStats(CliRun& run) {
   Session& s = run.state;
   if (!LoadCliRules(run) || !OpenCliLayout(run, run.options.positional[0])) return kExitUsage;
-  EnsureExtracted(s);
+  const bool complete = EnsureExtracted(s);
   const GeneralFigures g = UpdateStatistics(s);
   const LengthClasses c = StatisticsClasses(s);
   const Rect& e = s.layout.wide.extent;
@@ -45,7 +45,9 @@ int RunStats(CliRun& run) {
                      {"average_capacitance_f", c.averageCapacitance}};
   if (run.options.json) PrintJson(run.out, json);
   else run.out << json.dump(2) << '\n';
-  return kExitOk;
+  // The figures show how full the tables are; a table that filled during
+  // extraction leaves them short of the layout.
+  return complete ? kExitOk : kExitProblems;
 }
 
 }  // namespace

@@ -60,7 +60,8 @@ int RunDrc(CliRun& run) {
   ViewAll(s);
   const DrcReport result = DesignRuleCheckerCommand(s, {.runEveryCheck = run.options.Flag("all")});
   AttachSurface(s, nullptr);
-  if (surface && !surface->SavePng(*png)) return Fail(run, "cannot write \"" + *png + "\"");
+  if (const int error = surface ? surface->SavePng(*png) : 0)
+    return Fail(run, WriteProblem(*png, error));
   if (run.options.json) WriteDrcJson(run.out, result);
   else WriteDrcText(run.out, result);
   return result.Clean() ? kExitOk : kExitProblems;

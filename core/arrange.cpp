@@ -114,9 +114,12 @@ Outcome MergeLayer(BoxTable& boxes, int first, int last) {
 
 // ---- split ----
 
-// Box i is compared with every later live box of the layer overlapping it,
-// with its own rectangle even after it was replaced. A pair whose parts do
-// not fit is left for the next round, after the purge has made room.
+// Box i is compared with every later live box of the layer overlapping it
+// until it is itself replaced: its parts are new boxes that the next round
+// compares again. Going on with a replaced box would split the same area over
+// and over (a pile of overlapping boxes grew into tens of thousands). A pair
+// whose parts do not fit is left for the next round, after the purge has made
+// room.
 Outcome SplitLayer(Layout& layout, int first, int last) {
   auto& boxes = layout.boxes;
   // Rectangles do not change during a split round (a replaced box is only
@@ -126,6 +129,7 @@ Outcome SplitLayer(Layout& layout, int first, int last) {
   for (int i = first; i <= last; ++i) {
     if (boxes[i].state == kErased) continue;
     for (const int j : index.Touching(RectOf(boxes[i]))) {
+      if (boxes[i].state == kErased) break;
       if (j <= i || boxes[j].state == kErased || !InteriorsOverlap(boxes[i], boxes[j])) continue;
       if (ReplaceBox(layout, ResolveOverlap(boxes[i], i, boxes[j], j)))
         split = true;

@@ -15,10 +15,13 @@ inline constexpr size_t kMaxInputFileSize = 256u << 20;
 // result (EFBIG for files above kMaxInputFileSize).
 int ReadWholeFile(const std::string& path, std::string& contents);
 
-// Writes `contents` to a new temporary file beside `path`, flushes it to disk
-// and renames it over `path` only when every byte was written and the file
-// closed cleanly. On any failure the previous file is left untouched, the
-// temporary file is removed, and the errno-style result is returned (0 = ok).
+// Writes `contents` to a new temporary file in the directory of `path`,
+// flushes it to disk and renames it over `path` only when every byte was
+// written. The temporary file has no name while it is written where the file
+// system allows (so that a killed run leaves nothing behind), else it is a
+// hidden file beside the target. On any failure the previous file is left
+// untouched, the temporary file is removed, and the errno-style result is
+// returned (0 = ok). Every file the program writes goes through here.
 int WriteFileAtomically(const std::string& path, const std::string& contents);
 
 // WriteFileAtomically for a text file, which is always UTF-8: bytes that are

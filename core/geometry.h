@@ -15,12 +15,16 @@ struct Point {
   friend bool operator==(const Point&, const Point&) = default;
 };
 
-// Starting value of every bounding-box accumulation.
-inline constexpr Rect kSentinelRect{32000, 32000, -32000, -32000};
-
 // Coordinates beyond this magnitude are refused when read from files, so that
 // widths, extents and text frames computed from them cannot overflow 32 bits.
 inline constexpr int64_t kCoordinateLimit = 1'000'000'000;
+
+// Starting value of every bounding-box accumulation: empty, and beyond every
+// coordinate a layout can hold, so that the first rectangle grown into it is
+// the bound whatever side of the origin it lies on.
+inline constexpr Rect kSentinelRect{int32_t(2 * kCoordinateLimit), int32_t(2 * kCoordinateLimit),
+                                    int32_t(-2 * kCoordinateLimit),
+                                    int32_t(-2 * kCoordinateLimit)};
 
 // A coordinate computed in 64 bits, brought back within the limit.
 inline int32_t ClampCoordinate(int64_t v) {

@@ -75,7 +75,7 @@ struct nodeBaseRecord {
   std::string name;
   std::array<double, 4> edgeTimes{};
   // Filled by extraction.
-  int32_t InterconnectLength = 0;  // lambda: sum of max(width, height) of the node's boxes
+  int64_t InterconnectLength = 0;  // lambda: sum of max(width, height) of the node's boxes
   double MetalResistance = 0;      // ohm, boxes on metal and above
   double PolyDiffResistance = 0;   // ohm, diffusion and poly boxes
   uint8_t NoDiffusion = 1;         // no diffusion box and no clock or pulse on the node

@@ -73,11 +73,13 @@ class MskReader {
             ReadMode mode)
       : l_(layout), progress_(progress), c_(text), name_(name), mode_(mode) {}
 
-  // Returns false when a malformed number ended the read.
+  // Returns false when a malformed number ended the read. A full table does
+  // not end it: the records of the other tables are still read, and those
+  // that found their table full are counted.
   bool Run(int64_t dx, int64_t dy) {
     dx_ = dx, dy_ = dy;
     bool end = false;
-    while (!c_.AtEof() && !end && table_ == kTableOk) {
+    while (!c_.AtEof() && !end) {
       const char c1 = c_.Get(), c2 = c_.Get();
       c_.Get();
       if (c1 == 'B' && c2 == 'B') ReadExtentLine();
@@ -108,7 +110,8 @@ class MskReader {
     if (layer != 0) {
       const int64_t x1 = dx_ + x, y1 = dy_ + y, x2 = x1 + w, y2 = y1 + h;
       if (InRange(x1) && InRange(y1) && InRange(x2) && InRange(y2))
-        table_ = AddBox(l_, int32_t(x1), int32_t(y1), int32_t(x2), int32_t(y2), layer);
+        Note(AddBox(l_, int32_t(x1), int32_t(y1), int32_t(x2), int32_t(y2), layer),
+             dropped_.boxes);
       boxRead_ = true;
     }
     if (++boxLines_ % kProgressEvery == 0)
@@ -120,7 +123,7 @@ class MskReader {
     const int64_t x = dx_ + ReadRecordInteger(c_), y = dy_ + ReadRecordInteger(c_);
     const std::string text = ReadHashText(c_);
     if (mode_ != ReadMode::InsertAtPasteOrigin && InRange(x) && InRange(y))
-      table_ = AddResistanceMark(l_, int32_t(x), int32_t(y), text);
+      Note(AddResistanceMark(l_, int32_t(x), int32_t(y), text), dropped_.marks);
   }
 
   bool ReadTextLine() {
@@ -130,7 +133,8 @@ class MskReader {
     if (!boxRead_ || mode_ == ReadMode::InsertAtPasteOrigin) return true;
     auto& texts = l_.texts;
     const int before = texts.Count();
-    if (InRange(x) && InRange(y)) table_ = AddLayoutText(l_, int32_t(x), int32_t(y), text);
+    if (InRange(x) && InRange(y))
+      Note(AddLayoutText(l_, int32_t(x), int32_t(y), text), dropped_.texts);
     return ReadPropertyLine(texts.Count() > before ? &texts[texts.Count()] : nullptr);
   }
 
@@ -163,6 +167,13 @@ class MskReader {
     return true;
   }
 
+  // Keeps the first table that filled, and counts the record it refused.
+  void Note(TableStatus status, int& dropped) {
+    if (status == kTableOk) return;
+    if (table_ == kTableOk) table_ = status;
+    ++dropped;
+  }
+
   bool Malformed() {
     errorLine_ = c_.Line();
     return false;
@@ -178,10 +189,12 @@ class MskReader {
   int boxLines_ = 0;
   int errorLine_ = 0;
   TableStatus table_ = kTableOk;
+  LayoutReadDropped dropped_;
 
  public:
   int ErrorLine() const { return errorLine_; }
   TableStatus Table() const { return table_; }
+  const LayoutReadDropped& Dropped() const { return dropped_; }
 };
 
 // ---------------------------------------------------------------- writer
@@ -231,6 +244,13 @@ std::string FormatLayoutFile(const Layout& l, const std::string& name, std::time
     out += "RST ", AppendInt(out, m.x), out += ' ', AppendInt(out, m.y), out += " #";
     AppendLine(out, m.text), out += "\r\n";
   });
+  // A reader takes texts in only after a box line. Texts whose boxes were all
+  // left out (beyond the coordinate range, say) get an empty box line, which
+  // adds nothing, so that the file reads back as it was written.
+  bool boxWritten = false, textLive = false;
+  ForEachLive(l.boxes, [&](int, const Box&) { boxWritten = true; });
+  ForEachLive(l.texts, [&](int, const LayoutText&) { textLive = true; });
+  if (textLive && !boxWritten) out += "REC(0,0,0,0," + l.layers[kMetal].code + ")\r\n";
   ForEachLive(l.texts, [&](int, const LayoutText& t) {
     out += "TITLE ", AppendInt(out, t.x), out += ' ', AppendInt(out, t.y), out += "  #";
     AppendLine(out, t.text), out += "\r\n$";
@@ -302,6 +322,7 @@ LayoutReadResult ReadLayoutText(Layout& l, std::string_view text, const std::str
   MskReader reader(l, progress, text, name, mode);
   const bool complete = reader.Run(dx, dy);
   result.table = reader.Table();
+  result.dropped = reader.Dropped();
   if (!complete) {
     result.malformedLine = reader.ErrorLine();
     result.message = "Invalid numeric input in " + Quoted(name) + " at line " +

@@ -26,9 +26,16 @@ inline constexpr int32_t kErrorNotALayout = 107;
 
 // What reading a layout file did. A full table stops the read at the next
 // line; a malformed number ends it at once.
+// The records a layout file held that found their table full.
+struct LayoutReadDropped {
+  int boxes = 0, texts = 0, marks = 0;
+  int Total() const { return boxes + texts + marks; }
+};
+
 struct LayoutReadResult {
   int ioError = 0;               // errno-style result of opening the file, 0 when opened
-  TableStatus table = kTableOk;  // the table that filled up
+  TableStatus table = kTableOk;  // the first table that filled up
+  LayoutReadDropped dropped;     // the records left out for want of room
   int malformedLine = 0;         // line of a malformed number, 0 when none
   bool notALayout = false;       // no line was a layout record: nothing was read
   std::string message;           // the closing status message

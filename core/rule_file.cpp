@@ -1,6 +1,7 @@
 #include "core/rule_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <filesystem>
 #include <optional>
@@ -18,6 +19,9 @@ namespace tarnisk {
 namespace {
 
 constexpr size_t kMaxTokenLength = 128;
+// The largest and smallest magnitudes (other than 0) a physical value of a
+// rule file may have, and the largest CIF overetch (um).
+constexpr double kMaxRuleMagnitude = 1e9, kMinRuleMagnitude = 1e-30, kMaxOveretch = 1000;
 
 struct LayerKey {
   const char* key;
@@ -74,6 +78,28 @@ std::string ReadToken(TextCursor& c) {
 // Steps over the delimiter that ended a token, staying within the line.
 void SkipDelimiter(TextCursor& c) {
   if (!c.AtEoln()) c.Get();
+}
+
+// Distances in lambda and the metal count are brought within their range
+// when assigned; every other value is a physical quantity taken as it is.
+bool IsBoundedKey(const std::string& token) {
+  if (Matches(token, "META")) return true;
+  for (const RuleKey& k : RuleKeys())
+    if (Matches(token, k.key)) return true;
+  return false;
+}
+
+// Whether a value can be a physical quantity of the key's kind. Values beyond
+// these make capacitances, currents and temperatures infinite or divide by
+// zero downstream, so the file is refused at that line instead.
+bool InPhysicalRange(const std::string& token, double value) {
+  if (IsBoundedKey(token)) return true;
+  if (Matches(token, "LAMB")) return value > 0 && value <= 1000;      // um
+  if (Matches(token, "TEMP")) return value > -273 && value <= 1000;   // degrees C
+  if (Matches(token, "VDD")) return value > 0 && value <= 1000;       // V
+  const double magnitude = std::fabs(value);
+  return std::isfinite(value) && magnitude <= kMaxRuleMagnitude &&
+         (magnitude == 0 || magnitude >= kMinRuleMagnitude);
 }
 
 class RuleLoader {
@@ -140,7 +166,7 @@ class RuleLoader {
     const std::optional<int32_t> gds2 = ReadStandardInteger(c);
     if (!gds2) return Malformed(c);
     const std::optional<double> overetch = ReadStandardReal(c);
-    if (!overetch) return Malformed(c);
+    if (!overetch || std::fabs(*overetch) > kMaxOveretch) return Malformed(c);
     c.SkipLine();
     if (layerName == "text") {
       t_.CifTextLayer = cifName;
@@ -166,7 +192,7 @@ class RuleLoader {
     }
     c.Get();
     const std::optional<double> value = ReadStandardReal(c, 64);
-    if (!value) return Malformed(c);
+    if (!value || !InPhysicalRange(token, *value)) return Malformed(c);
     c.SkipLine();
     recognised_ |= Assign(token, *value);
     return true;

@@ -10,6 +10,7 @@
 
 #include "core/file_io.h"
 #include "core/layout.h"
+#include "interchange/cif_reader.h"
 #include "core/number_format.h"
 #include "core/progress.h"
 #include "core/technology.h"
@@ -30,9 +31,15 @@ int64_t RoundToInt64(double value) {
   return static_cast<int64_t>(std::nearbyint(std::clamp(value, -kLimit, kLimit)));
 }
 
-std::string WithBlanksReplaced(std::string text) {
-  std::replace(text.begin(), text.end(), ' ', '_');
-  return text;
+// A label's name as one CIF word: blanks, control characters, the command
+// end ";", comment parentheses and the separator "," would end or break the
+// command, so each becomes "_"; an empty name is "_" too.
+std::string CifLabelName(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F || c == ';' || c == '(' || c == ')' ||
+        c == ',')
+      c = '_';
+  return text.empty() ? "_" : text;
 }
 
 class CifWriter {
@@ -118,7 +125,7 @@ class CifWriter {
     out_ += "L " + s_.technology.CifTextLayer + ";\n";
     for (int i = 1; i <= texts.Count(); ++i) {
       const LayoutText& t = texts[i];
-      out_ += options_.labelCommand + " " + WithBlanksReplaced(t.text) + " ";
+      out_ += options_.labelCommand + " " + CifLabelName(t.text) + " ";
       Corner(Units(t.x), Units(t.y)), out_ += ";\n";
     }
     summary_.labels = texts.Count();
@@ -218,6 +225,8 @@ CifScale ParseCifScale(const std::string& text) {
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
   if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
     return {false, 1, "'" + text + "' is not a valid integer value"};
+  if (value > kMaxCifScale)
+    return {false, 1, "'" + text + "' is above the largest scale, " + std::to_string(kMaxCifScale)};
   return {true, std::max<int32_t>(1, value), ""};
 }
 

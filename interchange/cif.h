@@ -61,8 +61,8 @@ struct CifLayerRow {
 std::vector<CifLayerRow> CifLayerGrid(Layout& layout, Progress& progress);
 
 // The "Scale (um) :" field as a CIF unit: the larger of 1 and the integer
-// written there. Text that is not an integer gives ok false and the
-// conversion error to show.
+// written there. Text that is not an integer, or a scale above kMaxCifScale,
+// gives ok false and the conversion error to show.
 struct CifScale {
   bool ok = false;
   int32_t unit = 1;

@@ -24,7 +24,6 @@ bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
 // Coordinates beyond this are refused; doubled and scaled they still fit
 // the placement arithmetic.
 constexpr int64_t kMaxCifInteger = int64_t{1} << 40;
-constexpr int64_t kMaxCifScale = int64_t{1} << 30;
 
 // -------------------------------------------------------------- overetch
 

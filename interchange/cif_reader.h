@@ -17,11 +17,17 @@
 
 #include <string_view>
 
+#include <cstdint>
+
 #include "core/layers.h"
 #include "core/technology.h"
 #include "interchange/imported_layout.h"
 
 namespace tarnisk {
+
+// The largest numerator and denominator of a "DS" scale a CIF file may give;
+// the writer's scale stays within it so that what it writes reads back.
+inline constexpr int64_t kMaxCifScale = int64_t{1} << 30;
 
 ImportedLayout ReadCif(std::string_view text, const LayerTable& layers,
                        const Technology& technology);

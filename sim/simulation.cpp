@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "core/file_io.h"
 #include "core/layout.h"
 #include "core/number_format.h"
 #include "core/parse_number.h"
@@ -287,23 +288,27 @@ void OpenDump(Simulation& s) {
   const std::string& layoutFile = s.layout.wide.currentFileName;
   if (!s.options.dumpSimulation || layoutFile.empty()) return;
   const std::string path = std::filesystem::path(layoutFile).replace_extension("DAT").string();
-  m.dump = std::fopen(path.c_str(), "w");
-  if (!m.dump) return;
+  m.dumpPath = path;
   const std::string stopName =
       ValidUtf8(ValidNode(s, m.StopNode) ? s.layout.nodes.nodes[m.StopNode].name : "");
-  std::fprintf(m.dump, "   TIME(ns)  %s(V)    IDD(A)\n", stopName.c_str());
+  m.dump = "   TIME(ns)  " + stopName + "(V)    IDD(A)\n";
 }
 
-void DumpLine(const Simulation& s) {
-  const SimulationState& m = s.state;
+void DumpLine(Simulation& s) {
+  SimulationState& m = s.state;
   const double v = ValidNode(s, m.StopNode) ? m.nodes[m.StopNode].V : 0;
-  std::fprintf(m.dump, "%s %s %s\n", FormatFixed(m.SimTime * 1e9, 10, 3).c_str(),
-               FormatFixed(v, 10, 3).c_str(), FormatFixed(m.IDD, 10, 6).c_str());
+  m.dump += FormatFixed(m.SimTime * 1e9, 10, 3) + " " + FormatFixed(v, 10, 3) + " " +
+            FormatFixed(m.IDD, 10, 6) + "\n";
 }
 
+// The result file is written whole, as every file is: a run stopped or
+// killed half-way never leaves a truncated file in place of the last one.
+// Like the file it replaces, it is a by-product: a failure to write it is
+// not reported.
 void CloseDump(SimulationState& m) {
-  if (m.dump) std::fclose(m.dump);
-  m.dump = nullptr;
+  if (!m.dumpPath.empty()) WriteFileAtomically(m.dumpPath, m.dump);
+  m.dumpPath.clear();
+  m.dump.clear();
 }
 
 // --- Runs ------------------------------------------------------------------
@@ -322,7 +327,9 @@ void ShowRunEnd(Simulation& s, bool stopped) {
 
 void RunTransient(Simulation& s, SimulationView* view) {
   SimulationState& m = s.state;
-  const int steps = int(std::lround(m.SimLength / m.TimeStep));
+  // Kept within int: a longer run could never finish anyway, and a wrapped
+  // count would run no step at all and call that complete.
+  const int steps = int(std::min(std::round(m.SimLength / m.TimeStep), double(kMaxSteps)));
   m.stepsPerPixel = std::max(1, int(std::lround(double(steps) / std::max(1, m.plotWidth))));
   m.stepCount = 0;
   const double runStart = m.SimTime;
@@ -497,6 +504,7 @@ void RunSimulation(Simulation& s, SimulationView* view) {
   PrepareTopology(s);
   OpenDump(s);
   m.IDDTotal = 0;
+  m.halted = false;
   m.StopRequested = false;
   m.Running = true;
   if (m.SimMode == kSimDc) RunDc(s, view);
@@ -539,6 +547,7 @@ void SimulationStep(Simulation& s, SimulationView* view) {
     n.dVlast = n.dV;
   }
   if (s.halt.message) {
+    m.halted = true;
     Say(s, *s.halt.message);
     s.halt.message = nullptr;
   }
@@ -546,7 +555,7 @@ void SimulationStep(Simulation& s, SimulationView* view) {
   m.SimTime += m.TimeStep;
   if (m.stepCount % kStatusInterval == 0) Say(s, "t=" + Ns(m.SimTime, 2) + " ns");
   if (m.stepCount % std::max(1, m.stepsPerPixel) != 0) return;
-  if (m.dump) DumpLine(s);
+  if (!m.dumpPath.empty()) DumpLine(s);
   if (view) view->PlottedStep(s, PlotColumn(m));
   for (SimNode& n : nodes) n.Vplot = n.V;
 }

@@ -61,6 +61,9 @@ class SimulationView {
   virtual void DcPoint(const Simulation& s, int column, double x, double y) = 0;
 };
 
+// The most steps one transient run takes.
+inline constexpr int kMaxSteps = 2'000'000'000;
+
 struct SimulationState {
   std::vector<SimNode> nodes;  // 0..N, sized by InitSimulation
   std::vector<SimResistance> resistances;  // the live resistances of the run
@@ -71,6 +74,7 @@ struct SimulationState {
   int StartNode = kNoNode, StopNode = kNoNode, WatchNode = kNoNode;
   bool Running = false;
   bool StopRequested = false;
+  bool halted = false;  // a model guard stopped an evaluation during the run
   double HalfSupply = 2.5;  // V
   bool MinMaxOn = false, FreqOn = false;
   double IDD = 0, IDDTotal = 0, ISS = 0;  // A
@@ -105,7 +109,9 @@ struct SimulationState {
   // draws, or -1 for none.
   int currentDevice = -1;
 
-  std::FILE* dump = nullptr;  // result file while a run writes one
+  // The result file of a run that writes one: its path (empty when none)
+  // and its lines, written whole when the run ends.
+  std::string dumpPath, dump;
 
   // Nodes whose step is longer than their time constant take it in stable
   // substeps (and relax stably in DC). Off, every node takes the plain

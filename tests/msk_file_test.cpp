@@ -286,16 +286,19 @@ TEST(MskReader, AMalformedTimeStopsTheRead) {
   EXPECT_EQ(f.layout.boxes.Count(), 1);
 }
 
-TEST(MskReader, AFullTableStopsTheReadAtTheNextLine) {
+// A full text table must not cost the boxes after it.
+TEST(MskReader, AFullTableLeavesOutOnlyItsOwnRecordsAndCountsThem) {
   Fresh f;
   std::string body = "REC(0,0,4,4,ME)\n";
   for (int i = 0; i < kMaxTexts + 5; ++i)
     body += "TITLE " + std::to_string(i) + " 0  #t\n$- 1000 0 \n";
   body += "REC(0,0,9,9,ME)\n";
-  ReadText(f, body);
+  const LayoutReadResult r = OpenLayoutText(f.s, Crlf(body), "t.msk", ReadMode::Open);
   EXPECT_EQ(f.layout.texts.Count(), kMaxTexts);
   EXPECT_EQ(f.s.LastError, kErrorTextTableFull);
-  EXPECT_EQ(f.layout.boxes.Count(), 1);
+  EXPECT_EQ(f.layout.boxes.Count(), 2);
+  EXPECT_EQ(r.dropped.texts, 5);
+  EXPECT_EQ(r.dropped.boxes, 0);
 }
 
 TEST(MskReader, ToleratesUnixLineEndsMissingFinalLineEndAndLongLines) {

@@ -220,3 +220,28 @@ TEST(RasterSurface, PensHaveWidthStyleAndMode) {
 
 }  // namespace
 }  // namespace tarnisk
+
+namespace tarnisk {
+namespace {
+
+// Shapes reaching billions of pixels beyond the surface (labels far outside
+// the window) draw only their visible part, in time by the surface's pixels,
+// and the same pixels as the shape cut to the surface would.
+TEST(Render, ShapesFarBeyondTheSurfaceDrawOnlyTheirVisiblePart) {
+  BufferSurface far(40, 30), near(40, 30);
+  for (BufferSurface* s : {&far, &near}) {
+    s->Clear(kBlack);
+    s->SetPen(kWhite, 1, PenStyle::Solid, PenMode::Copy);
+    s->SetBrush(MakeColour(0, 0, 255));
+  }
+  far.Rectangle(5, -2147483647, 2147483647, 2147483646);
+  near.Rectangle(5, -1, 45, 35);
+  far.Line(-2000000000, 10, 2000000000, 10);
+  near.Line(0, 10, 39, 10);
+  far.Line(-2000000000, -2000000000, -1000000000, 2000000000);  // wholly off the left edge
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) ASSERT_EQ(far.At(x, y), near.At(x, y)) << x << "," << y;
+}
+
+}  // namespace
+}  // namespace tarnisk

@@ -173,6 +173,22 @@ TEST(RuleFile, OutOfRangeValuesAreHeldSafely) {
   EXPECT_EQ(g.s.technology.ContactCellWidth, INT32_MAX);
 }
 
+// Physical values that would turn into infinities or divisions by zero are
+// refused at their line, as a malformed number is.
+TEST(RuleFile, PhysicalValuesOutsideTheirRangeAreRefusedAtTheirLine) {
+  for (const char* line : {"CPOO = 1e300", "REME = -1e10", "L3KP = 5e-324", "LAMB = 0",
+                           "LAMB = -0.5", "TEMP = -300", "VDD = 0", "CIF poly CPG 46 1e9"}) {
+    SCOPED_TRACE(line);
+    Fresh f;
+    const RuleLoadResult r = LoadRules(f.s, std::string("title\nLAMB = 0.4\n") + line + "\n");
+    EXPECT_EQ(r.status, RuleLoadStatus::Malformed);
+    EXPECT_EQ(r.errorLine, 3);
+  }
+  Fresh f;
+  EXPECT_EQ(LoadRules(f.s, "title\nCPOO = 0\nTEMP = -40\nL3KP = 2e-5\n").status,
+            RuleLoadStatus::Loaded);
+}
+
 // A file in which no line names a key loads as the title-only file does,
 // but says that it held no rule.
 TEST(RuleFile, AFileWithoutAKeyIsNotRecognised) {

@@ -213,7 +213,7 @@ TEST(SimRun, ResultFileHasOneLinePerPlottedStep) {
   c.m.SimLength = 1e-10;
   c.m.plotWidth = 10;
   RunSimulation(c.sim, nullptr);
-  EXPECT_EQ(c.m.dump, nullptr);
+  EXPECT_TRUE(c.m.dumpPath.empty());
   const std::string text = testing::ReadFile(dir.File("inv.DAT"));
   EXPECT_EQ(text.rfind("   TIME(ns)  n2(V)    IDD(A)\n"
                        "     0.010      0.000   0.000000\n"

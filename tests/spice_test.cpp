@@ -25,6 +25,7 @@ using testing::Fresh;
 using B = testing::BoxSpec;
 
 struct Netlist : testing::WithRules {
+  using WithRules::WithRules;
   int AddText(int32_t x, int32_t y, const std::string& name, uint8_t property) {
     AddLayoutText(s.layout, x, y, name);
     layout.texts[layout.texts.Count()].property = property;
@@ -373,12 +374,14 @@ std::string RandomLayoutFile(const testing::TempDir& dir, unsigned seed) {
   return path;
 }
 
-// Every example's deck, at every model level and with crosstalk, loads and
-// runs in ngspice without an error or a warning about the deck; so does a
-// layout with floating gates, a lone wire, a pMOS without well and source
-// names that SPICE cannot take, and random layouts. The ring oscillator's operating point is
-// metastable: the notes of ngspice's gmin and source stepping on the way to
-// it are not about the deck.
+// Every example's deck, for both bundled processes (the 0.35 um gates among
+// them), at every model level and with crosstalk, loads and runs in ngspice
+// without an error or a warning about the deck; so does a layout with
+// floating gates, a lone wire, a pMOS without well, source names that SPICE
+// cannot take, edge times out of order and a visible text on a lone node,
+// and random layouts. The ring oscillator's operating point is metastable:
+// the notes of ngspice's gmin and source stepping on the way to it are not
+// about the deck.
 TEST(SpiceDeck, EveryDeckRunsInNgspice) {
   if (std::system("ngspice --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no ngspice";
   testing::TempDir dir;
@@ -386,15 +389,20 @@ TEST(SpiceDeck, EveryDeckRunsInNgspice) {
   testing::WriteFile(odd,
                      "REC(0,0,10,4,DP)\nREC(4,-2,2,8,PO)\nREC(0,10,10,4,DN)\nREC(4,8,2,8,PO)\n"
                      "REC(20,0,4,4,ME)\nTITLE 21 1  #a b\n$c 1000 0 2.00 2.10 4.10 4.20\n"
-                     "TITLE 1 1  #x-y\n$p 1000 0 2.00 2.10 4.10 4.20\n");
+                     "TITLE 1 1  #x-y\n$p 1000 0 2.00 2.10 4.10 4.20\n"
+                     // Edge times out of order, and a visible text on a node
+                     // that no element of the deck joins.
+                     "TITLE 5 -1  #late\n$c 1000 0 5.00 1.00 3.00 2.00\n"
+                     "REC(40,0,4,4,ME)\nTITLE 41 1  #lone\n$v 1000 0\n");
   std::vector<std::string> layouts = {DataFile("examples/inverter.msk"),
                                       DataFile("examples/nand2.msk"),
                                       DataFile("examples/ring5.msk"), odd};
   for (unsigned seed = 1; seed <= 4; ++seed) layouts.push_back(RandomLayoutFile(dir, seed));
   for (const std::string& layout : layouts)
+    for (const char* rules : {"es207.rul", "cmos33-5m.rul"})
     for (int level : {kModelLevel1, kModelLevel3, kModelLevel9}) {
-      SCOPED_TRACE(layout + " level " + std::to_string(level));
-      Netlist c;
+      SCOPED_TRACE(layout + " " + rules + " level " + std::to_string(level));
+      Netlist c(rules);
       ASSERT_EQ(OpenLayoutFile(c.s, layout, ReadMode::Open).LastError(), 0);
       c.s.extractOptions.modelLevel = level;
       c.s.extractOptions.lateralCrosstalk = c.s.extractOptions.verticalCrosstalk = true;

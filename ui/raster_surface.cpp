@@ -1,7 +1,10 @@
 #include "ui/raster_surface.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 namespace tarnisk {
 
@@ -18,6 +21,33 @@ uint32_t Combine(uint32_t pixel, Colour colour, PenMode mode) {
 }
 
 }  // namespace
+
+bool RasterSurface::CutToMargin(int& x1, int& y1, int& x2, int& y2) const {
+  const double margin = 2.0 * (width_ + height_);
+  const double lo[2] = {-margin, -margin}, hi[2] = {width_ + margin, height_ + margin};
+  const double from[2] = {double(x1), double(y1)}, d[2] = {double(x2) - x1, double(y2) - y1};
+  if (from[0] >= lo[0] && from[0] <= hi[0] && from[1] >= lo[1] && from[1] <= hi[1] &&
+      x2 >= lo[0] && x2 <= hi[0] && y2 >= lo[1] && y2 <= hi[1])
+    return true;
+  // Liang-Barsky: the part of the segment inside the margin, as fractions.
+  double t0 = 0, t1 = 1;
+  for (int axis = 0; axis < 2; ++axis) {
+    for (const auto& [p, q] : {std::pair{-d[axis], from[axis] - lo[axis]},
+                               std::pair{d[axis], hi[axis] - from[axis]}}) {
+      if (p == 0) {
+        if (q < 0) return false;
+        continue;
+      }
+      const double t = q / p;
+      if (p < 0) t0 = std::max(t0, t);
+      else t1 = std::min(t1, t);
+    }
+  }
+  if (t0 > t1) return false;
+  x2 = int(std::lround(from[0] + t1 * d[0])), y2 = int(std::lround(from[1] + t1 * d[1]));
+  x1 = int(std::lround(from[0] + t0 * d[0])), y1 = int(std::lround(from[1] + t0 * d[1]));
+  return true;
+}
 
 void RasterSurface::Attach(uint32_t* pixels, int width, int height, int stride) {
   pixels_ = pixels;
@@ -60,7 +90,14 @@ void RasterSurface::HorizontalSpan(int x1, int x2, int y, Colour colour, PenMode
 }
 
 // Bresenham, both end points included; a dotted pen leaves every other pixel.
+// A line lying wholly beyond one edge draws nothing, and one reaching far
+// beyond the surface (a label far outside the window) is first cut to a
+// margin around it, so that the time goes by the pixels of the surface.
 void RasterSurface::ThinLine(int x1, int y1, int x2, int y2) {
+  if ((x1 < 0 && x2 < 0) || (y1 < 0 && y2 < 0) || (x1 >= width_ && x2 >= width_) ||
+      (y1 >= height_ && y2 >= height_))
+    return;
+  if (!CutToMargin(x1, y1, x2, y2)) return;
   const int dx = std::abs(x2 - x1), dy = -std::abs(y2 - y1);
   const int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
   int error = dx + dy;
@@ -74,6 +111,7 @@ void RasterSurface::ThinLine(int x1, int y1, int x2, int y2) {
 }
 
 void RasterSurface::Line(int x1, int y1, int x2, int y2) {
+  if (!CutToMargin(x1, y1, x2, y2)) return;
   if (penWidth_ == 1) {
     ThinLine(x1, y1, x2, y2);
     return;
@@ -90,13 +128,16 @@ void RasterSurface::Line(int x1, int y1, int x2, int y2) {
 void RasterSurface::Rectangle(int x1, int y1, int x2, int y2) {
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
-  if (!hollowBrush_ && x2 - x1 >= 2 && y2 - y1 >= 2)
-    for (int y = y1 + 1; y < y2; ++y) HorizontalSpan(x1 + 1, x2 - 1, y, brushColour_, penMode_);
+  // The rows between the top and bottom edges that lie on the surface.
+  const int inFrom = int(std::max<int64_t>(int64_t{y1} + 1, 0));
+  const int inTo = int(std::min<int64_t>(int64_t{y2} - 1, height_ - 1));
+  if (!hollowBrush_ && int64_t{x2} - x1 >= 2 && int64_t{y2} - y1 >= 2)
+    for (int y = inFrom; y <= inTo; ++y) HorizontalSpan(x1 + 1, x2 - 1, y, brushColour_, penMode_);
   // Each outline pixel exactly once, so that a not-xor outline drawn twice
   // leaves no trace.
   HorizontalSpan(x1, x2, y1, penColour_, penMode_);
   if (y2 != y1) HorizontalSpan(x1, x2, y2, penColour_, penMode_);
-  for (int y = y1 + 1; y < y2; ++y) {
+  for (int y = inFrom; y <= inTo; ++y) {
     Plot(x1, y, penColour_, penMode_);
     if (x2 != x1) Plot(x2, y, penColour_, penMode_);
   }

@@ -38,6 +38,9 @@ class RasterSurface : public DrawingSurface {
   void Plot(int x, int y, Colour colour, PenMode mode);
   void HorizontalSpan(int x1, int x2, int y, Colour colour, PenMode mode);
   void ThinLine(int x1, int y1, int x2, int y2);
+  // Cuts the segment to a margin around the surface; false when no part of
+  // it lies there.
+  bool CutToMargin(int& x1, int& y1, int& x2, int& y2) const;
 
   uint32_t* pixels_ = nullptr;
   int width_ = 0, height_ = 0, stride_ = 0;

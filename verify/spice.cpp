@@ -1,8 +1,11 @@
 #include "verify/spice.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,8 +36,14 @@ class Deck {
   }
   std::string Text() && { return std::move(text_); }
 
+  // The nodes some element of the deck joins: ngspice refuses a print of
+  // any other. Ground and the supply source are always there.
+  void Uses(std::initializer_list<int> nodes) { used_.insert(nodes); }
+  bool Joined(int node) const { return node <= 1 || used_.count(node) > 0; }
+
  private:
   std::string text_;
+  std::set<int> used_;
 };
 
 // Supply nodes are written as the deck's own supply (1) and ground (0).
@@ -65,6 +74,15 @@ std::string SourceName(const std::string& nodeName, int node, std::set<std::stri
 
 std::string Nanoseconds(double seconds) { return Num(seconds * 1e9, 4, 2) + "N"; }
 
+// Edge times that follow one another, as PULSE needs them: none before zero,
+// each at or after the one before (a layout may hold them in any order, and a
+// negative delay, rise or width is refused by ngspice).
+std::array<double, 4> OrderedEdgeTimes(std::array<double, 4> e) {
+  e[0] = std::max(e[0], 0.0);
+  for (size_t i = 1; i < e.size(); ++i) e[i] = std::max(e[i], e[i - 1]);
+  return e;
+}
+
 void WriteSources(Deck& d, const SpiceSource& s) {
   const NodeTable& t = s.layout.nodes;
   std::set<std::string> used{"VDD"};
@@ -72,7 +90,8 @@ void WriteSources(Deck& d, const SpiceSource& s) {
     const nodeBaseRecord& n = t.nodes[k];
     if (n.property != kPropertyPulse && n.property != kPropertyClock) continue;
     const double volts = s.technology.VDD * 0.001;
-    const auto& e = n.edgeTimes;
+    const std::array<double, 4> e = OrderedEdgeTimes(n.edgeTimes);
+    d.Uses({k});
     std::string line = SourceName(n.name, k, used) + " " + Int(k) + " 0 PULSE(" +
                        Num(n.lowLevel * volts, 4, 2) + " " + Num(n.highLevel * volts, 4, 2) + " " +
                        Nanoseconds(e[0]) + " " + Nanoseconds(e[1] - e[0]) + " " +
@@ -102,11 +121,13 @@ void WriteDevices(Deck& d, const SpiceSource& s, const std::vector<MosDevice>& t
   const NodeTable& t = s.layout.nodes;
   const double lambda = s.technology.LAMB;
   int i = 0;
-  for (const MosDevice& m : table)
+  for (const MosDevice& m : table) {
+    d.Uses({Mapped(t, m.Drain), Mapped(t, m.Gate), Mapped(t, m.Source), Mapped(t, m.Bulk)});
     d << std::string(prefix) + Int(++i) + " " + Int(Mapped(t, m.Drain)) + " " +
              Int(Mapped(t, m.Gate)) + " " + Int(Mapped(t, m.Source)) + " " +
              Int(Mapped(t, m.Bulk)) + model + "  W=" + Num(m.W * lambda, 5, 2) +
              "U L=" + Num(m.L * lambda, 5, 2) + "U";
+  }
 }
 
 // The node capacitances the simulator integrates, gate oxide included: the
@@ -119,6 +140,7 @@ void WriteCapacitances(Deck& d, const SpiceSource& s) {
     const int mapped = Mapped(t, k);
     const double femto = t.nodes[k].NodeCapacitance * 1e15;
     if (femto == 0 || mapped == 0 || mapped == 1) continue;
+    d.Uses({k});
     d << std::string("C") + Int(k) + " " + Int(k) + " 0 " + Num(femto, 6, 3) + "fF";
   }
 }
@@ -135,6 +157,7 @@ void WriteCoupling(Deck& d, const SpiceSource& s) {
       const double femto = e.coupling.At(i, j) * 1e15;
       if (IsSupplyProperty(t.nodes[j]) || !(femto > 0.1)) continue;
       // "_" keeps the names of pairs such as (2, 13) and (21, 3) apart.
+      d.Uses({i, j});
       d << "Cx" + Int(i) + "_" + Int(j) + " " + Int(i) + " " + Int(j) + " " + Num(femto, 5, 3) + "fF";
     }
   }
@@ -149,6 +172,7 @@ void WriteResistances(Deck& d, const SpiceSource& s) {
   ForEachLive(marks, [&](int i, const ResistanceMark& m) {
     if (first) d << "*" << "* Resistances" << "*";
     first = false;
+    d.Uses({Mapped(t, m.nodeA), Mapped(t, m.nodeB)});
     d << std::string("R") + Int(i) + " " + Int(Mapped(t, m.nodeA)) + " " + Int(Mapped(t, m.nodeB)) + " " +
              Num(m.value, 1, 3);
   });
@@ -182,11 +206,14 @@ void WriteLevel1(Deck& d, const MosParameters& p, const std::string& card) {
 }
 
 // ngspice has no MOS Model 9: its LEVEL=9 is a Level 3 variant that would
-// ignore every MM9 parameter and run with zero threshold. The MM9 lines stay
-// as comments, and the card gives that model the MM9 threshold, gain factor,
-// mobility reduction and body factor under the names it reads (the rule file
-// gives the pMOS threshold as a magnitude; SPICE wants it negative). MM9's
-// body term K0·(sqrt(PHIB + VSB) - sqrt(PHIB)) is SPICE's GAMMA and PHI.
+// ignore every MM9 parameter and run with zero threshold, and that refuses
+// every gate shorter than 1 um (the 0.35 um process's gates among them). The
+// MM9 lines stay as comments, and a LEVEL=3 card, which computes the same
+// currents from the same parameters for gates of any length, gives the MM9
+// threshold, gain factor, mobility reduction and body factor under the names
+// it reads (the rule file gives the pMOS threshold as a magnitude; SPICE wants
+// it negative). MM9's body term K0·(sqrt(PHIB + VSB) - sqrt(PHIB)) is SPICE's
+// GAMMA and PHI.
 void WriteLevel9(Deck& d, const MosParameters& p, const std::string& card, bool pmos) {
   const std::string vto = Num(p.VTOR, 4, 2), kp = Num(p.BETSQ * 1e6, 5, 3) + "E-6";
   const std::string spiceVto = Num(pmos ? -std::abs(p.VTOR) : p.VTOR, 4, 2);
@@ -194,7 +221,7 @@ void WriteLevel9(Deck& d, const MosParameters& p, const std::string& card, bool 
     << "* +GAMOR=" + Num(p.GAMOR, 5, 3) + " GAM1R=" + Num(p.GAM1R, 5, 3)
     << "* +THE1R=" + Num(p.THE1R, 5, 3) + " THE2R=" + Num(p.THE2R, 5, 3) + " THE3R=" +
            Num(p.THE3R, 5, 3)
-    << card.substr(0, card.size() - 5) + "VTO=" + spiceVto + " KP=" + kp +
+    << card.substr(0, card.find("LEVEL=")) + "LEVEL=3 VTO=" + spiceVto + " KP=" + kp +
            " THETA=" + Num(p.THE1R, 5, 3)
     << "+GAMMA=" + Num(p.KOR, 5, 3) + " PHI=" + Num(p.PHIB, 5, 3) + " TOX=1";
 }
@@ -228,17 +255,22 @@ void WriteModels(Deck& d, const SpiceSource& s) {
 
 // Beside the transient line: a path of 1 Tohm from every node to ground, so
 // that a gate or a wire that nothing drives does not leave the matrix
-// singular, and a print of the visible nodes but ground (the supply when
-// there is none),
-// without which "ngspice -b" runs no analysis at all. ".PROBE" stays as a
+// singular, and a print of the visible nodes that some element joins, but
+// ground (the supply when there is none), without which "ngspice -b" runs no
+// analysis at all. ".PROBE" stays as a
 // comment: ngspice takes it for current probes on every device terminal,
 // which break the print.
 void WriteAnalysis(Deck& d, const NodeTable& t, double length) {
   std::string print = ".PRINT TRAN";
-  for (int k = 1; k <= t.count; ++k)
-    if (t.nodes[k].display == 2 && Mapped(t, k) != 0) print += " V(" + Int(Mapped(t, k)) + ")";
+  for (int k = 1; k <= t.count; ++k) {
+    const int node = Mapped(t, k);
+    if (t.nodes[k].display == 2 && node != 0 && d.Joined(node)) print += " V(" + Int(node) + ")";
+  }
   if (print.size() == 11) print += " V(1)";
-  d << ".OPTIONS RSHUNT=1E12" << ".TRAN 10PS " + Nanoseconds(length) << print << "* .PROBE" << ".END";
+  // The stop time is written to 0.01 ns: a shorter run would read as zero,
+  // which ngspice refuses.
+  d << ".OPTIONS RSHUNT=1E12" << ".TRAN 10PS " + Nanoseconds(std::max(length, 1e-11)) << print
+    << "* .PROBE" << ".END";
 }
 
 }  // namespace

@@ -51,17 +51,32 @@ void DrawScaleBar(Session& s, DrawingSurface& out, int32_t step) {
   out.Text(5, 65, FormatFixed(step * s.technology.LAMB, 4, 2) + "\xC2\xB5m", 7, kFontPlain, fg);
 }
 
+// The first grid value at or above `value` on the grid of `step` through `origin`.
+int64_t GridCeil(double value, int64_t origin, int64_t step) {
+  const double k = std::ceil((value - double(origin)) / double(step));
+  return origin + int64_t(std::max(0.0, k)) * step;
+}
+
+// Draws the grid points that fall in the window. Where several grid values
+// land on one pixel, the loops jump straight to the next pixel's first grid
+// value, so the time grows with the pixels of the window and never with the
+// span of the layout it shows.
 void DrawGrid(Session& s, DrawingSurface& out, int32_t step) {
   const ViewState& v = s.view;
+  const LayoutWideState& w = s.layout.wide;
   const int64_t xmin = PixelToLambdaX(s, 0), xmax = PixelToLambdaX(s, v.clientWidth);
   const int64_t ymin = PixelToLambdaY(s, v.clientHeight), ymax = PixelToLambdaY(s, 0);
   const int64_t major = 10 * int64_t{step};
+  const int64_t x0 = xmin / 5 * 5, y0 = ymin / 5 * 5;
   SetDrawingColour(s, v.colours.grid);
-  for (int64_t x = xmin / 5 * 5; x < xmax; x += step) {
+  for (int64_t x = x0, nextX; x < xmax; x = nextX) {
     const int px = LambdaToPixelX(s, double(x));
+    nextX = std::max(x + step, GridCeil((px + 0.5 - w.xOffset) / w.scale, x0, step));
     if (px <= 0 || px >= v.clientWidth) continue;
-    for (int64_t y = ymin / 5 * 5; y < ymax; y += step) {
+    for (int64_t y = y0, nextY; y < ymax; y = nextY) {
       const int py = LambdaToPixelY(s, double(y));
+      nextY = std::max(y + step,
+                       GridCeil((v.clientHeight - py + 0.5 - w.yOffset) / w.scale, y0, step));
       if (py <= 0 || py >= v.clientHeight) continue;
       out.Pixel(px, py, v.colours.grid);
       if (x % major == 0 && y % major == 0) out.FillRect(px - 1, py - 1, px + 1, py + 1);

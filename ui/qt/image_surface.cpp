@@ -1,10 +1,15 @@
 #include "ui/qt/image_surface.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
+
+#include "core/file_io.h"
 
 namespace tarnisk {
 
@@ -31,8 +36,12 @@ void ImageSurface::Text(int x, int y, const std::string& text, int pointSize, un
                    QString::fromStdString(text));
 }
 
-bool ImageSurface::SavePng(const std::string& path) const {
-  return image_.save(QString::fromStdString(path), "PNG");
+int ImageSurface::SavePng(const std::string& path) const {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image_.save(&buffer, "PNG")) return ENOMEM;
+  return WriteFileAtomically(path, bytes.toStdString());
 }
 
 void EnsureGuiApplication() {

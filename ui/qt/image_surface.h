@@ -18,7 +18,9 @@ class ImageSurface : public RasterSurface {
             Colour colour) override;
 
   const QImage& Image() const { return image_; }
-  bool SavePng(const std::string& path) const;
+  // Writes the image as a PNG file through the atomic writer; returns 0 or
+  // the errno-style cause.
+  int SavePng(const std::string& path) const;
 
  private:
   QImage image_;
