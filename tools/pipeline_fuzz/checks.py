@@ -18,7 +18,7 @@ import subprocess
 import time
 
 CLASSES = ["crash", "sanitizer", "timeout", "invalid_json", "nonfinite", "exit0_incomplete",
-           "deck_rejected", "convert_not_idempotent", "bad_output"]
+           "deck_rejected", "deck_not_converging", "convert_not_idempotent", "bad_output"]
 
 # JSON keys whose value may be null by contract (nothing to report).
 NULLABLE = {"first", "switching_threshold", "start_node", "stop_node", "node", "capacitance",
@@ -204,6 +204,8 @@ def check_outputs(tool, paths, timeout, findings):
 
 NGSPICE_ERROR = re.compile(r"^(.*error.*|.*Unknown.*node.*|.*Timestep too small.*|"
                            r".*doAnalyses.*|.*singular matrix.*)$", re.I | re.M)
+# ngspice read the deck but its transient did not converge.
+NGSPICE_CONVERGENCE = re.compile(r"timestep too small", re.I)
 
 
 def check_deck(tool, paths, timeout, findings):
@@ -218,8 +220,9 @@ def check_deck(tool, paths, timeout, findings):
     said = (p.stdout + p.stderr).decode("utf-8", "replace")
     match = NGSPICE_ERROR.search(said)
     if p.returncode != 0 or match:
-        findings.append(("deck_rejected", (match.group(0) if match else
-                                           f"ngspice exit {p.returncode}").strip()[:200]))
+        kind = "deck_not_converging" if NGSPICE_CONVERGENCE.search(said) else "deck_rejected"
+        findings.append((kind, (match.group(0) if match else
+                                f"ngspice exit {p.returncode}").strip()[:200]))
 
 
 def layout_body(path):
