@@ -38,8 +38,14 @@ struct Terminal {
 class CellBuilder {
  public:
   CellBuilder(CompilerContext& c, LayoutWriter& out, const CheckedEquation& eq,
-              bool inverterPending, CompiledCell& cell)
-      : c_(c), t_(c.technology), out_(out), eq_(eq), pending_(inverterPending), cell_(cell) {}
+              bool inverterPending, CompiledCell& cell, bool lowRow)
+      : c_(c),
+        t_(c.technology),
+        out_(out),
+        eq_(eq),
+        pending_(inverterPending),
+        cell_(cell),
+        lowRow_(lowRow) {}
 
   int Build() {
     ShowStatus(c_.progress, "Cell Compiler with " + ValidUtf8(eq_.text) + "...");
@@ -51,9 +57,7 @@ class CellBuilder {
     ReserveTerminals();
     Gates();
     MarkGateContacts();
-    if (!Supplies() || !Wiring()) return kCompileNoRoute;
-    if (outputVia_ && !RouteOutputTo(*outputVia_)) return kCompileNoRoute;
-    if (pending_ && !RouteOutputTo(OutputPin())) return kCompileNoRoute;
+    if (!Supplies() || !WireWithRetries()) return kCompileNoRoute;
     if (tie_) TieInverterInput(*tie_);
     return kCompileOk;
   }
@@ -72,13 +76,15 @@ class CellBuilder {
     const DeviceSizes& s = c_.state.sizes;
     const int64_t c = int64_t{t_.R405} + t_.R401 / 2;
     supplyY_ = 6 * int64_t{step_};
-    y0_ = 2 * int64_t{step_};
+    // A cell drawn again with a low nMOS row has it one step above the
+    // ground rail, which leaves two routing tracks between the rows.
+    y0_ = (lowRow_ ? 1 : 2) * int64_t{step_};
     cc_ = t_.ContactCellWidth;
     nTop_ = y0_ + c;
     nBottom_ = nTop_ - s.wn;
-    pBottom_ = y0_ + 2 * step_ - c;
+    pBottom_ = 4 * int64_t{step_} - c;
     pTop_ = pBottom_ + s.wp;
-    mid_ = (nTop_ + pBottom_) / 2;
+    mid_ = 3 * int64_t{step_};  // the same in every cell: the inverter tie runs there
   }
 
   int Add(const std::string& name) { return cell_.nodes.Add(name); }
@@ -210,6 +216,7 @@ class CellBuilder {
     // The rails reach one step further left than the cell, so that they
     // meet the rails of the cell placed before it (the free span begins a
     // grid cell beyond that cell's rail ends).
+    rails_ = c_.layout.boxes.Count() + 1;
     Box(xa - step_, railLow, xb + step_, railHigh, kMetal);
     Box(xa - step_, supplyY_ + railLow, xb + step_, supplyY_ + railHigh, kMetal);
     if (c_.state.firstCell && c_.state.labelMode != kLabelNone) {
@@ -336,10 +343,11 @@ class CellBuilder {
   // stays out, as the body's does, and so does the output strip's via at
   // mid-height, which the output's wiring passes through.
   void MarkGateContacts() {
-    for (int i = marked_ + 1; i <= c_.layout.boxes.Count(); ++i) {
+    for (int i = rails_; i <= c_.layout.boxes.Count(); ++i) {
       const tarnisk::Box& b = c_.layout.boxes[i];
       const bool beyondRails = b.y2 < 0 || b.y1 > supplyY_;
-      if (b.state != kErased && b.layer != kPoly && beyondRails) c_.grid.Mark(b);
+      const bool rail = i < rails_ + 2;
+      if (b.state != kErased && ((b.layer != kPoly && beyondRails) || rail)) c_.grid.Mark(b);
     }
     Touched();
   }
@@ -392,18 +400,58 @@ class CellBuilder {
     return true;
   }
 
-  bool Wiring() {
-    if (eq_.xorMode) return XorWiring();
-    if (eq_.pass != PassDevice::None) return PassWiring();
-    if (eq_.arrow) return ArrowWiring();
-    for (int k = 2; k < cell_.nodes.Count(); ++k) {
-      const std::vector<Terminal> points = TerminalsOf(k);
+  // The node wiring and the output's connection, laid again in another
+  // order while a net fails: the failing net moves to the front (it is laid
+  // before the wires that walled it in), and after each such round the
+  // terminals of every net are chained once more in order along x instead
+  // of row by row. Each try starts from the layout and grid as they were.
+  bool WireWithRetries() {
+    if (eq_.xorMode) return XorWiring() && JoinOutput();
+    if (eq_.pass != PassDevice::None) return PassWiring() && JoinOutput();
+    if (eq_.arrow) return ArrowWiring() && JoinOutput();
+    std::vector<int> order;
+    for (int k = 2; k < cell_.nodes.Count(); ++k) order.push_back(k);
+    const int boxes = c_.layout.boxes.Count();
+    const OccupancyGrid grid = c_.grid;
+    const int tries = 2 * std::max<int>(int(order.size()), 1) + 2;
+    for (int attempt = 0; attempt < tries; ++attempt) {
+      const bool alongX = attempt % 2 == 1;
+      const int failed = Wiring(order, alongX);
+      if (failed == kWired) return true;
+      if (attempt + 1 == tries) break;
+      c_.layout.boxes.Truncate(boxes);
+      c_.grid = grid;
+      marked_ = boxes;
+      outputMetal_.clear();
+      if (alongX) {
+        const auto at = std::find(order.begin(), order.end(), failed);
+        if (at != order.end()) std::rotate(order.begin(), at, at + 1);
+      }
+    }
+    return false;
+  }
+
+  // Lays the nets in `order` and then joins the output to its strip's via
+  // or pin; returns the net that could not be laid (the output's for its
+  // connection), or kWired.
+  static constexpr int kWired = -1;
+  int Wiring(const std::vector<int>& order, bool alongX) {
+    for (const int k : order) {
+      std::vector<Terminal> points = TerminalsOf(k);
+      if (alongX)
+        std::stable_sort(points.begin(), points.end(),
+                         [](const Terminal& a, const Terminal& b) { return a.at.x < b.at.x; });
       const int before = c_.layout.boxes.Count();
       for (size_t i = 0; i + 1 < points.size(); ++i)
-        if (!Join(points[i], points[i + 1], MetalPointsSince(before))) return false;
+        if (!Join(points[i], points[i + 1], MetalPointsSince(before))) return k;
       if (k == output_) outputMetal_ = MetalPointsSince(before);
     }
-    return true;
+    return JoinOutput() ? kWired : output_;
+  }
+
+  // Joins the output to its strip's via and to the pin the added inverter reaches.
+  bool JoinOutput() {
+    return (!outputVia_ || RouteOutputTo(*outputVia_)) && (!pending_ || RouteOutputTo(OutputPin()));
   }
 
   // Joins two terminals of a node. A wire that finds no path on its own
@@ -540,6 +588,7 @@ class CellBuilder {
   const CheckedEquation& eq_;
   bool pending_;
   CompiledCell& cell_;
+  bool lowRow_;
   std::optional<Terminal> outputVia_;  // the output strip's via at mid-height
   std::vector<Terminal> outputMetal_;  // the output's wiring, see MetalPointsSince
   std::optional<Column> tie_;        // the column of an added inverter's input
@@ -549,7 +598,24 @@ class CellBuilder {
   int output_ = 2;
   std::vector<Column> columns_;
   int marked_ = 0;
+  int rails_ = 0;  // the ground rail's box; the supply rail's follows it
 };
+
+// Builds a cell; a cell of networks whose wires do not all fit is taken
+// away and drawn once more with its nMOS row lowered, which gives the
+// wiring a second track between the rows.
+int BuildCell(CompilerContext& c, LayoutWriter& out, const CheckedEquation& eq, bool pending,
+              CompiledCell& cell) {
+  const int boxes = c.layout.boxes.Count(), texts = c.layout.texts.Count();
+  const CompilerState state = c.state;
+  const int error = CellBuilder(c, out, eq, pending, cell, false).Build();
+  if (error != kCompileNoRoute || eq.xorMode || eq.pass != PassDevice::None) return error;
+  c.layout.boxes.Truncate(boxes);
+  c.layout.texts.Truncate(texts);
+  c.state = state;
+  cell = CompiledCell{};
+  return CellBuilder(c, out, eq, pending, cell, true).Build();
+}
 
 void Say(CompilerContext& c, CompileResult& r, const std::string& message) {
   ShowStatus(c.progress, message);
@@ -577,14 +643,14 @@ CompileResult CompileEquation(CompilerContext& c, const std::string& equation) {
   Say(c, r, "Compile " + ValidUtf8(checked.text) + "...");
   r.cells.reserve(2);
   r.cells.emplace_back();
-  r.error = CellBuilder(c, out, checked, checked.inverter, r.cells.back()).Build();
+  r.error = BuildCell(c, out, checked, checked.inverter, r.cells.back());
   if (checked.inverter && r.error != kCompileNoInput) {
     Say(c, r, "Add inverter");
     CheckedEquation inverter;
     inverter.text = OutputIdentifier(checked.text) + "=" + kInverterInput;
     inverter.inverter = false;
     r.cells.emplace_back();
-    const int error = CellBuilder(c, out, inverter, false, r.cells.back()).Build();
+    const int error = BuildCell(c, out, inverter, false, r.cells.back());
     if (error != kCompileOk) r.error = error;
   } else {
     Say(c, r, "Compiler : no inverter");
