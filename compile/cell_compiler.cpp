@@ -71,6 +71,7 @@ class CellBuilder {
   // ---- nodes and devices
 
   void Frame() {
+    cellStart_ = c_.layout.boxes.Count();
     step_ = RoutingStep(t_);
     if (c_.grid.Step() != step_) c_.grid.SetStep(step_);
     const DeviceSizes& s = c_.state.sizes;
@@ -472,6 +473,59 @@ class CellBuilder {
     });
     for (const Terminal& start : net)
       if (Route(start, to, kJogAnywhere)) return true;
+    return Bridge(from, to);
+  }
+
+  // Joins two terminals whose metal wire is walled in by another node's
+  // wiring: a short wire from each up (or down) to a via, and between the
+  // vias a straight metal2 bar over the other wiring. The bar runs on a row
+  // between the diffusion rows, its vias on free grid cells near the ends.
+  bool Bridge(const Terminal& from, const Terminal& to) {
+    const Point a = c_.grid.CellOf(from.at), b = c_.grid.CellOf(to.at);
+    const int64_t low = c_.grid.CellY(nTop_) + 1, high = c_.grid.CellY(pBottom_) - 1;
+    for (int64_t row = low; row <= high; ++row)
+      for (const int da : {0, -1, 1})
+        for (const int db : {0, 1, -1}) {
+          const Point va{a.x + da, int32_t(row)}, vb{b.x + db, int32_t(row)};
+          if (va.x == vb.x || !FreeForBar(va, vb)) continue;
+          if (LayBridge(from, va, vb, to)) return true;
+        }
+    return false;
+  }
+
+  // Whether the vias' cells are free in the grid and a metal2 bar with its
+  // vias keeps the metal2 spacing from every metal2 box of this cell.
+  bool FreeForBar(Point va, Point vb) const {
+    if (c_.grid.Code(va.x, va.y) != kCellFree || c_.grid.Code(vb.x, vb.y) != kCellFree)
+      return false;
+    const int64_t reach = (cc_ + 1) / 2 + t_.R702;
+    const int64_t y = int64_t{va.y} * step_;
+    const int64_t x1 = int64_t{std::min(va.x, vb.x)} * step_ - reach;
+    const int64_t x2 = int64_t{std::max(va.x, vb.x)} * step_ + reach;
+    for (int i = cellStart_ + 1; i <= c_.layout.boxes.Count(); ++i) {
+      const tarnisk::Box& box = c_.layout.boxes[i];
+      if (box.state == kErased || box.layer != kMetal2) continue;
+      if (box.x2 > x1 && box.x1 < x2 && box.y2 > y - reach && box.y1 < y + reach) return false;
+    }
+    return true;
+  }
+
+  // The two wires to the vias and the bar; nothing stays when a wire fails.
+  bool LayBridge(const Terminal& from, Point va, Point vb, const Terminal& to) {
+    const int boxes = c_.layout.boxes.Count();
+    const OccupancyGrid grid = c_.grid;
+    const Terminal viaA{LayoutPointOf(int64_t{va.x} * step_, int64_t{va.y} * step_), kMetal2};
+    const Terminal viaB{LayoutPointOf(int64_t{vb.x} * step_, int64_t{vb.y} * step_), kMetal2};
+    if (Route(from, viaA, kJogAnywhere) && Route(viaB, to, kJogAnywhere)) {
+      const int64_t h = t_.R701 / 2;
+      Box(std::min(viaA.at.x, viaB.at.x) - h, viaA.at.y - h,
+          std::max(viaA.at.x, viaB.at.x) - h + t_.R701, viaA.at.y - h + t_.R701, kMetal2);
+      marked_ = c_.layout.boxes.Count();
+      return true;
+    }
+    c_.layout.boxes.Truncate(boxes);
+    c_.grid = grid;
+    marked_ = boxes;
     return false;
   }
 
@@ -598,7 +652,8 @@ class CellBuilder {
   int output_ = 2;
   std::vector<Column> columns_;
   int marked_ = 0;
-  int rails_ = 0;  // the ground rail's box; the supply rail's follows it
+  int rails_ = 0;
+  int cellStart_ = 0;  // the last box before the cell's  // the ground rail's box; the supply rail's follows it
 };
 
 // Builds a cell; a cell of networks whose wires do not all fit is taken
