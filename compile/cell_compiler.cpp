@@ -401,50 +401,80 @@ class CellBuilder {
     return true;
   }
 
-  // The node wiring and the output's connection, laid again in another
-  // order while a net fails: the failing net moves to the front (it is laid
-  // before the wires that walled it in), and after each such round the
-  // terminals of every net are chained once more in order along x instead
-  // of row by row. Each try starts from the layout and grid as they were.
+  // The node wiring and the output's connection, laid again while a net
+  // fails. First the failing net moves to the front every other try, and
+  // those between chain each net's terminals along x instead of row by row.
+  // Then, from the first order again, the nets of one row laid before the
+  // failing one across its span are bridged over it in metal2 and laid
+  // first, and the failing net follows them. Each try starts from the
+  // layout and grid as they were.
   bool WireWithRetries() {
     if (eq_.xorMode) return XorWiring() && JoinOutput();
     if (eq_.pass != PassDevice::None) return PassWiring() && JoinOutput();
     if (eq_.arrow) return ArrowWiring() && JoinOutput();
-    std::vector<int> order;
-    for (int k = 2; k < cell_.nodes.Count(); ++k) order.push_back(k);
+    std::vector<int> first;
+    for (int k = 2; k < cell_.nodes.Count(); ++k) first.push_back(k);
     const int boxes = c_.layout.boxes.Count();
-    const OccupancyGrid grid = c_.grid;
-    const int tries = 2 * std::max<int>(int(order.size()), 1) + 2;
-    for (int attempt = 0; attempt < tries; ++attempt) {
-      const bool alongX = attempt % 2 == 1;
-      const int failed = Wiring(order, alongX);
-      if (failed == kWired) return true;
-      if (attempt + 1 == tries) break;
-      c_.layout.boxes.Truncate(boxes);
-      c_.grid = grid;
-      marked_ = boxes;
-      outputMetal_.clear();
-      if (alongX) {
+    const Journal journal(c_.grid);
+    const int tries = 2 * std::max<int>(int(first.size()), 1) + 2;
+    for (const bool bridging : {false, true}) {
+      std::vector<int> order = first;
+      std::set<int> bridged;
+      for (int attempt = 0; attempt < tries; ++attempt) {
+        std::stable_partition(order.begin(), order.end(),
+                              [&](int k) { return bridged.count(k) > 0; });
+        const bool alongX = attempt % 2 == 1;
+        const int failed = Wiring(order, alongX, bridged);
+        if (failed == kWired) return true;
+        TakeBack(boxes, 0);
+        outputMetal_.clear();
         const auto at = std::find(order.begin(), order.end(), failed);
-        if (at != order.end()) std::rotate(order.begin(), at, at + 1);
+        if (bridging)
+          for (auto k = order.begin(); k != at; ++k)
+            if (OnOneRow(*k) && SpansMeet(*k, failed)) bridged.insert(*k);
+        if (bridging || alongX) std::rotate(order.begin(), at, at + (at != order.end()));
       }
     }
     return false;
   }
 
-  // Lays the nets in `order` and then joins the output to its strip's via
-  // or pin; returns the net that could not be laid (the output's for its
+  // Whether the node's terminals all lie on one diffusion row.
+  bool OnOneRow(int k) const {
+    const std::vector<Terminal> points = TerminalsOf(k);
+    return std::all_of(points.begin(), points.end(),
+                       [&](const Terminal& t) { return t.layer == points.front().layer; });
+  }
+
+  // Whether the terminals of two nodes span overlapping ranges of x.
+  bool SpansMeet(int a, int b) const {
+    const auto span = [&](int k) {
+      std::pair<int32_t, int32_t> r{INT32_MAX, INT32_MIN};
+      for (const Terminal& t : TerminalsOf(k))
+        r = {std::min(r.first, t.at.x), std::max(r.second, t.at.x)};
+      return r;
+    };
+    const auto [a1, a2] = span(a);
+    const auto [b1, b2] = span(b);
+    return a1 <= b2 && b1 <= a2;
+  }
+
+  // Lays the nets in `order` (a bridged net's terminals joined by a metal2
+  // bar where one fits) and then joins the output to its strip's via or
+  // pin; returns the net that could not be laid (the output's for its
   // connection), or kWired.
   static constexpr int kWired = -1;
-  int Wiring(const std::vector<int>& order, bool alongX) {
+  int Wiring(const std::vector<int>& order, bool alongX, const std::set<int>& bridged) {
     for (const int k : order) {
       std::vector<Terminal> points = TerminalsOf(k);
       if (alongX)
         std::stable_sort(points.begin(), points.end(),
                          [](const Terminal& a, const Terminal& b) { return a.at.x < b.at.x; });
       const int before = c_.layout.boxes.Count();
-      for (size_t i = 0; i + 1 < points.size(); ++i)
-        if (!Join(points[i], points[i + 1], MetalPointsSince(before))) return k;
+      for (size_t i = 0; i + 1 < points.size(); ++i) {
+        const Terminal &from = points[i], &to = points[i + 1];
+        if (bridged.count(k) && from.layer == to.layer && Bridge(from, to)) continue;
+        if (!Join(from, to, MetalPointsSince(before))) return k;
+      }
       if (k == output_) outputMetal_ = MetalPointsSince(before);
     }
     return JoinOutput() ? kWired : output_;
@@ -479,14 +509,21 @@ class CellBuilder {
   // Joins two terminals whose metal wire is walled in by another node's
   // wiring: a short wire from each up (or down) to a via, and between the
   // vias a straight metal2 bar over the other wiring. The bar runs on a row
-  // between the diffusion rows, its vias on free grid cells near the ends.
+  // between the rails (the nearest first), its vias on free grid cells near
+  // the ends.
   bool Bridge(const Terminal& from, const Terminal& to) {
     const Point a = c_.grid.CellOf(from.at), b = c_.grid.CellOf(to.at);
-    const int64_t low = c_.grid.CellY(nTop_) + 1, high = c_.grid.CellY(pBottom_) - 1;
-    for (int64_t row = low; row <= high; ++row)
+    const int32_t nRow = c_.grid.CellY(nTop_), pRow = c_.grid.CellY(pBottom_);
+    std::vector<int32_t> rows;
+    for (int32_t row = c_.grid.CellY(0) + 1; row < c_.grid.CellY(supplyY_); ++row)
+      if (row != nRow && row != pRow) rows.push_back(row);
+    std::stable_sort(rows.begin(), rows.end(), [&](int32_t r, int32_t s) {
+      return std::abs(r - a.y) < std::abs(s - a.y);
+    });
+    for (const int32_t row : rows)
       for (const int da : {0, -1, 1})
         for (const int db : {0, 1, -1}) {
-          const Point va{a.x + da, int32_t(row)}, vb{b.x + db, int32_t(row)};
+          const Point va{a.x + da, row}, vb{b.x + db, row};
           if (va.x == vb.x || !FreeForBar(va, vb)) continue;
           if (LayBridge(from, va, vb, to)) return true;
         }
@@ -513,7 +550,7 @@ class CellBuilder {
   // The two wires to the vias and the bar; nothing stays when a wire fails.
   bool LayBridge(const Terminal& from, Point va, Point vb, const Terminal& to) {
     const int boxes = c_.layout.boxes.Count();
-    const OccupancyGrid grid = c_.grid;
+    const size_t marks = c_.grid.JournalSize();
     const Terminal viaA{LayoutPointOf(int64_t{va.x} * step_, int64_t{va.y} * step_), kMetal2};
     const Terminal viaB{LayoutPointOf(int64_t{vb.x} * step_, int64_t{vb.y} * step_), kMetal2};
     if (Route(from, viaA, kJogAnywhere) && Route(viaB, to, kJogAnywhere)) {
@@ -523,11 +560,25 @@ class CellBuilder {
       marked_ = c_.layout.boxes.Count();
       return true;
     }
-    c_.layout.boxes.Truncate(boxes);
-    c_.grid = grid;
-    marked_ = boxes;
+    TakeBack(boxes, marks);
     return false;
   }
+
+  // Removes the boxes after `boxes` and their marks in the grid after `marks`.
+  void TakeBack(int boxes, size_t marks) {
+    c_.layout.boxes.Truncate(boxes);
+    c_.grid.RollBack(marks);
+    marked_ = boxes;
+  }
+
+  // The grid's journal, open while wiring is laid on trial.
+  struct Journal {
+    explicit Journal(OccupancyGrid& grid) : grid(grid) { grid.OpenJournal(); }
+    ~Journal() { grid.CloseJournal(); }
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+    OccupancyGrid& grid;
+  };
 
   // The grid points inside the metal boxes drawn after box `before`: the
   // wiring of the node being joined, from which further wires may start.

@@ -261,7 +261,7 @@ std::string RandomExpression(std::mt19937& random, int inputs, int depth = 0) {
 }
 
 // Every random cell that compiles computes its equation; one whose wires
-// do not all fit between the rows says so with error 1.
+// do not all fit says so with error 1 (10 of these 80 in this version).
 TEST(CompiledCells, RandomEquationsComputeThemOrReportAMissingWire) {
   std::mt19937 random(16);
   int compiled = 0, total = 0;
@@ -278,7 +278,7 @@ TEST(CompiledCells, RandomEquationsComputeThemOrReportAMissingWire) {
       ++compiled;
       EXPECT_EQ(WrongRows(equation, cell.Truth(equation)), 0);
     }
-  EXPECT_GE(compiled, 68);
+  EXPECT_GE(compiled, 70);
 }
 
 TEST(CompileCommands, CompileAndTruthKeepTheirKeysAndExitCodes) {
