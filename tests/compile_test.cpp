@@ -8,17 +8,20 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 
 #include "app/cli.h"
 #include "app/json_output.h"
 #include "compile/cell_compiler.h"
 #include "compile/equation.h"
+#include "session/analysis/extract_command.h"
 #include "session/analysis/truth_command.h"
 #include "session/compiler/compiler_commands.h"
 #include "session/files.h"
 #include "session/session.h"
 #include "tests/cli_runner.h"
 #include "tests/test_support.h"
+#include "verify/extract.h"
 #include "verify/truth_table.h"
 
 namespace tarnisk {
@@ -241,6 +244,32 @@ TEST(CompiledCells, XorXnorAndPassDevices) {
     for (const std::vector<Logic>& row : got.table.rows)
       EXPECT_EQ(row[2], row[1] == on ? row[0] : Logic::X) << nType;
   }
+}
+
+// Arrow mode (the Verilog "padin" cell): no inverter, no gate or supply
+// wiring, a diffusion break after every device, and each column's n and p
+// devices tied end to end, so that the columns share no node.
+TEST(CompiledCells, ArrowModeTiesEachColumnsDevicesEndToEndAndNothingElse) {
+  Labelled cell;
+  const CompileResult r = CompileLine(cell.s, "y<a.b.c");
+  ASSERT_EQ(r.error, kCompileOk);
+  ASSERT_EQ(r.cells.size(), 1u);
+  ASSERT_TRUE(EnsureExtracted(cell.s));
+  const Circuit& circuit = cell.s.circuit;
+  ASSERT_EQ(circuit.nmos.size(), 3u);
+  ASSERT_EQ(circuit.pmos.size(), 3u);
+  const auto ends = [](const MosDevice& d) { return std::minmax(d.Source, d.Drain); };
+  std::set<int> seen;
+  for (const MosDevice& n : circuit.nmos) {
+    const auto tied = std::count_if(circuit.pmos.begin(), circuit.pmos.end(),
+                                    [&](const MosDevice& p) { return ends(p) == ends(n); });
+    EXPECT_EQ(tied, 1);
+    EXPECT_NE(n.Source, n.Drain);
+    EXPECT_TRUE(seen.insert(n.Source).second && seen.insert(n.Drain).second)
+        << "the diffusion breaks after every device";
+  }
+  for (const char* supply : {"Vss", "Vdd"})
+    for (const int node : NodesNamed(cell.s.layout.nodes, supply)) EXPECT_EQ(seen.count(node), 0u);
 }
 
 // A random right-hand side over the first `inputs` letters: operands joined
