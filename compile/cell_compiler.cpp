@@ -38,8 +38,14 @@ struct Terminal {
 class CellBuilder {
  public:
   CellBuilder(CompilerContext& c, LayoutWriter& out, const CheckedEquation& eq,
-              bool inverterPending, CompiledCell& cell)
-      : c_(c), t_(c.technology), out_(out), eq_(eq), pending_(inverterPending), cell_(cell) {}
+              bool inverterPending, CompiledCell& cell, bool lowRow)
+      : c_(c),
+        t_(c.technology),
+        out_(out),
+        eq_(eq),
+        pending_(inverterPending),
+        cell_(cell),
+        lowRow_(lowRow) {}
 
   int Build() {
     ShowStatus(c_.progress, "Cell Compiler with " + ValidUtf8(eq_.text) + "...");
@@ -51,9 +57,7 @@ class CellBuilder {
     ReserveTerminals();
     Gates();
     MarkGateContacts();
-    if (!Supplies() || !Wiring()) return kCompileNoRoute;
-    if (outputVia_ && !RouteOutputTo(*outputVia_)) return kCompileNoRoute;
-    if (pending_ && !RouteOutputTo(OutputPin())) return kCompileNoRoute;
+    if (!Supplies() || !WireWithRetries()) return kCompileNoRoute;
     if (tie_) TieInverterInput(*tie_);
     return kCompileOk;
   }
@@ -67,18 +71,21 @@ class CellBuilder {
   // ---- nodes and devices
 
   void Frame() {
+    cellStart_ = c_.layout.boxes.Count();
     step_ = RoutingStep(t_);
     if (c_.grid.Step() != step_) c_.grid.SetStep(step_);
     const DeviceSizes& s = c_.state.sizes;
     const int64_t c = int64_t{t_.R405} + t_.R401 / 2;
     supplyY_ = 6 * int64_t{step_};
-    y0_ = 2 * int64_t{step_};
+    // A cell drawn again with a low nMOS row has it one step above the
+    // ground rail, which leaves two routing tracks between the rows.
+    y0_ = (lowRow_ ? 1 : 2) * int64_t{step_};
     cc_ = t_.ContactCellWidth;
     nTop_ = y0_ + c;
     nBottom_ = nTop_ - s.wn;
-    pBottom_ = y0_ + 2 * step_ - c;
+    pBottom_ = 4 * int64_t{step_} - c;
     pTop_ = pBottom_ + s.wp;
-    mid_ = (nTop_ + pBottom_) / 2;
+    mid_ = 3 * int64_t{step_};  // the same in every cell: the inverter tie runs there
   }
 
   int Add(const std::string& name) { return cell_.nodes.Add(name); }
@@ -210,6 +217,7 @@ class CellBuilder {
     // The rails reach one step further left than the cell, so that they
     // meet the rails of the cell placed before it (the free span begins a
     // grid cell beyond that cell's rail ends).
+    rails_ = c_.layout.boxes.Count() + 1;
     Box(xa - step_, railLow, xb + step_, railHigh, kMetal);
     Box(xa - step_, supplyY_ + railLow, xb + step_, supplyY_ + railHigh, kMetal);
     if (c_.state.firstCell && c_.state.labelMode != kLabelNone) {
@@ -336,10 +344,11 @@ class CellBuilder {
   // stays out, as the body's does, and so does the output strip's via at
   // mid-height, which the output's wiring passes through.
   void MarkGateContacts() {
-    for (int i = marked_ + 1; i <= c_.layout.boxes.Count(); ++i) {
+    for (int i = rails_; i <= c_.layout.boxes.Count(); ++i) {
       const tarnisk::Box& b = c_.layout.boxes[i];
       const bool beyondRails = b.y2 < 0 || b.y1 > supplyY_;
-      if (b.state != kErased && b.layer != kPoly && beyondRails) c_.grid.Mark(b);
+      const bool rail = i < rails_ + 2;
+      if (b.state != kErased && ((b.layer != kPoly && beyondRails) || rail)) c_.grid.Mark(b);
     }
     Touched();
   }
@@ -392,18 +401,88 @@ class CellBuilder {
     return true;
   }
 
-  bool Wiring() {
-    if (eq_.xorMode) return XorWiring();
-    if (eq_.pass != PassDevice::None) return PassWiring();
-    if (eq_.arrow) return ArrowWiring();
-    for (int k = 2; k < cell_.nodes.Count(); ++k) {
-      const std::vector<Terminal> points = TerminalsOf(k);
+  // The node wiring and the output's connection, laid again while a net
+  // fails. First the failing net moves to the front every other try, and
+  // those between chain each net's terminals along x instead of row by row.
+  // Then, from the first order again, the nets of one row laid before the
+  // failing one across its span are bridged over it in metal2 and laid
+  // first, and the failing net follows them. Each try starts from the
+  // layout and grid as they were.
+  bool WireWithRetries() {
+    if (eq_.xorMode) return XorWiring() && JoinOutput();
+    if (eq_.pass != PassDevice::None) return PassWiring() && JoinOutput();
+    if (eq_.arrow) return ArrowWiring() && JoinOutput();
+    std::vector<int> first;
+    for (int k = 2; k < cell_.nodes.Count(); ++k) first.push_back(k);
+    const int boxes = c_.layout.boxes.Count();
+    const Journal journal(c_.grid);
+    const int tries = 2 * std::max<int>(int(first.size()), 1) + 2;
+    for (const bool bridging : {false, true}) {
+      std::vector<int> order = first;
+      std::set<int> bridged;
+      for (int attempt = 0; attempt < tries; ++attempt) {
+        std::stable_partition(order.begin(), order.end(),
+                              [&](int k) { return bridged.count(k) > 0; });
+        const bool alongX = attempt % 2 == 1;
+        const int failed = Wiring(order, alongX, bridged);
+        if (failed == kWired) return true;
+        TakeBack(boxes, 0);
+        outputMetal_.clear();
+        const auto at = std::find(order.begin(), order.end(), failed);
+        if (bridging)
+          for (auto k = order.begin(); k != at; ++k)
+            if (OnOneRow(*k) && SpansMeet(*k, failed)) bridged.insert(*k);
+        if (bridging || alongX) std::rotate(order.begin(), at, at + (at != order.end()));
+      }
+    }
+    return false;
+  }
+
+  // Whether the node's terminals all lie on one diffusion row.
+  bool OnOneRow(int k) const {
+    const std::vector<Terminal> points = TerminalsOf(k);
+    return std::all_of(points.begin(), points.end(),
+                       [&](const Terminal& t) { return t.layer == points.front().layer; });
+  }
+
+  // Whether the terminals of two nodes span overlapping ranges of x.
+  bool SpansMeet(int a, int b) const {
+    const auto span = [&](int k) {
+      std::pair<int32_t, int32_t> r{INT32_MAX, INT32_MIN};
+      for (const Terminal& t : TerminalsOf(k))
+        r = {std::min(r.first, t.at.x), std::max(r.second, t.at.x)};
+      return r;
+    };
+    const auto [a1, a2] = span(a);
+    const auto [b1, b2] = span(b);
+    return a1 <= b2 && b1 <= a2;
+  }
+
+  // Lays the nets in `order` (a bridged net's terminals joined by a metal2
+  // bar where one fits) and then joins the output to its strip's via or
+  // pin; returns the net that could not be laid (the output's for its
+  // connection), or kWired.
+  static constexpr int kWired = -1;
+  int Wiring(const std::vector<int>& order, bool alongX, const std::set<int>& bridged) {
+    for (const int k : order) {
+      std::vector<Terminal> points = TerminalsOf(k);
+      if (alongX)
+        std::stable_sort(points.begin(), points.end(),
+                         [](const Terminal& a, const Terminal& b) { return a.at.x < b.at.x; });
       const int before = c_.layout.boxes.Count();
-      for (size_t i = 0; i + 1 < points.size(); ++i)
-        if (!Join(points[i], points[i + 1], MetalPointsSince(before))) return false;
+      for (size_t i = 0; i + 1 < points.size(); ++i) {
+        const Terminal &from = points[i], &to = points[i + 1];
+        if (bridged.count(k) && from.layer == to.layer && Bridge(from, to)) continue;
+        if (!Join(from, to, MetalPointsSince(before))) return k;
+      }
       if (k == output_) outputMetal_ = MetalPointsSince(before);
     }
-    return true;
+    return JoinOutput() ? kWired : output_;
+  }
+
+  // Joins the output to its strip's via and to the pin the added inverter reaches.
+  bool JoinOutput() {
+    return (!outputVia_ || RouteOutputTo(*outputVia_)) && (!pending_ || RouteOutputTo(OutputPin()));
   }
 
   // Joins two terminals of a node. A wire that finds no path on its own
@@ -424,8 +503,82 @@ class CellBuilder {
     });
     for (const Terminal& start : net)
       if (Route(start, to, kJogAnywhere)) return true;
+    return Bridge(from, to);
+  }
+
+  // Joins two terminals whose metal wire is walled in by another node's
+  // wiring: a short wire from each up (or down) to a via, and between the
+  // vias a straight metal2 bar over the other wiring. The bar runs on a row
+  // between the rails (the nearest first), its vias on free grid cells near
+  // the ends.
+  bool Bridge(const Terminal& from, const Terminal& to) {
+    const Point a = c_.grid.CellOf(from.at), b = c_.grid.CellOf(to.at);
+    const int32_t nRow = c_.grid.CellY(nTop_), pRow = c_.grid.CellY(pBottom_);
+    std::vector<int32_t> rows;
+    for (int32_t row = c_.grid.CellY(0) + 1; row < c_.grid.CellY(supplyY_); ++row)
+      if (row != nRow && row != pRow) rows.push_back(row);
+    std::stable_sort(rows.begin(), rows.end(), [&](int32_t r, int32_t s) {
+      return std::abs(r - a.y) < std::abs(s - a.y);
+    });
+    for (const int32_t row : rows)
+      for (const int da : {0, -1, 1})
+        for (const int db : {0, 1, -1}) {
+          const Point va{a.x + da, row}, vb{b.x + db, row};
+          if (va.x == vb.x || !FreeForBar(va, vb)) continue;
+          if (LayBridge(from, va, vb, to)) return true;
+        }
     return false;
   }
+
+  // Whether the vias' cells are free in the grid and a metal2 bar with its
+  // vias keeps the metal2 spacing from every metal2 box of this cell.
+  bool FreeForBar(Point va, Point vb) const {
+    if (c_.grid.Code(va.x, va.y) != kCellFree || c_.grid.Code(vb.x, vb.y) != kCellFree)
+      return false;
+    const int64_t reach = (cc_ + 1) / 2 + t_.R702;
+    const int64_t y = int64_t{va.y} * step_;
+    const int64_t x1 = int64_t{std::min(va.x, vb.x)} * step_ - reach;
+    const int64_t x2 = int64_t{std::max(va.x, vb.x)} * step_ + reach;
+    for (int i = cellStart_ + 1; i <= c_.layout.boxes.Count(); ++i) {
+      const tarnisk::Box& box = c_.layout.boxes[i];
+      if (box.state == kErased || box.layer != kMetal2) continue;
+      if (box.x2 > x1 && box.x1 < x2 && box.y2 > y - reach && box.y1 < y + reach) return false;
+    }
+    return true;
+  }
+
+  // The two wires to the vias and the bar; nothing stays when a wire fails.
+  bool LayBridge(const Terminal& from, Point va, Point vb, const Terminal& to) {
+    const int boxes = c_.layout.boxes.Count();
+    const size_t marks = c_.grid.JournalSize();
+    const Terminal viaA{LayoutPointOf(int64_t{va.x} * step_, int64_t{va.y} * step_), kMetal2};
+    const Terminal viaB{LayoutPointOf(int64_t{vb.x} * step_, int64_t{vb.y} * step_), kMetal2};
+    if (Route(from, viaA, kJogAnywhere) && Route(viaB, to, kJogAnywhere)) {
+      const int64_t h = t_.R701 / 2;
+      Box(std::min(viaA.at.x, viaB.at.x) - h, viaA.at.y - h,
+          std::max(viaA.at.x, viaB.at.x) - h + t_.R701, viaA.at.y - h + t_.R701, kMetal2);
+      marked_ = c_.layout.boxes.Count();
+      return true;
+    }
+    TakeBack(boxes, marks);
+    return false;
+  }
+
+  // Removes the boxes after `boxes` and their marks in the grid after `marks`.
+  void TakeBack(int boxes, size_t marks) {
+    c_.layout.boxes.Truncate(boxes);
+    c_.grid.RollBack(marks);
+    marked_ = boxes;
+  }
+
+  // The grid's journal, open while wiring is laid on trial.
+  struct Journal {
+    explicit Journal(OccupancyGrid& grid) : grid(grid) { grid.OpenJournal(); }
+    ~Journal() { grid.CloseJournal(); }
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+    OccupancyGrid& grid;
+  };
 
   // The grid points inside the metal boxes drawn after box `before`: the
   // wiring of the node being joined, from which further wires may start.
@@ -540,6 +693,7 @@ class CellBuilder {
   const CheckedEquation& eq_;
   bool pending_;
   CompiledCell& cell_;
+  bool lowRow_;
   std::optional<Terminal> outputVia_;  // the output strip's via at mid-height
   std::vector<Terminal> outputMetal_;  // the output's wiring, see MetalPointsSince
   std::optional<Column> tie_;        // the column of an added inverter's input
@@ -549,7 +703,25 @@ class CellBuilder {
   int output_ = 2;
   std::vector<Column> columns_;
   int marked_ = 0;
+  int rails_ = 0;
+  int cellStart_ = 0;  // the last box before the cell's  // the ground rail's box; the supply rail's follows it
 };
+
+// Builds a cell; a cell of networks whose wires do not all fit is taken
+// away and drawn once more with its nMOS row lowered, which gives the
+// wiring a second track between the rows.
+int BuildCell(CompilerContext& c, LayoutWriter& out, const CheckedEquation& eq, bool pending,
+              CompiledCell& cell) {
+  const int boxes = c.layout.boxes.Count(), texts = c.layout.texts.Count();
+  const CompilerState state = c.state;
+  const int error = CellBuilder(c, out, eq, pending, cell, false).Build();
+  if (error != kCompileNoRoute || eq.xorMode || eq.pass != PassDevice::None) return error;
+  c.layout.boxes.Truncate(boxes);
+  c.layout.texts.Truncate(texts);
+  c.state = state;
+  cell = CompiledCell{};
+  return CellBuilder(c, out, eq, pending, cell, true).Build();
+}
 
 void Say(CompilerContext& c, CompileResult& r, const std::string& message) {
   ShowStatus(c.progress, message);
@@ -577,14 +749,14 @@ CompileResult CompileEquation(CompilerContext& c, const std::string& equation) {
   Say(c, r, "Compile " + ValidUtf8(checked.text) + "...");
   r.cells.reserve(2);
   r.cells.emplace_back();
-  r.error = CellBuilder(c, out, checked, checked.inverter, r.cells.back()).Build();
+  r.error = BuildCell(c, out, checked, checked.inverter, r.cells.back());
   if (checked.inverter && r.error != kCompileNoInput) {
     Say(c, r, "Add inverter");
     CheckedEquation inverter;
     inverter.text = OutputIdentifier(checked.text) + "=" + kInverterInput;
     inverter.inverter = false;
     r.cells.emplace_back();
-    const int error = CellBuilder(c, out, inverter, false, r.cells.back()).Build();
+    const int error = BuildCell(c, out, inverter, false, r.cells.back());
     if (error != kCompileOk) r.error = error;
   } else {
     Say(c, r, "Compiler : no inverter");

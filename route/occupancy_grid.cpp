@@ -83,7 +83,10 @@ uint8_t OccupancyGrid::Code(int64_t x, int64_t y) const {
   return kCodes[presence_[size_t(y - kGridFirstY) * kWidth + size_t(x - kGridFirstX)]];
 }
 
-void OccupancyGrid::Clear() { std::fill(presence_.begin(), presence_.end(), 0); }
+void OccupancyGrid::Clear() {
+  std::fill(presence_.begin(), presence_.end(), 0);
+  journal_.clear();
+}
 
 void OccupancyGrid::Mark(const Box& box) {
   const uint8_t bit = PresenceOf(box.layer);
@@ -95,7 +98,16 @@ void OccupancyGrid::Mark(const Box& box) {
   const auto [x1, x2] = cells(box.x1, box.x2, kGridFirstX, kGridLastX);
   const auto [y1, y2] = cells(box.y1, box.y2, kGridFirstY, kGridLastY);
   for (int64_t y = y1; y <= y2; ++y)
-    for (int64_t x = x1; x <= x2; ++x) Presence(int32_t(x), int32_t(y)) |= bit;
+    for (int64_t x = x1; x <= x2; ++x) {
+      uint8_t& cell = Presence(int32_t(x), int32_t(y));
+      if (journaling_ && (cell | bit) != cell) journal_.emplace_back(&cell - presence_.data(), cell);
+      cell |= bit;
+    }
+}
+
+void OccupancyGrid::RollBack(size_t size) {
+  for (; journal_.size() > size; journal_.pop_back())
+    presence_[journal_.back().first] = journal_.back().second;
 }
 
 void OccupancyGrid::MarkFrom(const Layout& layout, int first) {

@@ -4,7 +4,9 @@
 // (free, metal, a diffusion, metal over diffusion, or something a wire must
 // not cross), so that wires keep clear of metal and contacts.
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "core/layout.h"
@@ -63,6 +65,14 @@ class OccupancyGrid {
   void MarkFrom(const Layout& layout, int first);
   void Rebuild(const Layout& layout);
 
+  // A journal of the cells Mark changes, so that wiring laid on trial can be
+  // taken back without a copy of the grid. Clear empties it.
+  void OpenJournal() { journal_.clear(), journaling_ = true; }
+  void CloseJournal() { journal_.clear(), journaling_ = false; }
+  size_t JournalSize() const { return journal_.size(); }
+  // Puts back the cells changed since the journal had `size` entries.
+  void RollBack(size_t size);
+
  private:
   uint8_t& Presence(int32_t x, int32_t y) {
     return presence_[size_t(y - kGridFirstY) * kWidth + size_t(x - kGridFirstX)];
@@ -74,6 +84,8 @@ class OccupancyGrid {
   int32_t step_;
   bool outOfGrid_ = false;
   std::vector<uint8_t> presence_;  // per cell, one bit per kind of layer covering it
+  bool journaling_ = false;
+  std::vector<std::pair<size_t, uint8_t>> journal_;  // cell index and its former presence
 };
 
 }  // namespace tarnisk

@@ -8,17 +8,20 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 
 #include "app/cli.h"
 #include "app/json_output.h"
 #include "compile/cell_compiler.h"
 #include "compile/equation.h"
+#include "session/analysis/extract_command.h"
 #include "session/analysis/truth_command.h"
 #include "session/compiler/compiler_commands.h"
 #include "session/files.h"
 #include "session/session.h"
 #include "tests/cli_runner.h"
 #include "tests/test_support.h"
+#include "verify/extract.h"
 #include "verify/truth_table.h"
 
 namespace tarnisk {
@@ -192,18 +195,13 @@ TEST_F(Compiler, CellsLineUpToTheRightOnJoinedRails) {
   EXPECT_EQ(WrongRows("nor3=/(D+E)", Truth("nor3=/(D+E)")), 0);
 }
 
-// The window's examples by switch-level evaluation. The carry cell needs
-// more wires between its rows than the one track there holds: the router
-// reports it (error 1) rather than leaving a cell that computes otherwise.
+// The window's examples by switch-level evaluation (the carry cell's wires
+// cross: it needs the second track and a metal2 bridge).
 TEST(CompiledCells, TheExamplesComputeTheirEquations) {
   for (const std::string& equation : ExampleEquations()) {
     SCOPED_TRACE(equation);
     Labelled cell;
     const CompileResult r = CompileLine(cell.s, equation);
-    if (equation.rfind("carry=", 0) == 0) {
-      EXPECT_EQ(r.error, kCompileNoRoute);
-      continue;
-    }
     ASSERT_EQ(r.error, kCompileOk);
     EXPECT_EQ(WrongRows(equation, cell.Truth(equation)), 0);
   }
@@ -213,7 +211,7 @@ TEST(CompiledCells, TheExamplesSettleToTheirEquationsInTheAnalogSimulation) {
   for (const std::string& equation : ExampleEquations()) {
     SCOPED_TRACE(equation);
     Labelled cell;
-    if (CompileLine(cell.s, equation).error != kCompileOk) continue;  // carry, as above
+    ASSERT_EQ(CompileLine(cell.s, equation).error, kCompileOk);
     EXPECT_EQ(WrongRows(equation, cell.Truth(equation, true)), 0);
   }
 }
@@ -248,6 +246,32 @@ TEST(CompiledCells, XorXnorAndPassDevices) {
   }
 }
 
+// Arrow mode (the Verilog "padin" cell): no inverter, no gate or supply
+// wiring, a diffusion break after every device, and each column's n and p
+// devices tied end to end, so that the columns share no node.
+TEST(CompiledCells, ArrowModeTiesEachColumnsDevicesEndToEndAndNothingElse) {
+  Labelled cell;
+  const CompileResult r = CompileLine(cell.s, "y<a.b.c");
+  ASSERT_EQ(r.error, kCompileOk);
+  ASSERT_EQ(r.cells.size(), 1u);
+  ASSERT_TRUE(EnsureExtracted(cell.s));
+  const Circuit& circuit = cell.s.circuit;
+  ASSERT_EQ(circuit.nmos.size(), 3u);
+  ASSERT_EQ(circuit.pmos.size(), 3u);
+  const auto ends = [](const MosDevice& d) { return std::minmax(d.Source, d.Drain); };
+  std::set<int> seen;
+  for (const MosDevice& n : circuit.nmos) {
+    const auto tied = std::count_if(circuit.pmos.begin(), circuit.pmos.end(),
+                                    [&](const MosDevice& p) { return ends(p) == ends(n); });
+    EXPECT_EQ(tied, 1);
+    EXPECT_NE(n.Source, n.Drain);
+    EXPECT_TRUE(seen.insert(n.Source).second && seen.insert(n.Drain).second)
+        << "the diffusion breaks after every device";
+  }
+  for (const char* supply : {"Vss", "Vdd"})
+    for (const int node : NodesNamed(cell.s.layout.nodes, supply)) EXPECT_EQ(seen.count(node), 0u);
+}
+
 // A random right-hand side over the first `inputs` letters: operands joined
 // by "." or "+", some in parentheses, each letter at least once.
 std::string RandomExpression(std::mt19937& random, int inputs, int depth = 0) {
@@ -266,7 +290,7 @@ std::string RandomExpression(std::mt19937& random, int inputs, int depth = 0) {
 }
 
 // Every random cell that compiles computes its equation; one whose wires
-// do not all fit between the rows says so with error 1.
+// do not all fit says so with error 1 (10 of these 80 in this version).
 TEST(CompiledCells, RandomEquationsComputeThemOrReportAMissingWire) {
   std::mt19937 random(16);
   int compiled = 0, total = 0;
@@ -283,7 +307,7 @@ TEST(CompiledCells, RandomEquationsComputeThemOrReportAMissingWire) {
       ++compiled;
       EXPECT_EQ(WrongRows(equation, cell.Truth(equation)), 0);
     }
-  EXPECT_GE(compiled, total / 2);
+  EXPECT_GE(compiled, 70);
 }
 
 TEST(CompileCommands, CompileAndTruthKeepTheirKeysAndExitCodes) {
@@ -315,7 +339,7 @@ TEST(CompileCommands, CompileAndTruthKeepTheirKeysAndExitCodes) {
   const testing::CliResult bad = run({"compile", dir.File("bad.msk"), "y=(a"});
   EXPECT_EQ(bad.status, kExitUsage);
   EXPECT_EQ(Json::parse(bad.out)["error"], kCompileParentheses);
-  EXPECT_EQ(run({"compile", dir.File("c.msk"), "carry=(A.B)+(C.(A+B))"}).status, kExitProblems);
+  EXPECT_EQ(run({"compile", dir.File("c.msk"), "carry=(A.B)+(C.(A+B))"}).status, kExitOk);
 }
 
 }  // namespace

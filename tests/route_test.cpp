@@ -77,6 +77,26 @@ TEST(OccupancyGrid, ABoxCoversTheCellsOfItsEdgesGrownByOneLambda) {
   EXPECT_EQ(grid.Code(kGridLastX, 0), kCellFree);
 }
 
+TEST(OccupancyGrid, RollingBackTheJournalRestoresEveryCellMarkedSince) {
+  OccupancyGrid grid(10);
+  grid.Mark(BoxOn(kDiffn, 0, 0, 20, 4));
+  grid.OpenJournal();
+  grid.Mark(BoxOn(kMetal, 0, 0, 4, 3));
+  const size_t afterFirst = grid.JournalSize();
+  grid.Mark(BoxOn(kMetal, 10, 0, 30, 3));
+  grid.Mark(BoxOn(kContact, 50, 50, 52, 52));
+  grid.RollBack(afterFirst);
+  EXPECT_EQ(grid.Code(0, 0), kCellMixed);
+  EXPECT_EQ(grid.Code(2, 0), kCellDiffn) << "metal over diffusion taken back";
+  EXPECT_EQ(grid.Code(3, 0), kCellFree);
+  EXPECT_EQ(grid.Code(5, 5), kCellFree);
+  grid.RollBack(0);
+  EXPECT_EQ(grid.Code(0, 0), kCellDiffn);
+  grid.CloseJournal();
+  grid.Mark(BoxOn(kMetal, 0, 0, 4, 3));
+  EXPECT_EQ(grid.JournalSize(), 0u) << "nothing is noted once the journal is closed";
+}
+
 struct Routing : ::testing::Test, testing::WithRules {
   OccupancyGrid grid{10};
   RouteResult Go(Point a, int la, Point b, int lb, int jog = kJogAnywhere) {

@@ -187,6 +187,17 @@ TEST_F(Verilog, UnknownPrimitivesAndCellErrorsAreLoggedAndCounted) {
   EXPECT_EQ(r.log.back(), "-----(Compiler End - 1 errors)-------");
 }
 
+// "padin" goes to the cell compiler as an arrow equation, which draws one
+// cell without gate columns or an inverter.
+TEST_F(Verilog, APadInIsCompiledAsOneArrowCell) {
+  const VerilogResult r = Compile("module m(y, a, b);\npadin p1(y, a, b);\nendmodule\n");
+  EXPECT_NE(std::find(r.log.begin(), r.log.end(), "# Send \"y=<(a b)\"... to compiler"),
+            r.log.end());
+  EXPECT_EQ(r.counts.cells, 1);
+  EXPECT_EQ(r.counts.errors, 0);
+  EXPECT_EQ(r.log.back(), "-----(Compiler End - no error)-------");
+}
+
 TEST(VerilogCommand, ReportsItsLogAndCountsUnderTheirKeys) {
   testing::TempDir dir;
   testing::WriteFile(dir.File("fa.v"), kFullAdder);

@@ -29,11 +29,18 @@ CompilerContext CompilerContextOf(Session& s) {
   return {s.layout, s.technology, s.generator.Grid(), s.compiler, s.progress};
 }
 
+// Drawing waits for the end: a cell whose wiring is laid again takes back
+// boxes it had added.
 CompileResult CompileLine(Session& s, const std::string& text) {
   BeginAddition(s);
-  CompilerContext c = CompilerContextOf(s);
-  const CompileResult r = CompileEquation(c, EquationFromUtf8(text));
+  CompileResult r;
+  {
+    DrawingSuspended quiet(s);
+    CompilerContext c = CompilerContextOf(s);
+    r = CompileEquation(c, EquationFromUtf8(text));
+  }
   Report(s, r.drawn);
+  Redraw(s);
   return r;
 }
 
