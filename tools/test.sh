@@ -8,4 +8,5 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNISK_SANITIZE=ON
 cmake --build build/asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp"
 ctest --test-dir build/asan --output-on-failure -j "$(nproc)"

@@ -31,10 +31,16 @@ NONFINITE_TEXT = re.compile(r"(?<![A-Za-z0-9_])[-+]?(nan|inf)(inity|f*)?(?![A-Za
 PNG_HEAD, PNG_TAIL = b"\x89PNG\r\n\x1a\n", b"IEND\xaeB`\x82"
 
 
+# Leaks of the libraries below us that LeakSanitizer is told to ignore.
+LSAN_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                 "lsan.supp")
+
+
 def environment():
     env = dict(os.environ)
     env.setdefault("ASAN_OPTIONS", "detect_leaks=1:abort_on_error=1")
     env.setdefault("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1")
+    env.setdefault("LSAN_OPTIONS", "suppressions=" + LSAN_SUPPRESSIONS)
     env["QT_QPA_PLATFORM"] = "offscreen"
     return env
 
