@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "compile/verilog.h"
+#include "bench/bench_layout.h"
 #include "core/file_io.h"
 #include "core/progress.h"
 #include "core/rule_file.h"
@@ -20,16 +21,11 @@ namespace tarnisk {
 namespace {
 
 // A fresh layout with the rules and the compilers' state they set.
-struct BenchState {
-  SilentProgress progress;
-  std::unique_ptr<Layout> layout = std::make_unique<Layout>();
-  Technology technology;
-  MosViewerRanges ranges;
+struct BenchState : BenchLayout {
   CompilerState compiler;
   std::unique_ptr<OccupancyGrid> grid;
 
-  BenchState() {
-    ReadRuleFile({technology, *layout, ranges}, TARNISK_COMPILE_RULES, progress);
+  BenchState() : BenchLayout(TARNISK_COMPILE_RULES) {
     compiler.sizes = DefaultDeviceSizes(technology);
     compiler.labelMode = kLabelAll;
     grid = std::make_unique<OccupancyGrid>(RoutingStep(technology));

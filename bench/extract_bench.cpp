@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_layout.h"
 #include "core/msk_file.h"
 #include "core/progress.h"
 #include "core/rule_file.h"
@@ -21,16 +22,12 @@
 namespace tarnisk {
 namespace {
 
-struct BenchState {
-  SilentProgress progress;
-  std::unique_ptr<Layout> layout = std::make_unique<Layout>();
-  Technology technology;
-  MosViewerRanges ranges;
+struct BenchState : BenchLayout {
   ExtractOptions options;
   Circuit circuit;
   std::vector<Box> pristine;
 
-  BenchState() { ReadRuleFile({technology, *layout, ranges}, TARNISK_EXTRACT_RULES, progress); }
+  BenchState() : BenchLayout(TARNISK_EXTRACT_RULES) {}
   void Keep() {
     for (int i = 1; i <= layout->boxes.Count(); ++i) pristine.push_back(layout->boxes[i]);
   }

@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_layout.h"
 #include "core/progress.h"
 #include "core/rule_file.h"
 #include "gen/pad_ring.h"
@@ -18,13 +19,9 @@
 namespace tarnisk {
 namespace {
 
-struct BenchState {
-  SilentProgress progress;
-  std::unique_ptr<Layout> layout = std::make_unique<Layout>();
-  Technology technology;
-  MosViewerRanges ranges;
+struct BenchState : BenchLayout {
 
-  BenchState() { ReadRuleFile({technology, *layout, ranges}, TARNISK_GEN_RULES, progress); }
+  BenchState() : BenchLayout(TARNISK_GEN_RULES) {}
 };
 
 // Random metal obstacles until a fifth of the area's grid cells hold one.

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_layout.h"
 #include "core/msk_file.h"
 #include "core/progress.h"
 #include "core/rule_file.h"
@@ -23,16 +24,12 @@
 namespace tarnisk {
 namespace {
 
-struct BenchState {
-  SilentProgress progress;
-  std::unique_ptr<Layout> layout = std::make_unique<Layout>();
-  Technology technology;
-  MosViewerRanges ranges;
+struct BenchState : BenchLayout {
   ExtractOptions options;
   std::unique_ptr<Circuit> circuit = std::make_unique<Circuit>();
   SimulationState simulation;
 
-  BenchState() { ReadRuleFile({technology, *layout, ranges}, TARNISK_PROCESS_RULES, progress); }
+  BenchState() : BenchLayout(TARNISK_PROCESS_RULES) {}
   bool Read(const std::string& path) {
     return ReadLayoutFile(*layout, path, ReadMode::Open, progress).LastError() == 0;
   }
