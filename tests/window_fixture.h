@@ -100,20 +100,6 @@ struct EditorWindowTest : MainWindowTest {
     SetWindow(s, 0, 0, 100, 100);
   }
 
-  QPoint At(int x, int y) const { return {LambdaToPixelX(s, x), LambdaToPixelY(s, y)}; }
-  void Send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
-    QMouseEvent e(type, QPointF(p), QPointF(window.View().mapToGlobal(p)), Qt::LeftButton,
-                  buttons, Qt::NoModifier);
-    QApplication::sendEvent(&window.View(), &e);
-  }
-  // A press at `from`, moves to `to`, a release there.
-  void Drag(QPoint from, QPoint to) {
-    Send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-    Send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
-    Send(QEvent::MouseMove, to, Qt::LeftButton);
-    Send(QEvent::MouseButtonRelease, to, Qt::NoButton);
-  }
-  void Click(QPoint p) { Drag(p, p); }
   void Key(int key) {
     QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(&window.View(), &e);
