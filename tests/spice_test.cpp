@@ -166,13 +166,13 @@ TEST(SpiceDeck, CapacitorsAndCardsAreTheSimulators) {
     EXPECT_EQ(deck.find("300.0p"), std::string::npos) << "no overlap capacitance";
     if (level == kModelLevel1) {
       EXPECT_TRUE(c.Has("+GAMMA=0.000 PHI=0.700"));
-      EXPECT_TRUE(c.Has("+LAMBDA=0.020"));
-      EXPECT_TRUE(c.Has("+LAMBDA=0.030"));
+      EXPECT_TRUE(c.Has("+LAMBDA=0.020 IS=0"));
+      EXPECT_TRUE(c.Has("+LAMBDA=0.030 IS=0"));
     } else if (level == kModelLevel3) {
-      EXPECT_TRUE(c.Has("+U0=600.0 TOX=1 CGSO=0 CGDO=0"));
-      EXPECT_TRUE(c.Has("+U0=200.0 TOX=1 CGSO=0 CGDO=0"));
+      EXPECT_TRUE(c.Has("+U0=600.0 TOX=1 CGSO=0 CGDO=0 IS=0"));
+      EXPECT_TRUE(c.Has("+U0=200.0 TOX=1 CGSO=0 CGDO=0 IS=0"));
     } else {
-      EXPECT_TRUE(c.Has("+GAMMA=0.600 PHI=0.720 TOX=1"));
+      EXPECT_TRUE(c.Has("+GAMMA=0.600 PHI=0.720 TOX=1 IS=0"));
     }
   }
 }
@@ -393,7 +393,10 @@ TEST(SpiceDeck, EveryDeckRunsInNgspice) {
                      // Edge times out of order, and a visible text on a node
                      // that no element of the deck joins.
                      "TITLE 5 -1  #late\n$c 1000 0 5.00 1.00 3.00 2.00\n"
-                     "REC(40,0,4,4,ME)\nTITLE 41 1  #lone\n$v 1000 0\n");
+                     "REC(40,0,4,4,ME)\nTITLE 41 1  #lone\n$v 1000 0\n"
+                     // Megavolt levels on a diffusion: a bulk junction would
+                     // carry an unbounded current (the simulator has none).
+                     "TITLE 1 11  #mega\n$c 2000000000 -2000000000 1.00 2.00 3.00 4.00\n");
   std::vector<std::string> layouts = {DataFile("examples/inverter.msk"),
                                       DataFile("examples/nand2.msk"),
                                       DataFile("examples/ring5.msk"), odd};

@@ -181,7 +181,8 @@ void WriteResistances(Deck& d, const SpiceSource& s) {
 // What the cards leave out, and why, before the models of every level.
 void WriteModelNotes(Deck& d, const Technology& t, int level) {
   d << "* The node capacitors above count the gate oxide: the models add no"
-    << "* gate capacitance of their own.";
+    << "* gate capacitance of their own. The simulator has no bulk junctions:"
+    << "* IS=0.";
   if (level == kModelLevel9) return;
   d << "* The simulator takes the bulk voltage as it is, so a bulk on its rail"
     << "* has no body effect: GAMMA=0 (rule file: nMOS " + Num(t.nmos.GAMMA, 5, 3) + ", pMOS " +
@@ -194,7 +195,7 @@ void WriteLevel3(Deck& d, const MosParameters& p, const std::string& card, bool 
     << "+LD =" + Num(p.LD, 5, 3) + "U THETA=" + Num(p.THETA, 5, 3) + " GAMMA=" + Num(0, 5, 3)
     << "+PHI=" + Num(p.PHI, 5, 3) + " KAPPA=" + Num(p.KAPPA, 5, 3) + " VMAX=" +
            Num(p.VMAX * 0.001, 5, 2) + "K"
-    << "+U0=" + Num(Level3SaturationMobility(pmos) * 1e4, 5, 1) + " TOX=1 CGSO=0 CGDO=0";
+    << "+U0=" + Num(Level3SaturationMobility(pmos) * 1e4, 5, 1) + " TOX=1 CGSO=0 CGDO=0 IS=0";
 }
 
 // The simulator's Level 1 current grows by (1 + KAPPA·|Vds|), which ngspice
@@ -202,7 +203,7 @@ void WriteLevel3(Deck& d, const MosParameters& p, const std::string& card, bool 
 void WriteLevel1(Deck& d, const MosParameters& p, const std::string& card) {
   d << card + Num(p.VTO, 4, 2) + " KP=" + Num(p.KP * 1e6, 5, 3) + "E-6"
     << "+GAMMA=" + Num(0, 5, 3) + " PHI=" + Num(p.PHI, 5, 3)
-    << "+LAMBDA=" + Num(p.KAPPA, 5, 3);
+    << "+LAMBDA=" + Num(p.KAPPA, 5, 3) + " IS=0";
 }
 
 // ngspice has no MOS Model 9: its LEVEL=9 is a Level 3 variant that would
@@ -223,7 +224,7 @@ void WriteLevel9(Deck& d, const MosParameters& p, const std::string& card, bool 
            Num(p.THE3R, 5, 3)
     << card.substr(0, card.find("LEVEL=")) + "LEVEL=3 VTO=" + spiceVto + " KP=" + kp +
            " THETA=" + Num(p.THE1R, 5, 3)
-    << "+GAMMA=" + Num(p.KOR, 5, 3) + " PHI=" + Num(p.PHIB, 5, 3) + " TOX=1";
+    << "+GAMMA=" + Num(p.KOR, 5, 3) + " PHI=" + Num(p.PHIB, 5, 3) + " TOX=1 IS=0";
 }
 
 void WriteModels(Deck& d, const SpiceSource& s) {
