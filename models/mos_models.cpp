@@ -222,15 +222,21 @@ double Level9(const MosModel& s, const Level9Terms& c, const Bias& b) {
   if (vdss == -1) return Halt(s, kVdss);
 
   // Smooth transition of the effective drain voltage from VDS to VDSS.
+  // A gate so far below threshold that exp(z) underflows leaves no channel
+  // (VDSS 0): eps²/VDSS then takes its limit 0 instead of 0/0.
   const double eps = 0.1 * vdss / (1 + vdss);
-  const double dd = vdss - b.vds - eps * eps / vdss;
+  const double dd = vdss - b.vds - (vdss == 0 ? 0 : eps * eps / vdss);
   const double vds1 = vdss - 0.5 * (std::sqrt(4 * eps * eps + dd * dd) + dd);
   const double cl = 1 + c.alp * std::log(1 + (b.vds - vds1) * c.inverseVp);
   const double x = b.vds / c.phiT;
   const double weak = x > kNoWeakConduction ? 1 : 1 - std::exp(-x);
-  // G = (CL·E + ZET1·weak)/(1/ZET1 + E) joins the final quotient.
-  return (cl * e + c.zet1 * weak) * c.beta * (vgt3 * vds1 - bb.halfOnePlusDelta1 * vds1 * vds1) /
-         ((c.inverseZet1 + e) * (1 + c.theta3 * vds1) * (1 + c.theta1 * vgt1 + bb.theta2Body));
+  // G = (CL·E + ZET1·weak)/(1/ZET1 + E) joins the final quotient; once E
+  // overflows (a gate tens of volts above threshold), G is its limit CL.
+  const bool strong = std::isinf(e);
+  const double gNumerator = strong ? cl : cl * e + c.zet1 * weak;
+  const double gDenominator = strong ? 1 : c.inverseZet1 + e;
+  return gNumerator * c.beta * (vgt3 * vds1 - bb.halfOnePlusDelta1 * vds1 * vds1) /
+         (gDenominator * (1 + c.theta3 * vds1) * (1 + c.theta1 * vgt1 + bb.theta2Body));
 }
 
 // Levels 1 and 3 and an unknown level; Level 9 goes through its prepared terms.

@@ -179,6 +179,26 @@ TEST(MosModels, Level9GuardsShowTheirMessageAndGiveZero) {
   EXPECT_EQ(Halted(), "us0/us1 <=0, halt");
 }
 
+// Nodes driven far beyond the rails (texts of absurd levels) still give
+// finite currents at every level; a Level 9 gate whose exp() underflows
+// leaves no channel at all.
+TEST(MosModels, CurrentsStayFiniteFarBeyondTheRails) {
+  Fresh f;
+  GivePmosSurfacePotential(f);
+  for (int level : kLevels) {
+    f.s.extractOptions.modelLevel = level;
+    for (double vg : {-1e7, -50.0, 0.0, 5.0, 50.0, 1e7})
+      for (double vd : {0.0, 1e-9, 5.0, 1e7}) {
+        SCOPED_TRACE(std::to_string(level) + " vg " + std::to_string(vg) + " vd " + std::to_string(vd));
+        EXPECT_TRUE(std::isfinite(Nmos(f, vd, vg, 0)));
+        EXPECT_TRUE(std::isfinite(Pmos(f, 5 - vd, 5 - vg, 5)));
+      }
+  }
+  f.s.extractOptions.modelLevel = kModelLevel9;
+  EXPECT_EQ(Nmos(f, 0, -1e7, 0), 0);
+  EXPECT_EQ(Nmos(f, 5, -50, 0), 0);
+}
+
 // Reference currents from ngspice's MOS level 1 and level 3 models with the
 // same parameters: one deck per level and device type, one transistor per
 // bias point, each with its own sources; the source sits at 0 for the nMOS

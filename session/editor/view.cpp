@@ -13,7 +13,11 @@ namespace tarnisk {
 
 namespace {
 
-int32_t RoundPixel(double v) { return RoundToInt32(v); }
+// Pixels far beyond any surface stay within a range where the drawing code
+// can add its label widths and marks without overflowing an int.
+constexpr double kPixelLimit = 1 << 28;
+
+int32_t RoundPixel(double v) { return RoundToInt32(std::clamp(v, -kPixelLimit, kPixelLimit)); }
 
 void ComputeScale(Session& s) {
   LayoutWideState& w = s.layout.wide;
