@@ -750,6 +750,12 @@ CompileResult CompileEquation(CompilerContext& c, const std::string& equation) {
   r.cells.reserve(2);
   r.cells.emplace_back();
   r.error = BuildCell(c, out, checked, checked.inverter, r.cells.back());
+  if (r.error == kCompileXorInputs) {
+    Say(c, r, "Compiler error " + std::to_string(r.error) + " with equation " +
+                  Quoted(ValidUtf8(equation)));
+    r.drawn = out.Result(r.message);
+    return r;
+  }
   if (checked.inverter && r.error != kCompileNoInput) {
     Say(c, r, "Add inverter");
     CheckedEquation inverter;

@@ -154,6 +154,12 @@ TEST_F(Compiler, ReportsTextErrorsWithTheEquationAndDrawsNothing) {
   EXPECT_EQ(bad.message, "Compiler error 22 with equation \"y=(a.b\"");
   EXPECT_EQ(layout.boxes.Count(), 0);
   EXPECT_EQ(CompileLine(s, "y=").error, kCompileNoInput);
+  // An XOR of three inputs is refused as a whole: no inverter is added
+  // after the cell that was never built.
+  const CompileResult xor3 = CompileLine(s, "y=/(a*b*c)");
+  EXPECT_EQ(xor3.error, kCompileXorInputs);
+  EXPECT_EQ(xor3.message, "Compiler error 25 with equation \"y=/(a*b*c)\"");
+  EXPECT_EQ(layout.boxes.Count(), 0);
 }
 
 TEST_F(Compiler, BuildsSeriesAndParallelNetworksThatShareTheirDiffusion) {
