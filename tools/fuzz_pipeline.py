@@ -14,7 +14,7 @@ batch command, with what went wrong sorted into classes.
 
 TOOL is a built tarnisk-cli, best the sanitizer build. A stored case is a
 folder with case.json (the command and its arguments, what was found), the
-layout and the rule file."""
+layout, the rule file and any other input of the command (a Verilog source)."""
 
 import argparse
 import collections
@@ -37,8 +37,9 @@ def new_case(rng, command):
     args = command.make(rng, commands.layout_names(data))
     args += ["--rules", "{rules}"] + (["--json"] if rng.random() < 0.8 else [])
     args += ["--quiet"] if rng.random() < 0.5 else []
-    return {"command": command.name, "args": args,
-            "files": {"layout.msk": data, "rules.rul": layouts.generate_rules(rng)},
+    files = {"layout.msk": data, "rules.rul": layouts.generate_rules(rng)}
+    files.update(command.files(rng) if command.files else {})
+    return {"command": command.name, "args": args, "files": files,
             "expect": {"over_capacity": layout.over_capacity()}}
 
 
@@ -58,9 +59,10 @@ def load_case(folder):
     with open(os.path.join(folder, "case.json"), encoding="utf-8") as f:
         record = json.load(f)
     files = {}
-    for name in ("layout.msk", "rules.rul"):
-        with open(os.path.join(folder, name), "rb") as f:
-            files[name] = f.read()
+    for name in sorted(os.listdir(folder)):
+        if name != "case.json":
+            with open(os.path.join(folder, name), "rb") as f:
+                files[name] = f.read()
     return {"command": record["command"], "args": record["args"], "files": files,
             "expect": record.get("expect", {})}
 

@@ -14,13 +14,15 @@ that returns its arguments, and the files it writes."""
 from dataclasses import dataclass, field
 import re
 
+from . import sources
+
 
 @dataclass
 class Command:
     name: str
     make: object                     # (rng, names) -> list of arguments after the name
-    reads_layout: bool = True        # the first argument is {layout}
     checks: list = field(default_factory=list)
+    files: object = None             # (rng) -> {file name: bytes} written beside the layout
 
 
 def choose(rng, *options):
@@ -184,17 +186,42 @@ def route(rng, names):
                                                                    choose(rng, "0", "1", "2"))
 
 
+LABELS = ["all", "cell", "module", "none", "nosuch"]
+
+
+def compile_equation(rng, names):
+    return (["{out}/compiled.msk", sources.equation(rng)] + maybe(rng, 0.4, "--in", "{layout}")
+            + maybe(rng, 0.4, "--labels", rng.choice(LABELS)))
+
+
+def verilog(rng, names):
+    args = ["{source}", "{out}/compiled.msk"] + maybe(rng, 0.3, "--in", "{layout}")
+    args += maybe(rng, 0.3, "--labels", rng.choice(LABELS))
+    args += maybe(rng, 0.3, "--routing", choose(rng, "top", "bottom", "sideways"))
+    for option in ("--wn", "--ln", "--wp", "--lp"):
+        args += maybe(rng, 0.1, option, number(rng, "4", "0", "-2", "100000", "1e9", "x"))
+    return args
+
+
+def truth(rng, names):
+    args = ["{layout}"] + maybe(rng, 0.3, "--analog")
+    for option in ("--inputs", "--outputs"):
+        if rng.random() < 0.3:
+            args += [option, ",".join(node_name(rng, names) for _ in range(rng.randint(1, 12)))]
+    return args
+
+
 COMMANDS = [
     Command("info", info),
     Command("convert", convert, checks=["idempotent"]),
-    Command("tech", tech, reads_layout=False),
+    Command("tech", tech),
     Command("render", render),
     Command("arrange", arrange),
     Command("drc", drc),
     Command("cif", cif),
     Command("extract", extract, checks=["deck"]),
     Command("simulate", simulate),
-    Command("mos", mos, reads_layout=False),
+    Command("mos", mos),
     Command("node", node),
     Command("crosstalk", crosstalk),
     Command("stats", stats),
@@ -203,6 +230,9 @@ COMMANDS = [
     Command("ucp", ucp),
     Command("generate", generate),
     Command("route", route),
+    Command("compile", compile_equation),
+    Command("verilog", verilog, files=lambda rng: {"source.v": sources.verilog(rng)}),
+    Command("truth", truth),
 ]
 
 
