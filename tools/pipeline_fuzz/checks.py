@@ -210,6 +210,10 @@ def check_outputs(tool, paths, timeout, findings):
 
 NGSPICE_ERROR = re.compile(r"^(.*error.*|.*Unknown.*node.*|.*Timestep too small.*|"
                            r".*doAnalyses.*|.*singular matrix.*)$", re.I | re.M)
+# A deck that ngspice refuses, or whose operating point fails, says so within
+# seconds; a transient still running after this is left to run no longer
+# (sources of megavolts take ngspice minutes of tiny steps).
+NGSPICE_SECONDS = 60
 # ngspice read the deck but its transient did not converge.
 NGSPICE_CONVERGENCE = re.compile(r"timestep too small", re.I)
 
@@ -220,7 +224,7 @@ def check_deck(tool, paths, timeout, findings):
         return
     try:
         p = subprocess.run(["ngspice", "-b", deck], cwd=paths["out"], capture_output=True,
-                           timeout=timeout)
+                           timeout=min(timeout, NGSPICE_SECONDS))
     except subprocess.TimeoutExpired:
         return   # a long transient is no fault of the deck
     said = (p.stdout + p.stderr).decode("utf-8", "replace")
