@@ -9,6 +9,8 @@
 #include <map>
 #include <random>
 #include <set>
+#include <string>
+#include <tuple>
 
 #include "app/cli.h"
 #include "app/json_output.h"
@@ -341,6 +343,16 @@ TEST(CompileCommands, CompileAndTruthKeepTheirKeysAndExitCodes) {
                   {"outputs", {"nand"}},
                   {"rows", {{0, 0, 1}, {0, 1, 1}, {1, 0, 1}, {1, 1, 0}}}}));
   EXPECT_EQ(run({"truth", out, "--inputs", "nobody"}).status, kExitUsage);
+  // Columns that would contradict each other are refused, not enumerated.
+  for (const auto& [inputs, outputs, problem] :
+       {std::tuple{"a,a,b", "nand", "\"a\" is named twice as an input"},
+        {"a,b", "nand,nand", "\"nand\" is named twice as an output"},
+        {"a,nand", "nand", "\"nand\" is both an input and an output"},
+        {"a,vdd", "nand", "\"vdd\" is a supply, not an input"}}) {
+    const testing::CliResult refused = run({"truth", out, "--inputs", inputs, "--outputs", outputs});
+    EXPECT_EQ(refused.status, kExitUsage) << inputs;
+    EXPECT_NE(refused.err.find(problem), std::string::npos) << refused.err;
+  }
 
   const testing::CliResult bad = run({"compile", dir.File("bad.msk"), "y=(a"});
   EXPECT_EQ(bad.status, kExitUsage);

@@ -1,5 +1,8 @@
 #include "session/analysis/truth_command.h"
 
+#include <set>
+#include <utility>
+
 #include "session/analysis/extract_command.h"
 #include "session/analysis/simulate.h"
 #include "session/session.h"
@@ -13,6 +16,29 @@ namespace {
 std::string Unknown(const Session& s, const std::vector<std::string>& names) {
   for (const std::string& name : names)
     if (NodesNamed(s.layout.nodes, name).empty()) return name;
+  return "";
+}
+
+bool IsSupply(const Session& s, int node) {
+  const uint8_t property = s.layout.nodes.nodes[size_t(node)].property;
+  return property == kPropertyVdd || property == kPropertyVss;
+}
+
+// A signal named twice (or two names of one node), a node both driven and
+// read, or a supply driven as an input would give columns that contradict
+// each other: what is wrong with the lists, or empty.
+std::string SignalProblem(const Session& s, const TruthSignals& signals) {
+  std::set<int> inputNodes, outputNodes;
+  for (const std::string& name : signals.inputs)
+    for (const int node : NodesNamed(s.layout.nodes, name)) {
+      if (IsSupply(s, node)) return "\"" + name + "\" is a supply, not an input";
+      if (!inputNodes.insert(node).second) return "\"" + name + "\" is named twice as an input";
+    }
+  for (const std::string& name : signals.outputs)
+    for (const int node : NodesNamed(s.layout.nodes, name)) {
+      if (inputNodes.count(node)) return "\"" + name + "\" is both an input and an output";
+      if (!outputNodes.insert(node).second) return "\"" + name + "\" is named twice as an output";
+    }
   return "";
 }
 
@@ -32,6 +58,10 @@ TruthOutcome TruthTableOf(Session& s, const TruthRequest& request) {
       outcome.problem = "no node is named \"" + name + "\"";
       return outcome;
     }
+  if (std::string problem = SignalProblem(s, signals); !problem.empty()) {
+    outcome.problem = std::move(problem);
+    return outcome;
+  }
   if (signals.inputs.size() > kMaxTruthInputs) {
     outcome.problem = std::to_string(signals.inputs.size()) + " inputs: at most " +
                       std::to_string(kMaxTruthInputs) + " are enumerated";
