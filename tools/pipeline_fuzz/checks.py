@@ -213,7 +213,7 @@ NGSPICE_ERROR = re.compile(r"^(.*error.*|.*Unknown.*node.*|.*Timestep too small.
 # A deck that ngspice refuses, or whose operating point fails, says so within
 # seconds; a transient still running after this is left to run no longer
 # (sources of megavolts take ngspice minutes of tiny steps).
-NGSPICE_SECONDS = 60
+NGSPICE_SECONDS = 20
 # ngspice read the deck but its transient did not converge.
 NGSPICE_CONVERGENCE = re.compile(r"timestep too small", re.I)
 
