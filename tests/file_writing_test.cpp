@@ -115,6 +115,9 @@ std::vector<std::vector<std::string>> WritingCommands(const std::string& layout)
       {"ucp", layout, "-o", "OUT.ucp"},
       {"generate", layout, "OUT.msk", "contact", "--at", "100,100"},
       {"route", layout, "OUT.msk", "--from", "0,60,metal", "--to", "40,60,metal"},
+      {"convert", layout, "OUT.cif"},
+      {"compile", "OUT.msk", "y=/(a.b)"},
+      {"verilog", testing::DataFile("examples/add8.v"), "OUT.msk"},
   };
 }
 
