@@ -32,7 +32,7 @@ double ReferenceMagnitude(const Technology& tech, const MosParameters& p, double
   const double t = tech.TEMP + 273;
   const double weff = w - 2 * p.WOT;
   const double dt = t - tr, dl = 1 / l - 1 / p.LER, dw = 1 / weff - 1 / p.WER;
-  const double vsb = v1 - vb;
+  const double vsb = Max(v1 - vb, -0.6);  // a source forward-biased beyond 0.6 V is held there
   const double vto = Scaled(p.VTOR, p.STVTO, p.SLVTO, p.SWVTO, dt, dl, dw);
   const double k = Scaled(n.KR, 0, n.SLK, n.SWK, dt, dl, dw);
   const double k0 = Scaled(p.KOR, 0, p.SLKO, p.SWKO, dt, dl, dw);
@@ -72,10 +72,11 @@ double ReferenceMagnitude(const Technology& tech, const MosParameters& p, double
   if (vdss == -1) return 0;
   halted = false;
   const double eps = 0.1 * vdss / (1 + vdss);
-  const double dd = vdss - vds - eps * eps / vdss;
+  const double dd = vdss - vds - (vdss == 0 ? 0 : eps * eps / vdss);  // no channel: the limit
   const double vds1 = vdss - 0.5 * (std::sqrt(4 * eps * eps + dd * dd) + dd);
   const double cl = 1 + n.ALP * std::log(1 + (vds - vds1) / n.VP);
-  const double g = (cl * e + p.ZET1R * (1 - std::exp(-vds / phiT))) / (1 / p.ZET1R + e);
+  const double g = std::isinf(e) ? cl  // the limit once exp() overflows
+                                  : (cl * e + p.ZET1R * (1 - std::exp(-vds / phiT))) / (1 / p.ZET1R + e);
   const double beta = (weff / l) * p.BETSQ * Power(tr / t, n.ETABET);
   return g * beta * (vgt3 * vds1 - 0.5 * (1 + delta1) * vds1 * vds1) /
          ((1 + theta3 * vds1) * (1 + theta1 * vgt1 + theta2 * (us - us0)));

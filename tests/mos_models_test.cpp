@@ -197,6 +197,15 @@ TEST(MosModels, CurrentsStayFiniteFarBeyondTheRails) {
   f.s.extractOptions.modelLevel = kModelLevel9;
   EXPECT_EQ(Nmos(f, 0, -1e7, 0), 0);
   EXPECT_EQ(Nmos(f, 5, -50, 0), 0);
+  // A source 0.72 V below the bulk while the drain is not (so the bulk
+  // guard does not apply): the source-bulk voltage is held at -0.6 V.
+  testing::WithRules es207;
+  MosModel model{es207.s.technology, kModelLevel9, &halt};
+  halt.message = nullptr;
+  const double undershoot = NmosCurrent(model, -2e-29, 0, -0.71955, 0, 3e-6, 8e-7);
+  EXPECT_TRUE(std::isfinite(undershoot));
+  EXPECT_EQ(undershoot, NmosCurrent(model, -2e-29, 0, -0.71955, -0.11955, 3e-6, 8e-7));
+  EXPECT_EQ(Halted(), "");
 }
 
 // Reference currents from ngspice's MOS level 1 and level 3 models with the
