@@ -131,7 +131,9 @@ int RunSection(CliRun& run) {
   if (!cut || !ReadLine(*cut, a, b)) return Fail(run, "--cut takes X1,Y1,X2,Y2 in lambda");
   if (!LoadCliRules(run) || !OpenCliLayout(run, run.options.positional[0])) return kExitUsage;
   Session& s = run.state;
-  EnsureExtracted(s);  // the conductors carry their node names
+  // The conductors carry their node names; a table that filled leaves some
+  // without one.
+  const bool complete = EnsureExtracted(s);
   ProcessSection section = BuildSection(s.layout, CutThrough(a, b), MetalLevels(s.technology.META));
   const bool solve = run.options.Flag("solve");
   SectionCapacitance capacitance;
@@ -149,7 +151,7 @@ int RunSection(CliRun& run) {
   } else {
     PrintSectionText(run.out, section, lambda, solve ? &capacitance : nullptr);
   }
-  return solve && !capacitance.solution.ok() ? kExitProblems : kExitOk;
+  return !complete || (solve && !capacitance.solution.ok()) ? kExitProblems : kExitOk;
 }
 
 // ---------------------------------------------------------------- sweep
@@ -284,6 +286,7 @@ int RunUcp(CliRun& run) {
   if (!LoadCliRules(run) || !OpenCliLayout(run, run.options.positional[0])) return kExitUsage;
   const UcpWriteResult result = ConvertToUcpFile(run.state, *output, settings, std::time(nullptr));
   if (result.ioError != 0) return Fail(run, WriteProblem(*output, result.ioError));
+  const Circuit& circuit = run.state.circuit;
   if (run.options.json)
     PrintJson(run.out, {{"conductors", result.file.conductors},
                         {"texts", result.file.texts},
@@ -291,7 +294,8 @@ int RunUcp(CliRun& run) {
   else
     run.out << result.file.conductors << " conductors, " << result.file.vias << " vias, "
             << result.file.texts << " texts written to " << result.path << '\n';
-  return kExitOk;
+  // Boxes that a full table left without a node are written without one.
+  return circuit.complete ? kExitOk : kExitProblems;
 }
 
 }  // namespace
@@ -299,7 +303,8 @@ int RunUcp(CliRun& run) {
 std::vector<CliCommand> ProcessCommands() {
   return {
       {"section",
-       "the process cross-section along a cut, its GEO file and its capacitance matrix",
+       "the process cross-section along a cut, its GEO file and its capacitance matrix; exit 1 "
+       "when the solver failed or a full table left conductors without their node",
        {"LAYOUT"},
        {{"cut", "the cut X1,Y1,X2,Y2 in lambda"},
         {"png", "write the painting of the section to this PNG file"},
@@ -322,7 +327,8 @@ std::vector<CliCommand> ProcessCommands() {
        {{"log", "multiply by the step instead of adding it"}},
        RunSweepCommand},
       {"ucp",
-       "the UCP file of the layout for a 3D capacitance solver",
+       "the UCP file of the layout for a 3D capacitance solver; exit 1 when a full table left "
+       "boxes without their node",
        {"LAYOUT"},
        {{"o", "the UCP file to write"},
         {"space", "margin around the layout in um (default 10)"},

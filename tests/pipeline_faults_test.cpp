@@ -134,7 +134,8 @@ TEST(PipelineFaults, AFullNodeTableIsReportedInJsonWithExit1) {
     lines.push_back(Rec(i % 200 * 10, i / 200 * 10, 4, 4, "ME"));
   const std::string layout = Layout(dir, "nodes.msk", lines);
   for (const std::vector<std::string>& command :
-       {std::vector<std::string>{"simulate"}, {"crosstalk"}, {"node", "--at", "1,1"}, {"stats"}}) {
+       {std::vector<std::string>{"simulate"}, {"crosstalk"}, {"node", "--at", "1,1"}, {"stats"},
+        {"section", "--cut", "0,1,2000,1"}, {"ucp", "-o", dir.File("nodes.ucp")}}) {
     SCOPED_TRACE(command[0]);
     std::vector<std::string> args = command;
     args.insert(args.begin() + 1, layout);
