@@ -118,8 +118,15 @@ class CliView : public SimulationView {
   }
 
  private:
+  // A node's name as one CSV field: quoted, with its quotes doubled, when it
+  // holds a comma, a quote or a line break.
   static std::string NodeName(const Simulation& s, int k) {
-    return ValidUtf8(k >= 0 && k <= s.layout.nodes.count ? s.layout.nodes.nodes[k].name : "");
+    const std::string name =
+        ValidUtf8(k >= 0 && k <= s.layout.nodes.count ? s.layout.nodes.nodes[k].name : "");
+    if (name.find_first_of(",\"\r\n") == std::string::npos) return name;
+    std::string quoted = "\"";
+    for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
   }
   std::ostream* csv_;
   SimulationPlot* plot_;

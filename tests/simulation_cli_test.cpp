@@ -47,6 +47,23 @@ TEST(SimCli, InverterJsonAndCsv) {
   EXPECT_EQ(count, 100);
 }
 
+// Node names holding the CSV separator or its quote stay one field each.
+TEST(SimCli, CsvHeaderQuotesNamesWithCommasAndQuotes) {
+  testing::TempDir dir;
+  std::string layout = testing::ReadFile(testing::DataFile("examples/inverter.msk"));
+  layout.replace(layout.find("#in\r"), 3, "#in,a");
+  layout.replace(layout.find("#out\r"), 4, "#say \"out\"");
+  testing::WriteFile(dir.File("odd.msk"), layout);
+  const std::string csv = dir.File("odd.csv");
+  const auto r = testing::RunTool({"simulate", dir.File("odd.msk"), "--length", "1", "--csv", csv,
+                                   "--rules", testing::DataFile("es207.rul"), "--quiet"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  std::istringstream rows(testing::ReadFile(csv));
+  std::string line;
+  std::getline(rows, line);
+  EXPECT_EQ(line, "time_ns,\"in,a\",\"say \"\"out\"\"\"");
+}
+
 TEST(SimCli, RingFrequencyMatchesThePeriodInTheCsv) {
   testing::TempDir dir;
   const std::string csv = dir.File("ring.csv");

@@ -144,13 +144,13 @@ def check_png(path, findings):
 
 
 def check_csv(path, findings):
-    with open(path, encoding="utf-8", errors="replace") as f:
-        rows = f.read().splitlines()
+    with open(path, encoding="utf-8", errors="replace", newline="") as f:
+        rows = list(csv.reader(f))
     if not rows:
         findings.append(("bad_output", f"{os.path.basename(path)}: empty"))
         return
-    columns = len(next(iter(csv.reader([rows[0]]))))
-    for row in csv.reader(rows[1:]):
+    columns = len(rows[0])
+    for row in rows[1:]:
         if len(row) != columns:
             findings.append(("bad_output", f"{os.path.basename(path)}: {len(row)} fields under "
                              f"a header of {columns}"))
