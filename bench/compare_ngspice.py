@@ -47,7 +47,7 @@ def option(name, default):
 def node_numbers(deck_text):
     """Deck node number of each named node, from the deck's comment lines."""
     return {m.group(1): m.group(2)
-            for m in re.finditer(r'^\* "(.*)" corresponds to n.(\d+)', deck_text, re.M)}
+            for m in re.finditer(r'^\* "(.*)" corresponds to n\D{1,2}(\d+)', deck_text, re.M)}
 
 
 def write_deck(cli, rules, layout, level, path, probes, step_ps, length_ns):
