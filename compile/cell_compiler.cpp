@@ -723,6 +723,10 @@ int BuildCell(CompilerContext& c, LayoutWriter& out, const CheckedEquation& eq, 
   return CellBuilder(c, out, eq, pending, cell, true).Build();
 }
 
+std::string CompilerErrorMessage(int code, const std::string& equation) {
+  return "Compiler error " + std::to_string(code) + " with equation " + Quoted(ValidUtf8(equation));
+}
+
 void Say(CompilerContext& c, CompileResult& r, const std::string& message) {
   ShowStatus(c.progress, message);
   r.message = message;
@@ -740,8 +744,7 @@ CompileResult CompileEquation(CompilerContext& c, const std::string& equation) {
   const CheckedEquation checked = CheckEquation(equation);
   if (checked.error != kCompileOk || checked.text.empty()) {
     r.error = checked.error;
-    Say(c, r, "Compiler error " + std::to_string(checked.error) + " with equation " +
-                  Quoted(ValidUtf8(checked.text)));
+    Say(c, r, CompilerErrorMessage(checked.error, checked.text));
     return r;
   }
   if (checked.xorMode) ShowStatus2(c.progress, "Xor");
@@ -751,8 +754,7 @@ CompileResult CompileEquation(CompilerContext& c, const std::string& equation) {
   r.cells.emplace_back();
   r.error = BuildCell(c, out, checked, checked.inverter, r.cells.back());
   if (r.error == kCompileXorInputs) {
-    Say(c, r, "Compiler error " + std::to_string(r.error) + " with equation " +
-                  Quoted(ValidUtf8(equation)));
+    Say(c, r, CompilerErrorMessage(r.error, equation));
     r.drawn = out.Result(r.message);
     return r;
   }

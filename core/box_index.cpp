@@ -152,4 +152,11 @@ std::vector<int> BoxIndex::Touching(const Rect& r) const {
   return found;
 }
 
+std::vector<int> TouchingPlain(const Layout& layout, int first, int last, const Rect& r) {
+  std::vector<int> found;
+  for (int i = first; i <= last; ++i)
+    if (BoxIntersects(layout, i, r)) found.push_back(i);
+  return found;
+}
+
 }  // namespace tarnisk

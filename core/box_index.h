@@ -45,4 +45,8 @@ class BoxIndex {
   std::vector<BoxIndex> grids_;
 };
 
+// The same answer as BoxIndex::Touching over first..last, by comparing every
+// box: the plain path that the index must agree with.
+std::vector<int> TouchingPlain(const Layout& layout, int first, int last, const Rect& r);
+
 }  // namespace tarnisk

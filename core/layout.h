@@ -84,6 +84,11 @@ struct nodeBaseRecord {
   double DrivenNoise = 0;          // V
 };
 
+// A node held at a rail (a Vdd or Vss text named it).
+inline bool IsSupplyNode(const nodeBaseRecord& n) {
+  return n.property == kPropertyVdd || n.property == kPropertyVss;
+}
+
 // Nodes are numbered from 0 (vss) and 1 (vdd) up to kMaxNodeNumber.
 struct NodeTable {
   std::vector<nodeBaseRecord> nodes = std::vector<nodeBaseRecord>(kMaxNodeNumber + 1);

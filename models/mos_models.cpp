@@ -195,12 +195,12 @@ Level9Terms PrepareLevel9(const Technology& tech, const Device& d, double w, dou
 // 1 - exp(-VDS/phiT) is exactly 1.
 constexpr double kNoWeakConduction = 40;
 
-// The MOS Model 9 drain current at the bias, from the prepared terms.
 // The bulk guard zeroes a device whose bulk is forward-biased beyond both
 // diffusions; where only the source is, its bias is held at the same 0.6 V,
 // beyond which the model's roots and quotients lose their meaning.
 constexpr double kMostForwardSourceBulk = -0.6;
 
+// The MOS Model 9 drain current at the bias, from the prepared terms.
 double Level9(const MosModel& s, const Level9Terms& c, const Bias& b) {
   const double vsb = std::max(b.v1 - b.vb, kMostForwardSourceBulk);
   BackBias other;

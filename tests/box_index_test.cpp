@@ -14,13 +14,6 @@ namespace {
 
 using testing::Fresh;
 
-std::vector<int> TouchingPlain(const Layout& l, int first, int last, const Rect& r) {
-  std::vector<int> found;
-  for (int i = first; i <= last; ++i)
-    if (BoxIntersects(l, i, r)) found.push_back(i);
-  return found;
-}
-
 using Shape = std::function<Rect(std::mt19937&)>;
 
 Rect Sized(std::mt19937& g, int64_t x, int64_t y, int32_t maxSide) {

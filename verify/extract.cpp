@@ -182,14 +182,6 @@ void ReleaseShortNode(ExtractionRun& s, int node, const std::vector<int>& member
 
 // ---- Transistor recognition -------------------------------------------------
 
-// Boxes of the layer range that touch r, in table order.
-std::vector<int> TouchingPlain(const Layout& layout, int first, int last, const Rect& r) {
-  std::vector<int> found;
-  for (int i = first; i <= last; ++i)
-    if (BoxIntersects(layout, i, r)) found.push_back(i);
-  return found;
-}
-
 // The boxes of one layer that touch a rectangle: through a spatial index on
 // the fast path, by scanning the layer otherwise.
 class LayerLookup {

@@ -53,10 +53,6 @@ int Mapped(const NodeTable& t, int node) {
   return p == kPropertyVss ? 0 : p == kPropertyVdd ? 1 : node;
 }
 
-bool IsSupplyProperty(const nodeBaseRecord& n) {
-  return n.property == kPropertyVdd || n.property == kPropertyVss;
-}
-
 std::string Upper(std::string text) {
   for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
   return text;
@@ -152,10 +148,10 @@ void WriteCoupling(Deck& d, const SpiceSource& s) {
   const NodeTable& t = s.layout.nodes;
   const int last = std::min(kMaxCoupledNode, t.count);
   for (int i = 2; i <= last; ++i) {
-    if (IsSupplyProperty(t.nodes[i])) continue;
+    if (IsSupplyNode(t.nodes[i])) continue;
     for (int j = i + 1; j <= last; ++j) {
       const double femto = e.coupling.At(i, j) * 1e15;
-      if (IsSupplyProperty(t.nodes[j]) || !(femto > 0.1)) continue;
+      if (IsSupplyNode(t.nodes[j]) || !(femto > 0.1)) continue;
       // "_" keeps the names of pairs such as (2, 13) and (21, 3) apart.
       d.Uses({i, j});
       d << "Cx" + Int(i) + "_" + Int(j) + " " + Int(i) + " " + Int(j) + " " + Num(femto, 5, 3) + "fF";

@@ -50,7 +50,7 @@ TruthSignals DefaultTruthSignals(const Layout& layout, const Circuit& circuit) {
   ForEachLive(layout.texts, [&](int, const LayoutText& t) {
     if (t.node < 2 || t.node > nodes.count) return;
     const nodeBaseRecord& n = nodes.nodes[size_t(t.node)];
-    if (n.name != t.text || n.property == kPropertyVdd || n.property == kPropertyVss) return;
+    if (n.name != t.text || IsSupplyNode(n)) return;
     (terminals.count(t.node) ? outputs : inputs).insert(t.text);
   });
   TruthSignals signals;

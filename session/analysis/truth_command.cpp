@@ -19,11 +19,6 @@ std::string Unknown(const Session& s, const std::vector<std::string>& names) {
   return "";
 }
 
-bool IsSupply(const Session& s, int node) {
-  const uint8_t property = s.layout.nodes.nodes[size_t(node)].property;
-  return property == kPropertyVdd || property == kPropertyVss;
-}
-
 // A signal named twice (or two names of one node), a node both driven and
 // read, or a supply driven as an input would give columns that contradict
 // each other: what is wrong with the lists, or empty.
@@ -31,7 +26,8 @@ std::string SignalProblem(const Session& s, const TruthSignals& signals) {
   std::set<int> inputNodes, outputNodes;
   for (const std::string& name : signals.inputs)
     for (const int node : NodesNamed(s.layout.nodes, name)) {
-      if (IsSupply(s, node)) return "\"" + name + "\" is a supply, not an input";
+      if (IsSupplyNode(s.layout.nodes.nodes[size_t(node)]))
+        return "\"" + name + "\" is a supply, not an input";
       if (!inputNodes.insert(node).second) return "\"" + name + "\" is named twice as an input";
     }
   for (const std::string& name : signals.outputs)

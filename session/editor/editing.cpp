@@ -39,7 +39,6 @@ Rect FrameAt(int32_t x, int32_t y, Frame f) {
   return {x - f.left, y - f.bottom, x + f.right, y + f.top};
 }
 
-bool HasArea(const Rect& r) { return r.xmin < r.xmax && r.ymin < r.ymax; }
 
 int64_t Width(const Rect& r) { return int64_t{r.xmax} - r.xmin; }
 int64_t Height(const Rect& r) { return int64_t{r.ymax} - r.ymin; }

@@ -36,7 +36,7 @@ def equation(rng):
     return text
 
 
-def gate_line(rng, kind, instance, output, inputs):
+def gate_line(kind, instance, output, inputs):
     return f"{kind} {instance}({', '.join([output] + inputs)});"
 
 
@@ -52,7 +52,7 @@ def verilog(rng):
         ins = [rng.choice(signals) for _ in range(count)]
         if rng.random() < 0.03:
             ins.append(out)  # a loop through the gate itself
-        body.append(gate_line(rng, kind, name(rng, "g", g), out, ins))
+        body.append(gate_line(kind, name(rng, "g", g), out, ins))
         signals.append(out)
     driven = signals[len(inputs):]
     outputs = sorted(set(rng.sample(driven, min(len(driven), 1 + rng.randint(0, 3)))))
